@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the program and starts it in the demo folder on the simulated programmer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)"
+cd build/demo
+exec ./kvq-cli demo "$@"

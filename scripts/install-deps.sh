@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, run and test KVQ_Nyra.
+set -euo pipefail
+packages=(cmake make g++ clang pkg-config ccache
+          qt6-base-dev qt6-multimedia-dev libusb-dev libusb-0.1-4 libudev-dev
+          libgtest-dev libgmock-dev sox xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"

@@ -1,0 +1,1 @@
+namespace nyra::sim { int placeholder() { return 0; } }
