@@ -1,0 +1,46 @@
+#include "device/command_channel.h"
+
+namespace nyra {
+
+namespace {
+constexpr int kStateIndicationTimeoutMs = 100;
+}
+
+CommandChannel::CommandChannel(Link& link, CommandFrame& parameterBlock)
+    : link_(link), block_(parameterBlock) {}
+
+bool CommandChannel::sendCommand(std::uint8_t code, int timeoutMs,
+                                 std::span<const std::uint8_t> argument) {
+    writeCommand(block_, code, argument);
+    return link_.sendFrame(kFrameEndpoint, block_.data(), static_cast<int>(block_.size()),
+                           timeoutMs);
+}
+
+void CommandChannel::stateIndication(std::uint8_t state) {
+    if (link_.linkCheck() == kLinkStop) return;
+    const std::uint8_t argument[] = {state};
+    sendCommand(cmd::kStateIndication, kStateIndicationTimeoutMs, argument);
+}
+
+bool CommandChannel::sendShortFrame(std::uint8_t operation, int timeoutMs, std::uint8_t value) {
+    const ShortFrame frame = makeShortFrame(operation, value);
+    return link_.sendFrame(kFrameEndpoint, frame.data(), static_cast<int>(frame.size()), timeoutMs);
+}
+
+bool CommandChannel::sendExtendedShort(std::uint8_t operation,
+                                       std::span<const std::uint8_t> argument, int timeoutMs) {
+    const ExtendedShortFrame frame = makeExtendedShortFrame(operation, argument);
+    return link_.sendFrame(kFrameEndpoint, frame.data(), static_cast<int>(frame.size()), timeoutMs);
+}
+
+bool CommandChannel::sendExtendedLong(std::uint8_t operation,
+                                      std::span<const std::uint8_t> argument, int timeoutMs) {
+    const ExtendedLongFrame frame = makeExtendedLongFrame(operation, argument);
+    return link_.sendFrame(kFrameEndpoint, frame.data(), static_cast<int>(frame.size()), timeoutMs);
+}
+
+int CommandChannel::readExtendedReply(std::uint8_t* buffer, int timeoutMs) {
+    return link_.readReply(buffer, static_cast<int>(kExtendedReplySize), timeoutMs);
+}
+
+}  // namespace nyra

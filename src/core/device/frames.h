@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace nyra {
+
+inline constexpr std::uint8_t kFrameStart = 0xA5;
+inline constexpr std::uint8_t kFrameEnd = 0x5A;
+
+inline constexpr std::size_t kCommandFrameSize = 20;
+inline constexpr std::size_t kShortFrameSize = 4;
+inline constexpr std::size_t kExtendedShortFrameSize = 16;
+inline constexpr std::size_t kExtendedLongFrameSize = 45;
+inline constexpr std::size_t kExtendedReplySize = 45;
+
+inline constexpr std::size_t kCommandArgumentOffset = 13;
+inline constexpr std::size_t kMaxCommandArgument = 6;
+inline constexpr std::size_t kMaxExtendedShortArgument = 12;
+inline constexpr std::size_t kMaxExtendedLongArgument = 41;
+
+using CommandFrame = std::array<std::uint8_t, kCommandFrameSize>;
+using ShortFrame = std::array<std::uint8_t, kShortFrameSize>;
+using ExtendedShortFrame = std::array<std::uint8_t, kExtendedShortFrameSize>;
+using ExtendedLongFrame = std::array<std::uint8_t, kExtendedLongFrameSize>;
+
+// Writes a command into the persistent frame: only bits 0..5 of byte 1 and
+// as many argument bytes as given; earlier argument bytes stay. Arguments
+// longer than six bytes are cut to six.
+void writeCommand(CommandFrame& frame, std::uint8_t code, std::span<const std::uint8_t> argument);
+
+ShortFrame makeShortFrame(std::uint8_t operation, std::uint8_t value);
+// Bytes after the argument are zero.
+ExtendedShortFrame makeExtendedShortFrame(std::uint8_t operation,
+                                          std::span<const std::uint8_t> argument);
+ExtendedLongFrame makeExtendedLongFrame(std::uint8_t operation,
+                                        std::span<const std::uint8_t> argument);
+
+bool isValidExtendedReply(std::span<const std::uint8_t> reply, std::uint8_t expectedStatus);
+
+// Multi-byte command arguments travel most significant byte first.
+std::array<std::uint8_t, 4> bigEndian32(std::uint32_t value);
+
+}  // namespace nyra

@@ -1,0 +1,152 @@
+#include "device/link.h"
+
+#include <cerrno>
+
+namespace nyra {
+
+namespace {
+
+constexpr int kDrainLength = 64;
+constexpr int kDrainTimeoutMs = 100;
+// Returned instead of calling the library with no handle: libusb 0.1
+// dereferences the handle unchecked.
+constexpr int kNoHandleError = -ENODEV;
+
+}  // namespace
+
+Link::Link(const UsbApi& api, LinkHost& host) : api_(api), host_(host) {}
+
+void Link::resetIdentity() {
+    handle_.store(nullptr);
+    connected_.store(false);
+    std::lock_guard lock(identityMutex_);
+    identity_ = DeviceIdentity{};
+}
+
+DeviceIdentity Link::identity() const {
+    std::lock_guard lock(identityMutex_);
+    return identity_;
+}
+
+void Link::rescan() {
+    api_.init();
+    api_.findBusses();
+    api_.findDevices();
+}
+
+bool Link::devicePresent() {
+    rescan();
+    const DeviceIdentity id = identity();
+    for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
+        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+            if (dev->descriptor.idVendor == id.vendorId &&
+                dev->descriptor.idProduct == id.productId) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+usb_dev_handle* Link::openDevice(unsigned short vendorId, unsigned short productId) {
+    rescan();
+    for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
+        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+            if (dev->descriptor.idVendor == vendorId && dev->descriptor.idProduct == productId) {
+                return api_.open(dev);
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool Link::claim(usb_dev_handle* handle, int configuration, int interfaceNumber) {
+    bool ok = false;
+    if (handle) {
+        if (api_.setConfiguration(handle, configuration) < 0 ||
+            api_.claimInterface(handle, interfaceNumber) < 0) {
+            api_.close(handle);
+            if (handle_.load() == handle) handle_.store(nullptr);
+        } else {
+            connected_.store(true);
+            // Whatever the device still had queued from an earlier exchange is discarded.
+            char scratch[kDrainLength];
+            api_.bulkRead(handle, kReplyEndpoint, scratch, kDrainLength, kDrainTimeoutMs);
+            ok = true;
+        }
+    }
+    if (!ok && !host_.programmerBlocked()) host_.statusAlert(itext(34));
+    return ok;
+}
+
+bool Link::releaseAndClose(usb_dev_handle* handle, int interfaceNumber) {
+    if (handle) {
+        api_.releaseInterface(handle, interfaceNumber);
+        api_.close(handle);
+    }
+    if (handle_.load() == handle) handle_.store(nullptr);
+    connected_.store(false);
+    return true;
+}
+
+void Link::openAndClaim() {
+    resetIdentity();
+    const DeviceIdentity id = identity();
+    usb_dev_handle* handle = openDevice(id.vendorId, id.productId);
+    handle_.store(handle);
+    claim(handle, kProgrammerConfiguration, id.interfaceNumber);
+}
+
+bool Link::connect(bool showMessage) {
+    if (devicePresent()) {
+        if (connected_.load()) releaseAndClose(handle_.load(), identity().interfaceNumber);
+        openAndClaim();
+        if (connected_.load()) return true;
+    }
+    if (showMessage) host_.warningBox(itext(34));
+    return false;
+}
+
+int Link::reopen(bool withMessages) {
+    auto fail = [&](TextKey text) {
+        host_.greyMenuCommand(kCmdChipFill);
+        host_.statusAlert(text);
+        if (withMessages) host_.warningBox(text);
+        return kLinkStop;
+    };
+    if (!devicePresent()) return fail(itext(34));
+    if (connected_.load()) {
+        releaseAndClose(handle_.load(), identity().interfaceNumber);
+        openAndClaim();
+        // A failed re-open of a link that was up goes on unless a device
+        // change is pending; the next command then fails in the job.
+        if (connected_.load() || !host_.deviceChangePending()) return kLinkGoOn;
+        return fail(itext(35));
+    }
+    openAndClaim();
+    if (connected_.load()) return kLinkGoOn;
+    return fail(itext(35));
+}
+
+bool Link::sendFrame(int endpoint, const std::uint8_t* bytes, int length, int timeoutMs) {
+    usb_dev_handle* handle = handle_.load();
+    if (!handle) return false;
+    return api_.interruptWrite(handle, endpoint, reinterpret_cast<const char*>(bytes), length,
+                               effectiveTimeout(timeoutMs)) >= 0;
+}
+
+int Link::readReply(std::uint8_t* buffer, int length, int timeoutMs) {
+    usb_dev_handle* handle = handle_.load();
+    if (!handle) return kNoHandleError;
+    return api_.bulkRead(handle, kReplyEndpoint, reinterpret_cast<char*>(buffer), length,
+                         effectiveTimeout(timeoutMs));
+}
+
+int Link::writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs) {
+    usb_dev_handle* handle = handle_.load();
+    if (!handle) return kNoHandleError;
+    return api_.bulkWrite(handle, identity().dataEndpoint, reinterpret_cast<const char*>(buffer),
+                          length, effectiveTimeout(timeoutMs));
+}
+
+}  // namespace nyra

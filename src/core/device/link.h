@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "app/text_key.h"
+#include "device/usb_api.h"
+
+namespace nyra {
+
+// Results of Ensure link and Link check: go on, or stop (already reported).
+inline constexpr int kLinkGoOn = -1;
+inline constexpr int kLinkStop = -2;
+
+inline constexpr int kDefaultTimeoutMs = 500;  // what a time-out of 0 stands for
+inline constexpr std::size_t kTransferBufferSize = 12288;
+inline constexpr std::size_t kReplyOffset = 4096;  // replies land here in the transfer buffer
+inline constexpr int kCmdChipFill = 32804;          // greyed whenever the link fails
+
+// What the link needs from the main window: its status line, message boxes,
+// the menu, and two flags of the shared state.
+class LinkHost {
+public:
+    virtual ~LinkHost() = default;
+    virtual void statusAlert(TextKey text) = 0;  // alert on the status line, no beep
+    virtual void warningBox(TextKey text) = 0;   // caption itext 9, warning icon
+    virtual void greyMenuCommand(int commandId) = 0;
+    virtual bool programmerBlocked() const = 0;
+    virtual bool deviceChangePending() const = 0;
+};
+
+struct DeviceIdentity {
+    unsigned short vendorId = kProgrammerVendorId;
+    unsigned short productId = kProgrammerProductId;
+    int interfaceNumber = kProgrammerInterface;
+    int dataEndpoint = kStreamEndpoint;
+};
+
+// Finding, opening and claiming the programmer, and the three transfer
+// primitives every exchange rests on. The link is re-opened before and after
+// every job, so no handle is cached across jobs.
+class Link {
+public:
+    Link(const UsbApi& api, LinkHost& host);
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    void resetIdentity();
+    bool devicePresent();
+    usb_dev_handle* openDevice(unsigned short vendorId, unsigned short productId);
+    bool claim(usb_dev_handle* handle, int configuration, int interfaceNumber);
+    bool releaseAndClose(usb_dev_handle* handle, int interfaceNumber);
+
+    bool connect(bool showMessage);
+    int ensureLink() { return reopen(true); }
+    int linkCheck() { return reopen(false); }
+
+    bool sendFrame(int endpoint, const std::uint8_t* bytes, int length, int timeoutMs);
+    int readReply(std::uint8_t* buffer, int length, int timeoutMs);
+    int writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs);
+
+    bool connected() const { return connected_.load(); }
+    usb_dev_handle* handle() const { return handle_.load(); }
+    DeviceIdentity identity() const;
+    std::array<std::uint8_t, kTransferBufferSize>& transferBuffer() { return transfer_; }
+
+private:
+    int reopen(bool withMessages);
+    void openAndClaim();
+    void rescan();
+    static int effectiveTimeout(int timeoutMs) { return timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs; }
+
+    const UsbApi& api_;
+    LinkHost& host_;
+    mutable std::mutex identityMutex_;
+    DeviceIdentity identity_;
+    std::atomic<usb_dev_handle*> handle_{nullptr};
+    std::atomic<bool> connected_{false};
+    std::array<std::uint8_t, kTransferBufferSize> transfer_{};
+};
+
+}  // namespace nyra
