@@ -21,7 +21,8 @@ std::int64_t SystemClock::nowMs() const {
 }
 
 void SystemClock::sleepMs(std::int64_t ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 LocalTime SystemClock::localTime() const {
@@ -37,7 +38,8 @@ LocalTime SystemClock::localTime() const {
 VirtualClock::VirtualClock(LocalTime start) : start_(start) {}
 
 void VirtualClock::advance(std::int64_t ms) {
-    if (ms > 0) now_.fetch_add(ms);
+    if (ms > 0)
+        now_.fetch_add(ms);
 }
 
 LocalTime VirtualClock::localTime() const {

@@ -11,7 +11,11 @@ struct TextKey {
     friend constexpr bool operator==(TextKey, TextKey) = default;
 };
 
-constexpr TextKey ftext(int key) { return {TextKey::File::Ftext, key}; }
-constexpr TextKey itext(int key) { return {TextKey::File::Itext, key}; }
+constexpr TextKey ftext(int key) {
+    return {TextKey::File::Ftext, key};
+}
+constexpr TextKey itext(int key) {
+    return {TextKey::File::Itext, key};
+}
 
 }  // namespace nyra

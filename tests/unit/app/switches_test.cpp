@@ -1,0 +1,187 @@
+#include "app/switches.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "temp_dir.h"
+
+using namespace nyra;
+using namespace std::string_literals;
+
+namespace {
+
+constexpr int kAll[] = {kCmdSounds, kCmdAutoIdentify, kCmdBatchErase, kCmdBatchProgram,
+                        kCmdBatchVerify};
+
+class CountingMenu : public MenuCheckMarks {
+public:
+    unsigned menuState(int commandId) const override {
+        ++queries[commandId];
+        return MenuCheckMarks::menuState(commandId);
+    }
+    mutable std::map<int, int> queries;
+};
+
+class SwitchesTest : public ::testing::Test {
+protected:
+    std::string file() const { return dir.read(Switches::kFileName); }
+    void setFile(const std::string& bytes) { dir.write(Switches::kFileName, bytes); }
+    std::string checks() const {
+        std::string s;
+        for (int id : kAll)
+            s += menu.isChecked(id) ? '1' : '0';
+        return s;
+    }
+
+    TempDir dir;
+    CountingMenu menu;
+    Switches switches{dir.folder(), menu};
+};
+
+}  // namespace
+
+TEST_F(SwitchesTest, EmptyFileTurnsAllFiveOn) {
+    setFile("");
+    switches.readAtStartup();
+    EXPECT_EQ(checks(), "11111");
+    EXPECT_EQ(file(), "");
+}
+
+TEST_F(SwitchesTest, MissingFileIsCreatedEmptyAndAllFiveOn) {
+    switches.readAtStartup();
+    EXPECT_EQ(checks(), "11111");
+    EXPECT_TRUE(dir.exists(Switches::kFileName));
+    EXPECT_EQ(file(), "");
+}
+
+TEST_F(SwitchesTest, BytesSetTheCheckMarks) {
+    for (int id : kAll)
+        menu.setChecked(id, true);
+    setFile("\x00\x01\x00\x07\x00"s);
+    switches.readAtStartup();
+    EXPECT_EQ(checks(), "01010");
+}
+
+TEST_F(SwitchesTest, MissingBytesAreOn) {
+    setFile("\x00\x00"s);
+    switches.readAtStartup();
+    EXPECT_EQ(checks(), "00111");
+}
+
+TEST_F(SwitchesTest, WithoutFolderSlashThePathStillJoins) {
+    std::string folder = dir.folder();
+    folder.pop_back();
+    EXPECT_EQ(Switches(folder, menu).path(), dir.file(Switches::kFileName));
+}
+
+TEST_F(SwitchesTest, UnopenableFileRunsTheSoundsToggle) {
+    ASSERT_EQ(mkdir(dir.file(Switches::kFileName).c_str(), 0755), 0);
+    menu.setChecked(kCmdBatchVerify, true);  // the menu's own state
+    switches.readAtStartup();
+    EXPECT_EQ(menu.queries[kCmdSounds], 1);
+    // The file still cannot be written, so sounds stay off; the others keep
+    // the menu's state.
+    EXPECT_EQ(checks(), "00001");
+}
+
+TEST_F(SwitchesTest, SoundsToggleWritesByteZero) {
+    setFile("\x01\x00\x00"s);
+    menu.setChecked(kCmdSounds, true);
+    EXPECT_TRUE(switches.toggleSounds());
+    EXPECT_FALSE(menu.isChecked(kCmdSounds));
+    EXPECT_EQ(file(), "\x00\x00\x00"s);
+    EXPECT_TRUE(switches.toggleSounds());
+    EXPECT_TRUE(menu.isChecked(kCmdSounds));
+    EXPECT_EQ(file(), "\x01\x00\x00"s);
+}
+
+TEST_F(SwitchesTest, SoundsToggleCreatesMissingFile) {
+    EXPECT_TRUE(switches.toggleSounds());
+    EXPECT_TRUE(menu.isChecked(kCmdSounds));
+    EXPECT_EQ(file(), "\x01"s);
+}
+
+TEST_F(SwitchesTest, AutoIdentifyOnOneByteFileAppends) {
+    setFile("\x00"s);
+    switches.readAtStartup();
+    ASSERT_TRUE(menu.isChecked(kCmdAutoIdentify));
+    EXPECT_TRUE(switches.toggleAutoIdentify());
+    EXPECT_EQ(file(), "\x00\x00"s);  // sounds off, auto-identify off
+    EXPECT_FALSE(menu.isChecked(kCmdAutoIdentify));
+}
+
+TEST_F(SwitchesTest, AutoIdentifyOnEmptyFileWritesSoundsOnFirst) {
+    setFile("");
+    menu.setChecked(kCmdAutoIdentify, true);
+    EXPECT_TRUE(switches.toggleAutoIdentify());
+    EXPECT_EQ(file(), "\x01\x00"s);
+}
+
+TEST_F(SwitchesTest, AutoIdentifyOnLongerFileReplacesByteOne) {
+    setFile("\x00\x00\x00\x00\x00"s);
+    EXPECT_TRUE(switches.toggleAutoIdentify());
+    EXPECT_TRUE(menu.isChecked(kCmdAutoIdentify));
+    EXPECT_EQ(file(), "\x00\x01\x00\x00\x00"s);
+}
+
+TEST_F(SwitchesTest, BatchStepToggleLeavesFiveBytesFillingWithOne) {
+    setFile("\x00\x00"s);
+    menu.setChecked(kCmdBatchProgram, true);
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchProgram));
+    EXPECT_EQ(file(), "\x00\x00\x01\x00\x01"s);
+    EXPECT_FALSE(menu.isChecked(kCmdBatchProgram));
+}
+
+TEST_F(SwitchesTest, EachBatchStepHasItsByte) {
+    setFile("\x01\x01\x01\x01\x01"s);
+    for (int id : {kCmdBatchErase, kCmdBatchProgram, kCmdBatchVerify})
+        menu.setChecked(id, true);
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchErase));
+    EXPECT_EQ(file(), "\x01\x01\x00\x01\x01"s);
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchVerify));
+    EXPECT_EQ(file(), "\x01\x01\x00\x01\x00"s);
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchErase));
+    EXPECT_EQ(file(), "\x01\x01\x01\x01\x00"s);
+    EXPECT_FALSE(switches.toggleBatchStep(kCmdSounds));
+    EXPECT_EQ(file(), "\x01\x01\x01\x01\x00"s);
+}
+
+TEST_F(SwitchesTest, BatchStepKeepsBytesAfterTheFifth) {
+    setFile("\x01\x01\x01\x01\x01\x09"s);
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchVerify));
+    EXPECT_EQ(file(), "\x01\x01\x01\x01\x01\x09"s);  // unchecked item turns on: 1
+}
+
+TEST_F(SwitchesTest, GreyedItemToggleDoesNothing) {
+    setFile("\x01\x01\x01\x01\x01"s);
+    for (int id : kAll)
+        menu.setState(id, kMenuGreyed);
+    EXPECT_FALSE(switches.toggleSounds());
+    EXPECT_FALSE(switches.toggleAutoIdentify());
+    EXPECT_FALSE(switches.toggleBatchStep(kCmdBatchErase));
+    // Checked and greyed is not "exactly checked" either.
+    menu.setState(kCmdSounds, kMenuChecked | 0x1);
+    EXPECT_FALSE(switches.toggleSounds());
+    EXPECT_EQ(file(), "\x01\x01\x01\x01\x01"s);
+    EXPECT_EQ(menu.menuState(kCmdSounds), kMenuChecked | 0x1);
+    EXPECT_EQ(menu.menuState(kCmdAutoIdentify), kMenuGreyed);
+}
+
+TEST_F(SwitchesTest, GreyedItemCreatesNoFile) {
+    menu.setState(kCmdSounds, kMenuGreyed);
+    EXPECT_FALSE(switches.toggleSounds());
+    EXPECT_FALSE(dir.exists(Switches::kFileName));
+}
+
+TEST_F(SwitchesTest, FailedStoreKeepsTheCheckMark) {
+    ASSERT_EQ(mkdir(dir.file(Switches::kFileName).c_str(), 0755), 0);
+    menu.setChecked(kCmdAutoIdentify, true);
+    EXPECT_FALSE(switches.toggleSounds());
+    EXPECT_FALSE(switches.toggleAutoIdentify());
+    EXPECT_FALSE(switches.toggleBatchStep(kCmdBatchErase));
+    EXPECT_EQ(checks(), "01000");
+}
