@@ -1,4 +1,4 @@
-#include "recording_usb.h"
+#include "support/recording_usb.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,17 +4,19 @@
 #include <mutex>
 #include <string>
 
+#include "ui/ids.h"
+
 // The five on/off switches (sounds, auto-identify, the three batch steps).
 // The switches are the check marks of their menu items; the settings file
 // "umod2.dll" in the program folder only carries them from one run to the
 // next, one byte each (0 off, anything else on; a missing byte is on).
 namespace nyra {
 
-constexpr int kCmdSounds = 32809;
-constexpr int kCmdAutoIdentify = 32811;
-constexpr int kCmdBatchErase = 32821;
-constexpr int kCmdBatchProgram = 32822;
-constexpr int kCmdBatchVerify = 32823;
+using ids::kCmdAutoIdentify;
+using ids::kCmdBatchErase;
+using ids::kCmdBatchProgram;
+using ids::kCmdBatchVerify;
+using ids::kCmdSounds;
 
 // Menu item state bits, with the values of the Windows menu flags.
 constexpr unsigned kMenuChecked = 0x8;

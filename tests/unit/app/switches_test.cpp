@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 using namespace nyra;
 using namespace std::string_literals;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 using namespace nyra;
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_link_host.h"
-#include "recording_usb.h"
+#include "support/fake_link_host.h"
+#include "support/recording_usb.h"
 
 namespace nyra {
 namespace {

@@ -5,8 +5,8 @@
 #include <latch>
 #include <thread>
 
-#include "fake_link_host.h"
-#include "recording_usb.h"
+#include "support/fake_link_host.h"
+#include "support/recording_usb.h"
 
 namespace nyra {
 namespace {

@@ -1,0 +1,325 @@
+#include "shell/app_state.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "ui/frontend.h"
+
+namespace nyra {
+
+using namespace ids;
+
+namespace {
+
+constexpr int kCloseCommandTimeoutMs = 100;
+constexpr int kDeviceChangeSettleMs = 50;
+
+std::string withSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+bool fileCanBeOpened(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+// The switches read and set the check marks of the main menu.
+class AppState::MenuChecks final : public MenuCheckState {
+public:
+    explicit MenuChecks(Panel& panel) : panel_(panel) {}
+    unsigned menuState(int commandId) const override {
+        const unsigned state = panel_.menuState(commandId);
+        return state == Panel::kMenuStateMissing ? 0 : state;
+    }
+    void setChecked(int commandId, bool checked) override {
+        panel_.setMenuChecked(commandId, checked);
+    }
+
+private:
+    Panel& panel_;
+};
+
+AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
+    : frontend_(frontend),
+      clock_(clock),
+      texts_([this](const std::string& message) {
+          frontend_.messageBox(message, "", BoxIcon::Warning, BoxButtons::Ok);
+      }),
+      link_(usb, *this),
+      channel_(link_, parameterBlock_),
+      worker_(std::make_unique<Worker>(workerShared_, channel_)),
+      menuChecks_(std::make_unique<MenuChecks>(panel_)) {}
+
+AppState::~AppState() { shutdown(); }
+
+void AppState::startUp(const std::string& programFolder) {
+    programFolder_ = withSlash(programFolder);
+    imagePath0_ = programFolder_ + "u_mod0.dll";
+    imagePath1_ = programFolder_ + "u_mod1.dll";
+    tempFolder_ = programFolder_ + "temp";
+
+    texts_.loadFrom(programFolder_);
+    applyCaptions();
+    panel_.setText(kEditFileName, text(itext(0)));
+    parameterBlock_.fill(0);
+    // The catalogue slots and the hex view are set up here once they exist.
+
+    finishSoundPath_ = programFolder_ + "sound/finishsound.wav";
+    deleteSoundPath_ = programFolder_ + "sound/del.wav";
+    panel_.setVisible(kProgressBar, false);
+
+    logFilePath_ = programFolder_ + "log.txt";
+    const int logFd = ::open(logFilePath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (logFd >= 0) ::close(logFd);
+
+    switches_ = std::make_unique<Switches>(programFolder_, *menuChecks_);
+    switches_->readAtStartup();
+
+    link_.resetIdentity();
+    parameterBlock_[0] = kFrameStart;
+    parameterBlock_[kCommandFrameSize - 1] = kFrameEnd;
+
+    if (!fileCanBeOpened(programFolder_ + "database.dat")) {
+        frontend_.messageBox(text(itext(1)), text(itext(2)), BoxIcon::Warning, BoxButtons::Ok);
+    }
+
+    registerJobs();
+    workerShared_.jobCode.store(job::kQuietIdentify);
+    worker_->start();
+    workerStarted_ = true;
+    // The batch window is created here once it exists.
+
+    panel_.setText(kEditFileName, text(itext(0)));
+    panel_.greyMenuCommand(kCmdCheckUpdate);
+    panel_.greyMenuCommand(kCmdFeedback);
+}
+
+void AppState::applyCaptions() {
+    for (const ControlEntry& control : kMainControls) {
+        panel_.setText(control.id, control.caption ? text(*control.caption)
+                                                   : std::string(control.templateCaption));
+        panel_.setVisible(control.id, !control.startsHidden);
+    }
+    for (const MenuEntry& item : kMainMenu) {
+        if (!panel_.addMenuItem(item.id, text(item.caption), item.startsGreyed)) {
+            panel_.setMenuCaption(item.id, text(item.caption));
+            panel_.setMenuGreyed(item.id, item.startsGreyed);
+        }
+    }
+}
+
+void AppState::registerJobs() {
+    worker_->registerJob(job::kQuietIdentify, [this] { return quietIdentify(); });
+}
+
+// The connection part of quiet identification: the probe series joins it
+// with chip identification.
+std::uint8_t AppState::quietIdentify() {
+    if (!autoIdentifyOn()) return 1;
+    programmerBlocked_.store(false);
+    if (!fileLoaded.load()) panel_.greyMenuCommand(kCmdDataView);
+    if (workerShared_.deviceChangeFlag.load()) clock_.sleepMs(kDeviceChangeSettleMs);
+    return link_.linkCheck() == kLinkStop ? 0 : 1;
+}
+
+void AppState::startJob(std::uint8_t code) { worker_->startJob(code); }
+
+void AppState::command(int id) {
+    switch (id) {
+        case kBtnErase:
+        case kBtnProgram:
+        case kBtnVerify:
+        case kBtnRead:
+        case kBtnBlankCheck:
+            startOrStop(id);
+            return;
+        case kBtnAuto:
+            startJob(job::kAuto);
+            return;
+        case kBtnDetect:
+            startJob(job::kFullIdentify);
+            return;
+        case kCmdFirmwareVersion:
+            startJob(job::kFirmwareVersion);
+            return;
+        case kBtnConfigure:
+            startJob(job::kQuadEnable);
+            return;
+        case kBtnBatch:
+            if (autoIdentifyOn()) {
+                if (showBatchWindow) showBatchWindow();
+            } else {
+                frontend_.messageBox(text(itext(12)), text(itext(9)), BoxIcon::Information,
+                                     BoxButtons::Ok);
+            }
+            return;
+        case kCmdSounds:
+            if (switches_) switches_->toggleSounds();
+            return;
+        case kCmdAutoIdentify:
+            if (switches_) switches_->toggleAutoIdentify();
+            return;
+        case kCmdBatchErase:
+        case kCmdBatchProgram:
+        case kCmdBatchVerify:
+            if (switches_) switches_->toggleBatchStep(id);
+            return;
+        case kCmdManual:
+            openThroughShell(programFolder_ + "KVQ_Nyra.CHM");
+            return;
+        case kCmdChangeLog:
+            openThroughShell(logFilePath_);
+            return;
+        case kBtnAbout:
+        case kSysCmdAbout:
+            if (showAboutDialog) showAboutDialog();
+            return;
+        default:
+            return;
+    }
+}
+
+void AppState::openThroughShell(const std::string& path) {
+    if (!frontend_.shellOpen(path)) {
+        frontend_.messageBox(text(itext(118)), text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);
+    }
+}
+
+const JobButton* AppState::jobButton(int buttonId) {
+    for (const JobButton& button : kJobButtons) {
+        if (button.id == buttonId) return &button;
+    }
+    return nullptr;
+}
+
+std::atomic<bool>& AppState::stopRequestOf(int buttonId) {
+    switch (buttonId) {
+        case kBtnErase:
+            return stopErase;
+        case kBtnProgram:
+            return stopProgram;
+        case kBtnVerify:
+            return stopVerify;
+        case kBtnRead:
+            return stopRead;
+        default:
+            return stopBlankCheck;
+    }
+}
+
+std::uint8_t AppState::jobOfButton(int buttonId) {
+    switch (buttonId) {
+        case kBtnErase:
+            return job::kErase;
+        case kBtnProgram:
+            return job::kProgram;
+        case kBtnVerify:
+            return job::kVerify;
+        case kBtnRead:
+            return job::kRead;
+        default:
+            return job::kBlankCheck;
+    }
+}
+
+void AppState::startOrStop(int buttonId) {
+    const JobButton* button = jobButton(buttonId);
+    if (!button) return;
+    const std::string& runningCaption = text(button->runningCaption);
+    // Without a running caption (texts missing) the idle and running captions
+    // would both be empty and the button could never start its job.
+    if (!runningCaption.empty() && panel_.text(buttonId) == runningCaption) {
+        stopRequestOf(buttonId).store(true);
+        return;
+    }
+    stopRequestOf(buttonId).store(false);
+    startJob(jobOfButton(buttonId));
+}
+
+bool AppState::keyPressed(Key key, bool ctrlHeld) {
+    for (const KeyBinding& binding : kKeyBindings) {
+        if (binding.key != key) continue;
+        if (binding.ctrl && !ctrlHeld) return false;  // plain O takes the normal path
+        if (!binding.onlyWhenEnabled || panel_.enabled(binding.command)) command(binding.command);
+        return true;
+    }
+    return false;
+}
+
+bool AppState::escapeOrEnterPressed(bool enter) {
+    // Enter commits the hex cell editor once the hex view exists; neither key closes the window.
+    (void)enter;
+    return true;
+}
+
+void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
+    if (message == kMsgDeviceChange) {
+        worker_->deviceChangeNotice();
+    } else if (message == kMsgBatchRunRequest) {
+        batchRunParameter.store(static_cast<std::uint32_t>(wordParameter));
+        startJob(job::kBatchCycle);
+    } else if (message >= kMsgOtpFirst && message <= kMsgOtpLast) {
+        startJob(static_cast<std::uint8_t>(otpJobOf(message)));
+    }
+}
+
+bool AppState::askToStop(TextKey question) {
+    return frontend_.messageBox(text(question), text(itext(9)), BoxIcon::Question,
+                                BoxButtons::OkCancel) == BoxAnswer::Ok;
+}
+
+bool AppState::closeRequested() {
+    if (eraseRunning.load()) {
+        if (!askToStop(itext(30))) return false;
+        stopErase.store(true);
+        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+    }
+    if (programRunning.load()) {
+        if (!askToStop(itext(31))) return false;
+        stopProgram.store(true);
+    }
+    if (verifyRunning.load()) {
+        if (!askToStop(itext(32))) return false;
+        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+    }
+    if (readRunning.load()) {
+        if (!askToStop(itext(33))) return false;
+        closeRequestedFlag.store(true);
+        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+    }
+    if (link_.connected()) link_.releaseAndClose(link_.handle(), link_.identity().interfaceNumber);
+    // The data buffer's file is closed here once the data buffer exists.
+    ::unlink((tempFolder_ + "/tempFile.bin").c_str());
+    ::rmdir(tempFolder_.c_str());
+    worker_->requestQuit();
+    return true;
+}
+
+void AppState::shutdown() {
+    if (!workerStarted_) return;
+    worker_->requestQuit();
+    worker_->join();
+    workerStarted_ = false;
+}
+
+void AppState::showStatus(const std::string& statusText, StatusKind kind, bool beep) {
+    statusKind_.store(kind);
+    panel_.setText(kStatusLine, statusText);
+    if (beep) frontend_.beep(BeepKind::Exclamation);
+}
+
+void AppState::statusAlert(TextKey key) { showStatus(text(key), StatusKind::Alert, false); }
+
+void AppState::warningBox(TextKey key) {
+    frontend_.messageBox(text(key), text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);
+}
+
+}  // namespace nyra

@@ -1,0 +1,229 @@
+#include "shell/app_state.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/recording_usb.h"
+#include "support/temp_dir.h"
+#include "ui/scripted_frontend.h"
+
+namespace nyra {
+namespace {
+
+using namespace ids;
+using testing::RecordingUsb;
+
+constexpr const char* kFtext =
+    "[ftext]\r\n1=File\r\n5=Edit mode\r\n9=Erase\r\n53=Auto(F9)\r\n54=Erase(F4)\r\n"
+    "55=Program(F6)\r\n56=Verify(F8)\r\n57=Read(F7)\r\n58=Blank(F3)\r\n59=Detect(F5)\r\n"
+    "60=Batch(F2)\r\n";
+constexpr const char* kItext =
+    "[itext]\r\n0=no file\r\n1=catalogue missing\r\n2=Catalogue\r\n9=Notice\r\n"
+    "12=switch on auto-identify\r\n30=stop erase?\r\n31=stop program?\r\n32=stop verify?\r\n"
+    "33=stop read?\r\n34=no programmer\r\n35=cannot open\r\n36=Stop erase(F4)\r\n"
+    "38=Stop program(F6)\r\n118=file not found\r\n";
+
+class AppStateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RecordingUsb::instance().reset();
+        dir.write("ftext.ini", kFtext);
+        dir.write("itext.ini", kItext);
+    }
+    void startUp() {
+        state.startUp(dir.folder());
+        state.worker().waitUntilIdle();
+    }
+    std::vector<std::string> boxTexts() {
+        std::vector<std::string> out;
+        for (const auto& box : frontend.boxes()) out.push_back(box.text);
+        return out;
+    }
+
+    TempDir dir;
+    ScriptedFrontend frontend;
+    VirtualClock clock;
+    UsbApi usb = RecordingUsb::api();
+    AppState state{frontend, clock, usb};
+};
+
+TEST_F(AppStateTest, StartUpTakesCaptionsFromTheTextsAndRunsJobSevenFirst) {
+    startUp();
+    EXPECT_EQ(state.panel().text(kBtnErase), "Erase(F4)");
+    EXPECT_EQ(state.panel().text(kLabelType), "");  // key not in the file: empty, not the template
+    EXPECT_EQ(state.panel().text(kTextCapacity), "0");  // no text key: template caption
+    EXPECT_EQ(state.panel().text(kEditFileName), "no file");
+    EXPECT_EQ(state.panel().menuItem(kMenuFile)->caption, "File");
+    EXPECT_EQ(state.panel().menuItem(kBtnErase)->caption, "Erase");
+    EXPECT_TRUE(state.panel().menuGreyed(kCmdSaveFile));
+    EXPECT_TRUE(state.panel().menuGreyed(kCmdCheckUpdate));
+    EXPECT_TRUE(state.panel().menuGreyed(kCmdFeedback));
+    EXPECT_FALSE(state.panel().visible(kProgressBar));
+    // Switches file missing: all five switches on and the file written.
+    EXPECT_TRUE(state.soundSwitchOn());
+    EXPECT_TRUE(state.autoIdentifyOn());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("umod2.dll")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("log.txt")));
+
+    // Job 7 ran framed by the state indications; its result is not reported.
+    const auto frames = RecordingUsb::instance().frames();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames[0][1] & 0x3F, 34);
+    EXPECT_EQ(frames[0][13], 1);
+    EXPECT_EQ(frames[1][13], 0);
+    EXPECT_EQ(frames[0][0], 0xA5);
+    EXPECT_EQ(frames[0][19], 0x5A);
+}
+
+TEST_F(AppStateTest, MissingCatalogueIsReportedAndStartUpGoesOn) {
+    startUp();
+    const auto boxes = frontend.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "catalogue missing");
+    EXPECT_EQ(boxes[0].caption, "Catalogue");
+    EXPECT_EQ(boxes[0].icon, BoxIcon::Warning);
+    EXPECT_FALSE(RecordingUsb::instance().frames().empty());
+}
+
+TEST_F(AppStateTest, MissingTextFilesLeaveEmptyCaptionsButJobButtonsStillWork) {
+    std::filesystem::remove(dir.file("ftext.ini"));
+    std::filesystem::remove(dir.file("itext.ini"));
+    int runs = 0;
+    state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++runs); });
+    startUp();
+    EXPECT_EQ(state.panel().text(kBtnErase), "");
+    state.command(kBtnErase);
+    state.worker().waitUntilIdle();
+    EXPECT_EQ(runs, 1);
+}
+
+TEST_F(AppStateTest, JobButtonStartsItsJobOrStopsItByItsCaption) {
+    int runs = 0;
+    state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++runs); });
+    startUp();
+    state.stopErase = true;
+    state.command(kBtnErase);
+    state.worker().waitUntilIdle();
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(state.stopErase.load());
+
+    // While the job runs its button shows the running caption: a press is a stop request.
+    state.panel().setText(kBtnErase, "Stop erase(F4)");
+    state.command(kBtnErase);
+    state.worker().waitUntilIdle();
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(state.stopErase.load());
+}
+
+TEST_F(AppStateTest, FunctionKeysReachOnlyEnabledButtons) {
+    int erases = 0;
+    int blanks = 0;
+    state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++erases); });
+    state.worker().registerJob(job::kBlankCheck, [&] { return static_cast<std::uint8_t>(++blanks); });
+    int batchWindows = 0;
+    state.showBatchWindow = [&] { ++batchWindows; };
+    startUp();
+
+    state.panel().disableControl(kBtnErase);
+    EXPECT_TRUE(state.keyPressed(Key::F4, false));  // consumed, but nothing starts
+    EXPECT_TRUE(state.keyPressed(Key::F3, false));
+    state.worker().waitUntilIdle();
+    EXPECT_EQ(erases, 0);
+    EXPECT_EQ(blanks, 1);
+
+    state.panel().disableControl(kBtnBatch);
+    EXPECT_TRUE(state.keyPressed(Key::F2, false));  // F2 whatever the button's state
+    EXPECT_EQ(batchWindows, 1);
+
+    EXPECT_FALSE(state.keyPressed(Key::O, false));  // plain O takes the normal path
+    EXPECT_TRUE(state.escapeOrEnterPressed(false));
+    EXPECT_TRUE(state.escapeOrEnterPressed(true));
+}
+
+TEST_F(AppStateTest, BatchButtonWithoutAutoIdentifyExplains) {
+    int batchWindows = 0;
+    state.showBatchWindow = [&] { ++batchWindows; };
+    startUp();
+    state.command(kCmdAutoIdentify);
+    EXPECT_FALSE(state.autoIdentifyOn());
+    state.command(kBtnBatch);
+    EXPECT_EQ(batchWindows, 0);
+    EXPECT_EQ(boxTexts().back(), "switch on auto-identify");
+    EXPECT_EQ(frontend.boxes().back().icon, BoxIcon::Information);
+}
+
+TEST_F(AppStateTest, SwitchTogglesAreStoredAndShownAsCheckMarks) {
+    startUp();
+    state.command(kCmdSounds);
+    state.command(kCmdBatchProgram);
+    EXPECT_FALSE(state.panel().menuChecked(kCmdSounds));
+    EXPECT_FALSE(state.panel().menuChecked(kCmdBatchProgram));
+    EXPECT_EQ(dir.read("umod2.dll"), std::string("\x00\x01\x01\x00\x01", 5));
+
+    // A greyed item does not toggle.
+    state.panel().greyMenuCommand(kCmdSounds);
+    state.command(kCmdSounds);
+    EXPECT_EQ(dir.read("umod2.dll")[0], '\0');
+}
+
+TEST_F(AppStateTest, HelpAndChangeLogThatCannotBeFoundAreReported) {
+    startUp();
+    frontend.shellOpenResult(false);
+    state.command(kCmdManual);
+    ASSERT_EQ(frontend.opened().size(), 1u);
+    EXPECT_EQ(frontend.opened()[0], dir.folder() + "KVQ_Nyra.CHM");
+    EXPECT_EQ(boxTexts().back(), "file not found");
+}
+
+TEST_F(AppStateTest, CloseAsksBeforeStoppingARunningJob) {
+    startUp();
+    std::filesystem::create_directory(dir.file("temp"));
+    dir.write("temp/tempFile.bin", "x");
+    state.eraseRunning = true;
+
+    frontend.answerBox(BoxAnswer::Cancel);
+    EXPECT_FALSE(state.closeRequested());
+    EXPECT_FALSE(state.stopErase.load());
+    EXPECT_EQ(state.workerShared().quit.load(), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("temp/tempFile.bin")));
+    EXPECT_EQ(boxTexts().back(), "stop erase?");
+    EXPECT_EQ(frontend.boxes().back().buttons, BoxButtons::OkCancel);
+
+    ASSERT_EQ(state.link().connect(false), true);
+    RecordingUsb::instance().calls.clear();
+    frontend.answerBox(BoxAnswer::Ok);
+    EXPECT_TRUE(state.closeRequested());
+    EXPECT_TRUE(state.stopErase.load());
+    const auto writes = RecordingUsb::instance().callsNamed("interrupt_write");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].bytes[1] & 0x3F, 9);
+    EXPECT_EQ(writes[0].timeout, 100);
+    EXPECT_FALSE(state.link().connected());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("temp")));
+    EXPECT_EQ(state.workerShared().quit.load(), 1);
+}
+
+TEST_F(AppStateTest, CloseWithSeveralJobsStopsAtTheFirstCancel) {
+    startUp();
+    state.programRunning = true;
+    state.readRunning = true;
+    frontend.answerBox(BoxAnswer::Ok);
+    frontend.answerBox(BoxAnswer::Cancel);
+    EXPECT_FALSE(state.closeRequested());
+    EXPECT_TRUE(state.stopProgram.load());
+    EXPECT_FALSE(state.closeRequestedFlag.load());
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"catalogue missing", "stop program?", "stop read?"}));
+}
+
+TEST_F(AppStateTest, DeviceChangeNoticeRunsJobSevenAgain) {
+    startUp();
+    RecordingUsb::instance().calls.clear();
+    state.windowMessage(kMsgDeviceChange);
+    state.worker().waitUntilIdle();
+    EXPECT_FALSE(RecordingUsb::instance().frames().empty());
+    EXPECT_FALSE(state.workerShared().deviceChangeFlag.load());
+}
+
+}  // namespace
+}  // namespace nyra
