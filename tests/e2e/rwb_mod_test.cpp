@@ -1,0 +1,85 @@
+// Loads the built rwb_mod.so exactly as the program does and talks to the
+// simulated programmer through the link.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "device/command_channel.h"
+#include "device/usb_library.h"
+#include "support/fake_link_host.h"
+#include "support/temp_dir.h"
+
+namespace nyra {
+namespace {
+
+std::string demoFolder() {
+    const char* dir = std::getenv("NYRA_TEST_BINARY_DIR");
+    return std::string(dir ? dir : ".") + "/demo";
+}
+
+class RwbModTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write("kvq-sim.conf",
+                  "programmers=1\nchip=W25Q64FV\nimage=" + dir.file("chip.bin") +
+                      "\ntiming=0\ncontrol=off\nserial=1193046\n");
+        setenv("NYRA_SIM_CONFIG", dir.file("kvq-sim.conf").c_str(), 1);
+    }
+    TempDir dir;
+    testing::FakeLinkHost host;
+};
+
+TEST_F(RwbModTest, ProgramLoadsTheShimBesideItAndFindsTheSimulatedProgrammer) {
+    UsbLibrary library = UsbLibrary::loadFor(demoFolder());
+    ASSERT_TRUE(library.loaded()) << library.error();
+    EXPECT_EQ(library.path(), demoFolder() + "/rwb_mod.so");
+    EXPECT_GE(library.eventFd(), 0);
+
+    Link link(library.api(), host);
+    ASSERT_TRUE(link.connect(true));
+    CommandFrame block{};
+    block[0] = kFrameStart;
+    block[19] = kFrameEnd;
+    CommandChannel channel(link, block);
+    std::uint8_t reply[8] = {};
+
+    ASSERT_TRUE(channel.sendCommand(cmd::kSerialNumber, 100));
+    ASSERT_EQ(link.readReply(reply, 7, 100), 7);
+    EXPECT_EQ((reply[4] << 16) | (reply[5] << 8) | reply[6], 1193046);
+
+    // Probe 1 of identification: SPI bus, standard parameter.
+    ASSERT_TRUE(channel.sendCommand(cmd::kReadIdentity, 5000));
+    ASSERT_EQ(link.readReply(reply, 3, 5000), 3);
+    EXPECT_EQ(reply[0], 0xEF);
+    EXPECT_EQ(reply[1], 0x40);
+    EXPECT_EQ(reply[2], 0x17);
+
+    EXPECT_EQ(link.ensureLink(), kLinkGoOn);
+    link.releaseAndClose(link.handle(), 0);
+    EXPECT_TRUE(host.alerts.empty());
+}
+
+TEST_F(RwbModTest, NoProgrammerAttachedIsReportedByTheLink) {
+    dir.write("kvq-sim.conf", "programmers=0\ncontrol=off\ntiming=0\nimage=none\n");
+    UsbLibrary library = UsbLibrary::loadFile(demoFolder() + "/rwb_mod.so");
+    ASSERT_TRUE(library.loaded()) << library.error();
+    Link link(library.api(), host);
+    EXPECT_EQ(link.ensureLink(), kLinkStop);
+    EXPECT_EQ(host.boxes, std::vector<TextKey>{itext(34)});
+}
+
+TEST(UsbLibraryErrors, MissingLibraryOrSymbolsGiveAClearError) {
+    UsbLibrary missing = UsbLibrary::loadFile("/nonexistent/rwb_mod.so");
+    EXPECT_FALSE(missing.loaded());
+    EXPECT_NE(missing.error().find("Cannot load the USB library"), std::string::npos);
+
+    UsbLibrary wrong = UsbLibrary::loadFile("libm.so.6");
+    EXPECT_FALSE(wrong.loaded());
+    EXPECT_NE(wrong.error().find("usb_interrupt_write"), std::string::npos);
+    EXPECT_FALSE(wrong.api().complete());
+    EXPECT_EQ(wrong.eventFd(), -1);
+}
+
+}  // namespace
+}  // namespace nyra
