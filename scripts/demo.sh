@@ -6,4 +6,7 @@ scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)"
 cd build/demo
+if [ -x ./kvq_nyra ]; then
+    exec ./kvq_nyra "$@"
+fi
 exec ./kvq-cli demo "$@"
