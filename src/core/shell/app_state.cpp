@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "ui/frontend.h"
+#include "ui/main_panel.h"
+#include "ui/panel_menu_state.h"
 
 namespace nyra {
 
@@ -31,22 +33,6 @@ bool fileCanBeOpened(const std::string& path) {
 
 }  // namespace
 
-// The switches read and set the check marks of the main menu.
-class AppState::MenuChecks final : public MenuCheckState {
-public:
-    explicit MenuChecks(Panel& panel) : panel_(panel) {}
-    unsigned menuState(int commandId) const override {
-        const unsigned state = panel_.menuState(commandId);
-        return state == Panel::kMenuStateMissing ? 0 : state;
-    }
-    void setChecked(int commandId, bool checked) override {
-        panel_.setMenuChecked(commandId, checked);
-    }
-
-private:
-    Panel& panel_;
-};
-
 AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
     : frontend_(frontend),
       clock_(clock),
@@ -56,7 +42,7 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       link_(usb, *this),
       channel_(link_, parameterBlock_),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
-      menuChecks_(std::make_unique<MenuChecks>(panel_)) {}
+      menuChecks_(std::make_unique<PanelMenuState>(panel_)) {}
 
 AppState::~AppState() { shutdown(); }
 
@@ -67,7 +53,7 @@ void AppState::startUp(const std::string& programFolder) {
     tempFolder_ = programFolder_ + "temp";
 
     texts_.loadFrom(programFolder_);
-    applyCaptions();
+    buildMainPanel(panel_, [this](TextKey key) { return text(key); });
     panel_.setText(kEditFileName, text(itext(0)));
     parameterBlock_.fill(0);
     // The catalogue slots and the hex view are set up here once they exist.
@@ -100,20 +86,6 @@ void AppState::startUp(const std::string& programFolder) {
     panel_.setText(kEditFileName, text(itext(0)));
     panel_.greyMenuCommand(kCmdCheckUpdate);
     panel_.greyMenuCommand(kCmdFeedback);
-}
-
-void AppState::applyCaptions() {
-    for (const ControlEntry& control : kMainControls) {
-        panel_.setText(control.id, control.caption ? text(*control.caption)
-                                                   : std::string(control.templateCaption));
-        panel_.setVisible(control.id, !control.startsHidden);
-    }
-    for (const MenuEntry& item : kMainMenu) {
-        if (!panel_.addMenuItem(item.id, text(item.caption), item.startsGreyed)) {
-            panel_.setMenuCaption(item.id, text(item.caption));
-            panel_.setMenuGreyed(item.id, item.startsGreyed);
-        }
-    }
 }
 
 void AppState::registerJobs() {

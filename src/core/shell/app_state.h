@@ -105,9 +105,6 @@ public:
     const std::string& deleteSoundPath() const { return deleteSoundPath_; }
 
 private:
-    class MenuChecks;
-
-    void applyCaptions();
     void registerJobs();
     std::uint8_t quietIdentify();
     void startOrStop(int buttonId);
@@ -128,7 +125,7 @@ private:
     Link link_;
     CommandChannel channel_;
     std::unique_ptr<Worker> worker_;
-    std::unique_ptr<MenuChecks> menuChecks_;
+    std::unique_ptr<MenuCheckState> menuChecks_;
     std::unique_ptr<Switches> switches_;
     bool workerStarted_ = false;
     std::string imagePath0_, imagePath1_, tempFolder_, logFilePath_, finishSoundPath_,

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the program needs of a person or of the desktop: message boxes, file
+// and folder choices, sounds, and opening a file with its usual program. The
+// GUI implements it on the window thread (calls from other threads block
+// until answered); tests and the command line use a scripted stand-in.
+namespace nyra {
+
+enum class BoxIcon : unsigned char { None, Information, Warning, Question, Error };
+enum class BoxButtons : unsigned char { Ok, OkCancel, YesNo, YesNoCancel };
+enum class BoxAnswer : unsigned char { Ok, Cancel, Yes, No };
+
+// The system sounds a beep may stand for.
+enum class BeepKind : unsigned char { Simple, Information, Exclamation, Question, Error };
+
+// Whether a box with these buttons can give this answer.
+constexpr bool offers(BoxButtons buttons, BoxAnswer answer) {
+    switch (buttons) {
+        case BoxButtons::Ok:
+            return answer == BoxAnswer::Ok;
+        case BoxButtons::OkCancel:
+            return answer == BoxAnswer::Ok || answer == BoxAnswer::Cancel;
+        case BoxButtons::YesNo:
+            return answer == BoxAnswer::Yes || answer == BoxAnswer::No;
+        case BoxButtons::YesNoCancel:
+            return answer != BoxAnswer::Ok;
+    }
+    return false;
+}
+
+// The positive answer of a box (OK or Yes).
+constexpr BoxAnswer positiveAnswer(BoxButtons buttons) {
+    return buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel ? BoxAnswer::Yes
+                                                                              : BoxAnswer::Ok;
+}
+
+// The answer of closing the box without choosing (Cancel, or No without Cancel).
+constexpr BoxAnswer dismissAnswer(BoxButtons buttons) {
+    switch (buttons) {
+        case BoxButtons::Ok:
+            return BoxAnswer::Ok;
+        case BoxButtons::YesNo:
+            return BoxAnswer::No;
+        case BoxButtons::OkCancel:
+        case BoxButtons::YesNoCancel:
+            break;
+    }
+    return BoxAnswer::Cancel;
+}
+
+struct FileDialogRequest {
+    std::string title{};             // empty: the dialog's own title
+    std::string filter{};            // "label|patterns|...||", see file_filter.h
+    std::string defaultExtension{};  // added to a typed name without one
+    std::string initialPath{};       // folder or file to start in
+    bool multiSelect = false;        // open dialogs only
+    bool overwritePrompt = false;    // save dialogs only
+
+    friend bool operator==(const FileDialogRequest&, const FileDialogRequest&) = default;
+};
+
+class Frontend {
+public:
+    virtual ~Frontend() = default;
+
+    // Blocks until answered; the answer is always one the buttons offer.
+    virtual BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                                 BoxButtons buttons) = 0;
+    // The chosen paths, in the order the dialog gives them; empty when cancelled.
+    virtual std::vector<std::string> openFileDialog(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> saveFileDialog(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> browseFolder(const std::string& title) = 0;
+    // Plays a sound file without waiting for it.
+    virtual void playSound(const std::string& path) = 0;
+    virtual void beep(BeepKind kind) = 0;
+    // Opens a file with its usual program; false when the file was not found.
+    virtual bool shellOpen(const std::string& path) = 0;
+
+    // The first chosen file of a single-choice open dialog.
+    std::optional<std::string> openFile(const FileDialogRequest& request) {
+        auto paths = openFileDialog(request);
+        if (paths.empty())
+            return std::nullopt;
+        return std::move(paths.front());
+    }
+};
+
+}  // namespace nyra

@@ -1,0 +1,196 @@
+#include "device/device_change_monitor.h"
+
+#include <gtest/gtest.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace nyra {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts notices and lets the test wait for a number of them.
+class NoticeCounter {
+public:
+    DeviceChangeMonitor::Callback callback() {
+        return [this] {
+            std::lock_guard lock(mutex_);
+            ++count_;
+            cv_.notify_all();
+        };
+    }
+    bool waitFor(int n) {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, 10s, [&] { return count_ >= n; });
+    }
+    int count() {
+        std::lock_guard lock(mutex_);
+        return count_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int count_ = 0;
+};
+
+class EventFd {
+public:
+    EventFd() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~EventFd() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    int fd() const { return fd_; }
+    void signal() {
+        const std::uint64_t one = 1;
+        ASSERT_EQ(write(fd_, &one, sizeof one), static_cast<ssize_t>(sizeof one));
+    }
+
+private:
+    int fd_;
+};
+
+TEST(DeviceChangeMonitor, EventFdNoticesReachTheCallback) {
+    EventFd events;
+    ASSERT_GE(events.fd(), 0);
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.start(events.fd(), counter.callback(), false));
+    EXPECT_TRUE(monitor.running());
+    EXPECT_FALSE(monitor.watchingUdev());
+
+    events.signal();
+    ASSERT_TRUE(counter.waitFor(1));
+    events.signal();
+    ASSERT_TRUE(counter.waitFor(2));
+    monitor.stop();
+    EXPECT_FALSE(monitor.running());
+
+    // Each notice was read off the fd, so nothing is left pending.
+    EXPECT_EQ(counter.count(), 2);
+    std::uint64_t left = 0;
+    EXPECT_EQ(read(events.fd(), &left, sizeof left), -1);
+    EXPECT_EQ(errno, EAGAIN);
+}
+
+TEST(DeviceChangeMonitor, WorksAlongsideTheUdevWatch) {
+    EventFd events;
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    // No udev daemon runs here; whether or not the udev watch is up, the
+    // simulator's notices still arrive.
+    ASSERT_TRUE(monitor.start(events.fd(), counter.callback()));
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(1));
+    monitor.stop();
+    EXPECT_FALSE(monitor.watchingUdev());
+}
+
+TEST(DeviceChangeMonitor, PipeNoticesAndAClosedWriter) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.start(fds[0], counter.callback(), false));
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    ASSERT_TRUE(counter.waitFor(1));
+
+    // The writer's end closes: the monitor drops the fd instead of spinning
+    // on it and still stops on request.
+    close(fds[1]);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(counter.count(), 1);
+    monitor.stop();
+    close(fds[0]);
+}
+
+TEST(DeviceChangeMonitor, StopWithoutAnySourceAndRestart) {
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    monitor.stop();  // not running: nothing to do
+    ASSERT_TRUE(monitor.start(-1, counter.callback(), false));
+    EXPECT_FALSE(monitor.start(-1, counter.callback(), false));
+    monitor.stop();
+    monitor.stop();
+
+    EventFd events;
+    ASSERT_TRUE(monitor.start(events.fd(), counter.callback(), false));
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(1));
+}  // the destructor stops the running monitor
+
+TEST(DeviceChangeMonitor, ThrowingCallbackDoesNotEndTheWatch) {
+    EventFd events;
+    std::atomic<int> calls{0};
+    NoticeCounter counter;
+    auto count = counter.callback();
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.start(
+        events.fd(),
+        [&] {
+            count();
+            if (++calls == 1)
+                throw std::runtime_error("receiver fault");
+        },
+        false));
+    events.signal();
+    ASSERT_TRUE(counter.waitFor(1));
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(2));
+}
+
+TEST(DeviceChangeMonitor, StopWhileNoticesKeepArriving) {
+    EventFd events;
+    std::atomic<int> calls{0};
+    std::atomic<bool> done{false};
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.start(
+        events.fd(), [&] { ++calls; }, false));
+    std::thread plug([&] {
+        while (!done.load()) {
+            events.signal();
+            std::this_thread::yield();
+        }
+    });
+    while (calls.load() < 10)
+        std::this_thread::yield();
+    monitor.stop();
+    const int atStop = calls.load();
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(calls.load(), atStop);  // no callback after stop returned
+    done = true;
+    plug.join();
+}
+
+TEST(ProgrammerMatch, FromAttributes) {
+    EXPECT_TRUE(isProgrammerUsbDevice("0716", "5018", ""));
+    EXPECT_TRUE(isProgrammerUsbDevice("0716\n", "5018", ""));
+    EXPECT_FALSE(isProgrammerUsbDevice("0716", "5019", ""));
+    EXPECT_FALSE(isProgrammerUsbDevice("1d6b", "5018", ""));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", ""));
+}
+
+TEST(ProgrammerMatch, FromProductPropertyWhenAttributesAreGone) {
+    EXPECT_TRUE(isProgrammerUsbDevice("", "", "716/5018/100"));
+    EXPECT_TRUE(isProgrammerUsbDevice("", "", "0716/5018/0"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "716/5019/100"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "1716/5018/100"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "716/5018"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "716"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "x716/5018/1"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "10716/5018/1"));
+    EXPECT_FALSE(isProgrammerUsbDevice("", "", "/5018/1"));
+}
+
+}  // namespace
+}  // namespace nyra
