@@ -7,13 +7,21 @@ constexpr int kStateIndicationTimeoutMs = 100;
 }
 
 CommandChannel::CommandChannel(Link& link, CommandFrame& parameterBlock)
-    : link_(link), block_(parameterBlock) {}
+    : link_(link), access_([&parameterBlock](const std::function<void(CommandFrame&)>& change) {
+          change(parameterBlock);
+      }) {}
+
+CommandChannel::CommandChannel(Link& link, FrameAccess access)
+    : link_(link), access_(std::move(access)) {}
 
 bool CommandChannel::sendCommand(std::uint8_t code, int timeoutMs,
                                  std::span<const std::uint8_t> argument) {
-    writeCommand(block_, code, argument);
-    return link_.sendFrame(kFrameEndpoint, block_.data(), static_cast<int>(block_.size()),
-                           timeoutMs);
+    CommandFrame frame;
+    access_([&](CommandFrame& block) {
+        writeCommand(block, code, argument);
+        frame = block;
+    });
+    return link_.sendFrame(kFrameEndpoint, frame.data(), static_cast<int>(frame.size()), timeoutMs);
 }
 
 void CommandChannel::stateIndication(std::uint8_t state) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "device/frames.h"
@@ -38,11 +39,17 @@ inline constexpr std::uint8_t kFailed = 2;
 inline constexpr std::uint8_t kSucceeded = 3;
 }  // namespace state
 
+// Runs a change on the persistent command frame under whatever lock guards it.
+using FrameAccess = std::function<void(const std::function<void(CommandFrame&)>&)>;
+
 // The frame senders on top of the link. The command frame is the persistent
 // chip parameter block of the main window.
 class CommandChannel {
 public:
+    // A frame that only this channel's thread uses.
     CommandChannel(Link& link, CommandFrame& parameterBlock);
+    // A frame shared with other threads, reached through its lock.
+    CommandChannel(Link& link, FrameAccess access);
 
     bool sendCommand(std::uint8_t code, int timeoutMs, std::span<const std::uint8_t> argument = {});
     void stateIndication(std::uint8_t state);
@@ -55,11 +62,10 @@ public:
     int readExtendedReply(std::uint8_t* buffer, int timeoutMs);
 
     Link& link() { return link_; }
-    CommandFrame& parameterBlock() { return block_; }
 
 private:
     Link& link_;
-    CommandFrame& block_;
+    FrameAccess access_;
 };
 
 }  // namespace nyra

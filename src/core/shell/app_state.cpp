@@ -24,6 +24,20 @@ std::string withSlash(std::string folder) {
     return folder;
 }
 
+BoxIcon boxIconOf(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return BoxIcon::Information;
+        case MessageIcon::Warning:
+            return BoxIcon::Warning;
+        case MessageIcon::Error:
+            return BoxIcon::Error;
+        case MessageIcon::None:
+            break;
+    }
+    return BoxIcon::None;
+}
+
 bool fileCanBeOpened(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -33,14 +47,59 @@ bool fileCanBeOpened(const std::string& path) {
 
 }  // namespace
 
+// The selection logic's view of the main window: lists, capacity text,
+// pictures and the QE controls live in the Panel.
+class AppState::SelectionPanel final : public SelectionWindow {
+public:
+    SelectionPanel(Panel& panel, const ChipSelection& selection)
+        : panel_(panel), selection_(selection) {}
+
+    void listChanged(SelectionList which) override {
+        const auto [id, list] = listOf(which);
+        panel_.setItems(id, list.items);
+        panel_.setCurrentIndex(id, list.current);
+    }
+    void setCapacityText(const std::string& text) override { panel_.setText(kTextCapacity, text); }
+    // The window draws the picture the text names.
+    void setPinoutPicture(PinoutPicture picture) override {
+        panel_.setText(kPicPinout, std::to_string(static_cast<int>(picture)));
+    }
+    void setQeCheckBoxVisible(bool visible) override {
+        panel_.setVisible(kCheckQuadEnable, visible);
+    }
+    void setQeButtonVisible(bool visible) override { panel_.setVisible(kBtnConfigure, visible); }
+
+private:
+    std::pair<int, const ListModel&> listOf(SelectionList which) const {
+        switch (which) {
+            case SelectionList::Type:
+                return {kListChipType, selection_.typeList()};
+            case SelectionList::Manufacturer:
+                return {kListManufacturer, selection_.manufacturerList()};
+            case SelectionList::Device:
+                break;
+        }
+        return {kListDevice, selection_.deviceList()};
+    }
+
+    Panel& panel_;
+    const ChipSelection& selection_;
+};
+
 AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
     : frontend_(frontend),
       clock_(clock),
       texts_([this](const std::string& message) {
           frontend_.messageBox(message, "", BoxIcon::Warning, BoxButtons::Ok);
       }),
+      selection_(catalogue_),
+      selectionPanel_(std::make_unique<SelectionPanel>(panel_, selection_)),
       link_(usb, *this),
-      channel_(link_, parameterBlock_),
+      channel_(link_,
+               [this](const std::function<void(CommandFrame&)>& change) {
+                   selection_.modifyParameterBlock(
+                       [&](ChipParameterBlock& block) { change(block.bytes); });
+               }),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
       menuChecks_(std::make_unique<PanelMenuState>(panel_)) {}
 
@@ -55,8 +114,10 @@ void AppState::startUp(const std::string& programFolder) {
     texts_.loadFrom(programFolder_);
     buildMainPanel(panel_, [this](TextKey key) { return text(key); });
     panel_.setText(kEditFileName, text(itext(0)));
-    parameterBlock_.fill(0);
-    // The catalogue slots and the hex view are set up here once they exist.
+    selection_.modifyParameterBlock([](ChipParameterBlock& block) { block.bytes.fill(0); });
+    selection_.setWindow(selectionPanel_.get());
+    selection_.setMessageSink(messageSink());
+    // The hex view is set up here once it exists.
 
     finishSoundPath_ = programFolder_ + "sound/finishsound.wav";
     deleteSoundPath_ = programFolder_ + "sound/del.wav";
@@ -70,12 +131,12 @@ void AppState::startUp(const std::string& programFolder) {
     switches_->readAtStartup();
 
     link_.resetIdentity();
-    parameterBlock_[0] = kFrameStart;
-    parameterBlock_[kCommandFrameSize - 1] = kFrameEnd;
+    selection_.modifyParameterBlock([](ChipParameterBlock& block) {
+        block.bytes[0] = kFrameStart;
+        block.bytes[kCommandFrameSize - 1] = kFrameEnd;
+    });
 
-    if (!fileCanBeOpened(programFolder_ + "database.dat")) {
-        frontend_.messageBox(text(itext(1)), text(itext(2)), BoxIcon::Warning, BoxButtons::Ok);
-    }
+    loadCatalogue();
 
     registerJobs();
     workerShared_.jobCode.store(job::kQuietIdentify);
@@ -86,6 +147,35 @@ void AppState::startUp(const std::string& programFolder) {
     panel_.setText(kEditFileName, text(itext(0)));
     panel_.greyMenuCommand(kCmdCheckUpdate);
     panel_.greyMenuCommand(kCmdFeedback);
+}
+
+MessageSink AppState::messageSink() {
+    return [this](const std::string& message, const std::string& caption, MessageIcon icon) {
+        frontend_.messageBox(message, caption, boxIconOf(icon), BoxButtons::Ok);
+    };
+}
+
+void AppState::loadCatalogue() {
+    const std::string path = programFolder_ + "database.dat";
+    if (!fileCanBeOpened(path)) {
+        frontend_.messageBox(text(itext(1)), text(itext(2)), BoxIcon::Warning, BoxButtons::Ok);
+        return;
+    }
+    catalogue_.setMessageSink(messageSink());
+    catalogue_.load(path);
+    selection_.startUp();
+}
+
+void AppState::listSelectionChanged(int listId, int index) {
+    bool changed = false;
+    if (listId == kListChipType) changed = selection_.typeChanged(index);
+    if (listId == kListManufacturer) changed = selection_.manufacturerChanged(index);
+    if (listId == kListDevice) changed = selection_.deviceChanged(index);
+    if (!changed) return;
+    // The lists' own contents follow from the selection logic.
+    selectionPanel_->listChanged(SelectionList::Type);
+    selectionPanel_->listChanged(SelectionList::Manufacturer);
+    selectionPanel_->listChanged(SelectionList::Device);
 }
 
 void AppState::registerJobs() {
@@ -149,6 +239,9 @@ void AppState::command(int id) {
             return;
         case kCmdChangeLog:
             openThroughShell(logFilePath_);
+            return;
+        case kBtnChipDetails:
+            selection_.showChipInformation();
             return;
         case kBtnAbout:
         case kSysCmdAbout:

@@ -9,6 +9,8 @@
 #include "app/clock.h"
 #include "app/switches.h"
 #include "app/text_table.h"
+#include "catalogue/chip_catalogue.h"
+#include "catalogue/chip_selection.h"
 #include "device/command_channel.h"
 #include "device/link.h"
 #include "device/usb_api.h"
@@ -62,7 +64,8 @@ public:
     CommandChannel& channel() { return channel_; }
     Worker& worker() { return *worker_; }
     Switches& switches() { return *switches_; }
-    CommandFrame& parameterBlock() { return parameterBlock_; }
+    ChipCatalogue& catalogue() { return catalogue_; }
+    ChipSelection& selection() { return selection_; }
     Frontend& frontend() { return frontend_; }
     Clock& clock() { return clock_; }
 
@@ -73,6 +76,9 @@ public:
     void startJob(std::uint8_t code);
     // The status line: kind, text, log; the beep when asked.
     void showStatus(const std::string& text, StatusKind kind, bool beep);
+
+    // The three chip lists' selection-changed notifications.
+    void listSelectionChanged(int listId, int index);
 
     // Called by the window for things only it can show.
     std::function<void()> showAboutDialog;
@@ -105,6 +111,10 @@ public:
     const std::string& deleteSoundPath() const { return deleteSoundPath_; }
 
 private:
+    class SelectionPanel;
+
+    MessageSink messageSink();
+    void loadCatalogue();
     void registerJobs();
     std::uint8_t quietIdentify();
     void startOrStop(int buttonId);
@@ -121,7 +131,9 @@ private:
     std::string programFolder_;
     std::atomic<StatusKind> statusKind_{StatusKind::Normal};
     WorkerShared workerShared_;
-    CommandFrame parameterBlock_{};
+    ChipCatalogue catalogue_;
+    ChipSelection selection_;
+    std::unique_ptr<SelectionPanel> selectionPanel_;
     Link link_;
     CommandChannel channel_;
     std::unique_ptr<Worker> worker_;

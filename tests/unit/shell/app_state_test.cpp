@@ -1,4 +1,5 @@
 #include "shell/app_state.h"
+#include "catalogue/catalogue_tools.h"
 
 #include <gtest/gtest.h>
 
@@ -223,6 +224,71 @@ TEST_F(AppStateTest, DeviceChangeNoticeRunsJobSevenAgain) {
     state.worker().waitUntilIdle();
     EXPECT_FALSE(RecordingUsb::instance().frames().empty());
     EXPECT_FALSE(state.workerShared().deviceChangeFlag.load());
+}
+
+}  // namespace
+}  // namespace nyra
+
+namespace nyra {
+namespace {
+
+using namespace ids;
+
+constexpr const char* kCatalogueText =
+    "$25 SPI FLASH\r\n#WINBOND:\r\n"
+    "@W25X05(CL):256:4:64KB:N:300:EF3010:000000:3.3V:000\r\n"
+    "@W25Q64FV:256:4:8MB:N:300:EF4017:00EF16:3.3V:000\r\n"
+    "#MX:\r\n@MX25L1606E:256:4:2MB:N:300:C22015:00C214:3.3V:000\r\n"
+    "$24 EEPROM\r\n#GENERIC:\r\n@24C02:8:N:256B:A0:100:000000:000000:5:100\r\n";
+
+class AppStateCatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RecordingUsb::instance().reset();
+        const BuildResult built = buildDatabase(kCatalogueText);
+        ASSERT_TRUE(built.errors.empty());
+        dir.write("database.dat",
+                  std::string(built.database.begin(), built.database.end()));
+        state.startUp(dir.folder());
+        state.worker().waitUntilIdle();
+    }
+    TempDir dir;
+    ScriptedFrontend frontend;
+    VirtualClock clock;
+    UsbApi usb = RecordingUsb::api();
+    AppState state{frontend, clock, usb};
+};
+
+TEST_F(AppStateCatalogueTest, StartUpFillsTheListsAndSelectsTheFirstChip) {
+    EXPECT_TRUE(frontend.boxes().empty());
+    EXPECT_EQ(state.panel().items(kListChipType),
+              (std::vector<std::string>{"25 SPI FLASH", "24 EEPROM"}));
+    EXPECT_EQ(state.panel().items(kListManufacturer),
+              (std::vector<std::string>{"WINBOND", "MX"}));
+    EXPECT_EQ(state.panel().items(kListDevice),
+              (std::vector<std::string>{"W25X05(CL)", "W25Q64FV"}));
+    EXPECT_EQ(state.panel().currentIndex(kListDevice), 0);
+    EXPECT_EQ(state.selection().chipSize(), 65536u);
+}
+
+TEST_F(AppStateCatalogueTest, ChoosingAChipChangesWhatEveryCommandCarries) {
+    state.listSelectionChanged(kListDevice, 1);
+    EXPECT_EQ(state.selection().chipSize(), 8u << 20);
+    EXPECT_NE(state.panel().text(kTextCapacity), "0");
+
+    ASSERT_TRUE(state.link().connect(false));
+    RecordingUsb::instance().calls.clear();
+    ASSERT_TRUE(state.channel().sendCommand(cmd::kEndOfOperation, 100));
+    const auto frame = RecordingUsb::instance().frames().at(0);
+    EXPECT_EQ(frame[6], 0x00);
+    EXPECT_EQ(frame[7], 0x80);  // 8 MiB, most significant byte first
+    EXPECT_EQ(frame[0], 0xA5);
+    EXPECT_EQ(frame[19], 0x5A);
+
+    // Another type refills the makers and devices.
+    state.listSelectionChanged(kListChipType, 1);
+    EXPECT_EQ(state.panel().items(kListDevice), std::vector<std::string>{"24C02"});
+    EXPECT_EQ(state.selection().chipSize(), 256u);
 }
 
 }  // namespace
