@@ -240,6 +240,12 @@ void AppState::command(int id) {
         case kCmdChangeLog:
             openThroughShell(logFilePath_);
             return;
+        case kListChipType:
+        case kListManufacturer:
+        case kListDevice:
+            // The window has already moved the list's current index.
+            listSelectionChanged(id, panel_.currentIndex(id));
+            return;
         case kBtnChipDetails:
             selection_.showChipInformation();
             return;

@@ -285,8 +285,9 @@ TEST_F(AppStateCatalogueTest, ChoosingAChipChangesWhatEveryCommandCarries) {
     EXPECT_EQ(frame[0], 0xA5);
     EXPECT_EQ(frame[19], 0x5A);
 
-    // Another type refills the makers and devices.
-    state.listSelectionChanged(kListChipType, 1);
+    // Another type, chosen in the window, refills the makers and devices.
+    state.panel().setCurrentIndex(kListChipType, 1);
+    state.command(kListChipType);
     EXPECT_EQ(state.panel().items(kListDevice), std::vector<std::string>{"24C02"});
     EXPECT_EQ(state.selection().chipSize(), 256u);
 }

@@ -1,1 +1,0 @@
-namespace nyra::sim { int placeholder() { return 0; } }
