@@ -1,0 +1,203 @@
+#include "sim/config.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "sim/chip_model.h"
+#include "sim/text_util.h"
+
+namespace nyra::sim {
+
+namespace {
+
+constexpr std::size_t kMaxLine = 4096;
+
+std::string resolvePath(std::string_view value, const std::string& baseDir) {
+    if (text::iequals(value, "none"))
+        return {};
+    std::string path(value);
+    if (!path.empty() && path.front() != '/' && !baseDir.empty())
+        path = baseDir + "/" + path;
+    return path;
+}
+
+bool applyKey(SimConfig& c, std::string_view key, std::string_view value,
+              const std::string& baseDir, std::string& problem) {
+    std::uint64_t number = 0;
+    if (key == "programmers") {
+        if (!text::parseUnsigned(value, number) || number > kMaxProgrammers) {
+            problem = "expected 0, 1 or 2";
+            return false;
+        }
+        c.programmers = static_cast<int>(number);
+    } else if (key == "chip" || key == "chip2") {
+        std::string error;
+        if (!text::iequals(value, "none") && !parseChipDescription(value, &error)) {
+            problem = error;
+            return false;
+        }
+        (key == "chip" ? c.chip : c.chip2) = std::string(value);
+    } else if (key == "image" || key == "image2") {
+        (key == "image" ? c.image : c.image2) = resolvePath(value, baseDir);
+    } else if (key == "timing") {
+        double factor = 0;
+        if (!text::parseDouble(value, factor) || factor < 0 || factor > 1000) {
+            problem = "expected a factor from 0 to 1000";
+            return false;
+        }
+        c.timing = factor;
+    } else if (key == "adapter") {
+        if (!text::parseBool(value, c.adapter)) {
+            problem = "expected 0 or 1";
+            return false;
+        }
+    } else if (key == "firmware") {
+        if (!text::parseUnsigned(value, number) || number > 0xFF) {
+            problem = "expected a version byte such as 0x21";
+            return false;
+        }
+        c.firmwareVersion = static_cast<std::uint8_t>(number);
+    } else if (key == "serial" || key == "serial2") {
+        if (!text::parseUnsigned(value, number) || number > 0xFFFFFF) {
+            problem = "expected a number up to 16777215";
+            return false;
+        }
+        (key == "serial" ? c.serial : c.serial2) = static_cast<std::uint32_t>(number);
+    } else if (key == "control") {
+        c.control = std::string(value);
+    } else if (key.starts_with("fault.") || key.starts_with("fault2.")) {
+        Faults& target = key.starts_with("fault.") ? c.faults : c.faults2;
+        const std::string_view name = key.substr(key.find('.') + 1);
+        return setFault(target, name, value, &problem);
+    } else {
+        problem = "unknown key";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SimConfig parseConfigText(std::string_view textIn, const std::string& baseDir) {
+    SimConfig c;
+    c.image = resolvePath(c.image, baseDir);
+    if (textIn.size() > kMaxConfigBytes) {
+        c.warnings.push_back("configuration larger than 1 MiB ignored");
+        return c;
+    }
+    int lineNo = 0;
+    for (std::string_view line : text::split(textIn, '\n')) {
+        ++lineNo;
+        const std::string where = "line " + std::to_string(lineNo) + ": ";
+        if (line.size() > kMaxLine) {
+            c.warnings.push_back(where + "too long, ignored");
+            continue;
+        }
+        line = text::trim(line);
+        if (line.empty() || line.front() == '#' || line.front() == ';')
+            continue;
+        // A '#' after a space starts a comment; a path may still hold "a#b".
+        const std::size_t comment = line.find(" #");
+        if (comment != std::string_view::npos)
+            line = text::trim(line.substr(0, comment));
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) {
+            c.warnings.push_back(where + "expected key=value: '" + text::printable(line) + "'");
+            continue;
+        }
+        const std::string key = text::lower(text::trim(line.substr(0, eq)));
+        const std::string_view value = text::trim(line.substr(eq + 1));
+        std::string problem;
+        if (!applyKey(c, key, value, baseDir, problem)) {
+            c.warnings.push_back(where + text::printable(key) + ": " + problem);
+        }
+    }
+    return c;
+}
+
+bool readConfigFile(const std::string& path, std::string& textOut, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error)
+            *error = "cannot read " + path;
+        return false;
+    }
+    std::string data(kMaxConfigBytes + 1, '\0');
+    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    textOut = std::move(data);
+    return true;
+}
+
+SimConfig loadConfig() {
+    const char* named = std::getenv("NYRA_SIM_CONFIG");
+    std::string path = named && *named ? named : "kvq-sim.conf";
+    std::string textIn;
+    std::string error;
+    if (!readConfigFile(path, textIn, &error)) {
+        SimConfig c;
+        if (named && *named)
+            c.warnings.push_back(error + " (NYRA_SIM_CONFIG); using defaults");
+        return c;
+    }
+    std::string baseDir;
+    if (named && *named) {
+        const std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos)
+            baseDir = slash == 0 ? "/" : path.substr(0, slash);
+    }
+    SimConfig c = parseConfigText(textIn, baseDir);
+    c.source = path;
+    return c;
+}
+
+std::string defaultControlPath() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/')
+        return std::string(runtime) + "/kvq-nyra-sim.sock";
+    return "/tmp/kvq-nyra-sim-" + std::to_string(::getuid()) + ".sock";
+}
+
+std::string controlPathOf(const SimConfig& config) {
+    if (text::iequals(config.control, "off"))
+        return {};
+    return config.control.empty() ? defaultControlPath() : config.control;
+}
+
+std::unique_ptr<Simulator> makeSimulator(const SimConfig& c, std::vector<std::string>& warnings,
+                                         TimeSource* time) {
+    SimulatorOptions options;
+    options.programmers = 0;
+    options.timingFactor = c.timing;
+    options.adapter = c.adapter;
+    options.time = time;
+    options.logCapacity = 20000;
+    auto sim = std::make_unique<Simulator>(options);
+    const std::string chips[kMaxProgrammers] = {c.chip, c.chip2.empty() ? c.chip : c.chip2};
+    const std::string images[kMaxProgrammers] = {c.image, c.image2};
+    const Faults faults[kMaxProgrammers] = {c.faults, c.faults2};
+    const std::uint32_t serials[kMaxProgrammers] = {c.serial, c.serial2};
+    for (int i = 0; i < kMaxProgrammers; ++i) {
+        sim->setSerial(i, serials[i]);
+        sim->setFirmwareVersion(i, c.firmwareVersion);
+        sim->setFaults(i, faults[i]);
+        if (text::iequals(chips[i], "none"))
+            continue;
+        std::string error;
+        const auto model = parseChipDescription(chips[i], &error);
+        if (!model) {
+            warnings.push_back("programmer " + std::to_string(i + 1) + ": " + error);
+            continue;
+        }
+        if (!sim->insertChip(i, *model, images[i], &error) || !error.empty()) {
+            warnings.push_back("programmer " + std::to_string(i + 1) + ": " + error);
+        }
+    }
+    for (int i = 0; i < c.programmers && i < kMaxProgrammers; ++i)
+        sim->plug(i);
+    return sim;
+}
+
+}  // namespace nyra::sim

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/faults.h"
+#include "sim/simulator.h"
+
+namespace nyra::sim {
+
+// The demo device's settings: a small key=value file (# starts a comment).
+//   programmers=0|1|2        chip=<name or description>|none   image=<path>|none
+//   chip2=...  image2=...    (second programmer; chip2 defaults to chip, memory only)
+//   timing=<factor>          adapter=0|1     firmware=<version byte>
+//   serial=<n>  serial2=<n>  control=<socket path>|off
+//   fault.<name>=<value>     fault2.<name>=<value>   (see faults.h)
+struct SimConfig {
+    int programmers = 1;
+    std::string chip = "W25Q64FV";
+    std::string image = "sim-chip.bin";
+    std::string chip2;
+    std::string image2;
+    double timing = 1.0;
+    bool adapter = false;
+    std::uint8_t firmwareVersion = 0x21;
+    std::uint32_t serial = 100001;
+    std::uint32_t serial2 = 100002;
+    std::string control;  // empty: defaultControlPath(); "off": no control socket
+    Faults faults;
+    Faults faults2;
+    std::string source = "defaults";    // where the settings came from
+    std::vector<std::string> warnings;  // lines that were not understood
+};
+
+inline constexpr std::size_t kMaxConfigBytes = 1 << 20;
+
+// Problems become warnings; everything else still applies. Relative image
+// paths are taken from baseDir when it is not empty.
+SimConfig parseConfigText(std::string_view text, const std::string& baseDir = {});
+// The file named by NYRA_SIM_CONFIG, else ./kvq-sim.conf, else the defaults.
+SimConfig loadConfig();
+bool readConfigFile(const std::string& path, std::string& text, std::string* error);
+
+// $XDG_RUNTIME_DIR/kvq-nyra-sim.sock, else /tmp/kvq-nyra-sim-<uid>.sock.
+std::string defaultControlPath();
+std::string controlPathOf(const SimConfig& config);  // "" when switched off
+
+// A simulator set up as the configuration says; problems are appended to warnings.
+std::unique_ptr<Simulator> makeSimulator(const SimConfig& config,
+                                         std::vector<std::string>& warnings,
+                                         TimeSource* time = nullptr);
+
+}  // namespace nyra::sim

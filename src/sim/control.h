@@ -1,0 +1,38 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "sim/simulator.h"
+
+namespace nyra::sim {
+
+inline constexpr std::size_t kMaxControlLine = 1024;
+
+// The control commands of the demo device, one line each:
+//   status | list-chips | help
+//   plug [n] | unplug [n]                      (n = programmer 1 or 2, default 1)
+//   insert <chip> [n] | swap <chip> [n] | remove [n]
+//   fault <name> <value> [n] | timing <factor>
+// The reply's first line is "ok" or "error: <reason>"; more lines may follow.
+class Control {
+public:
+    explicit Control(Simulator& simulator) : sim_(simulator) {}
+
+    // Chips named here keep their image file when they are inserted again.
+    void rememberImage(const std::string& chip, const std::string& image);
+
+    std::string run(std::string_view line);
+
+private:
+    std::string insert(std::string_view chip, int programmer, bool swap);
+    std::string status() const;
+
+    Simulator& sim_;
+    std::map<std::string, std::string> images_;
+};
+
+std::string listChipsText();
+
+}  // namespace nyra::sim

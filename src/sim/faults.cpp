@@ -1,0 +1,171 @@
+#include "sim/faults.h"
+
+#include "sim/text_util.h"
+
+namespace nyra::sim {
+
+namespace {
+
+constexpr std::uint64_t kMaxCount = 1000000;
+
+bool fail(std::string* error, std::string message) {
+    if (error)
+        *error = std::move(message);
+    return false;
+}
+
+bool parseCounter(std::string_view value, FaultCounter& out, std::string* error) {
+    value = text::trim(value);
+    if (text::iequals(value, "off")) {
+        out = {};
+        return true;
+    }
+    FaultCounter counter;
+    std::string_view countText = value;
+    const std::size_t at = value.find('@');
+    if (at != std::string_view::npos) {
+        countText = value.substr(0, at);
+        std::uint64_t after = 0;
+        if (!text::parseUnsigned(value.substr(at + 1), after) || after > kMaxCount) {
+            return fail(error, "bad skip count in '" + text::printable(value) + "'");
+        }
+        counter.after = static_cast<int>(after);
+    }
+    if (text::iequals(countText, "always")) {
+        counter.count = -1;
+    } else {
+        std::uint64_t count = 0;
+        if (!text::parseUnsigned(countText, count) || count > kMaxCount) {
+            return fail(error, "expected <count>[@after], always or off, got '" +
+                                   text::printable(value) + "'");
+        }
+        counter.count = static_cast<int>(count);
+    }
+    out = counter;
+    return true;
+}
+
+std::string counterText(const FaultCounter& c) {
+    std::string s = c.count < 0 ? "always" : std::to_string(c.count);
+    if (c.after > 0)
+        s += "@" + std::to_string(c.after);
+    return s;
+}
+
+}  // namespace
+
+bool Faults::flakyRead() {
+    if (flakyPerMille == 0)
+        return false;
+    std::uint32_t x = seed != 0 ? seed : 1;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    seed = x;
+    return x % 1000 < flakyPerMille;
+}
+
+const std::vector<std::string_view>& faultNames() {
+    static const std::vector<std::string_view> names{
+        "unplug_after",      "refuse", "short_reads", "failed_reads", "stall", "open",
+        "set_configuration", "claim",  "blocked",     "flaky_reads",  "seed",  "clear"};
+    return names;
+}
+
+bool setFault(Faults& faults, std::string_view nameIn, std::string_view valueIn,
+              std::string* error) {
+    const std::string name = text::lower(text::trim(nameIn));
+    const std::string_view value = text::trim(valueIn);
+    if (name == "clear") {
+        faults = Faults{};
+        return true;
+    }
+    if (name == "unplug_after") {
+        if (text::iequals(value, "off")) {
+            faults.unplugAfterBytes = -1;
+            return true;
+        }
+        std::uint64_t bytes = 0;
+        if (!text::parseSize(value, bytes) || bytes > (1ull << 40)) {
+            return fail(error,
+                        "expected a byte count or off, got '" + text::printable(value) + "'");
+        }
+        faults.unplugAfterBytes = static_cast<std::int64_t>(bytes);
+        return true;
+    }
+    if (name == "refuse") {
+        const std::size_t colon = value.find(':');
+        std::uint64_t code = 0;
+        if (colon == std::string_view::npos || !text::parseUnsigned(value.substr(0, colon), code) ||
+            code > 63) {
+            return fail(error, "expected <code 0..63>:<count>[@after], got '" +
+                                   text::printable(value) + "'");
+        }
+        FaultCounter counter;
+        if (!parseCounter(value.substr(colon + 1), counter, error))
+            return false;
+        if (counter.armed()) {
+            faults.refuse[static_cast<std::uint8_t>(code)] = counter;
+        } else {
+            faults.refuse.erase(static_cast<std::uint8_t>(code));
+        }
+        return true;
+    }
+    if (name == "blocked") {
+        if (!text::parseBool(value, faults.blocked)) {
+            return fail(error, "expected 0 or 1, got '" + text::printable(value) + "'");
+        }
+        return true;
+    }
+    if (name == "flaky_reads" || name == "seed") {
+        std::uint64_t number = 0;
+        if (!text::parseUnsigned(value, number) || number > 0xFFFFFFFFull ||
+            (name == "flaky_reads" && number > 1000)) {
+            return fail(error, "bad number '" + text::printable(value) + "'");
+        }
+        (name == "seed" ? faults.seed : faults.flakyPerMille) = static_cast<std::uint32_t>(number);
+        return true;
+    }
+    FaultCounter* counter = name == "short_reads"         ? &faults.shortReads
+                            : name == "failed_reads"      ? &faults.failedReads
+                            : name == "stall"             ? &faults.stalls
+                            : name == "open"              ? &faults.openFails
+                            : name == "set_configuration" ? &faults.configurationFails
+                            : name == "claim"             ? &faults.claimFails
+                                                          : nullptr;
+    if (!counter)
+        return fail(error, "unknown fault '" + text::printable(nameIn) + "'");
+    return parseCounter(value, *counter, error);
+}
+
+std::string describeFaults(const Faults& f) {
+    std::string out;
+    auto add = [&out](const std::string& item) {
+        if (!out.empty())
+            out += ' ';
+        out += item;
+    };
+    if (f.unplugAfterBytes >= 0)
+        add("unplug_after=" + std::to_string(f.unplugAfterBytes));
+    for (const auto& [code, counter] : f.refuse) {
+        add("refuse=" + std::to_string(code) + ":" + counterText(counter));
+    }
+    const std::pair<const char*, const FaultCounter*> counters[] = {
+        {"short_reads", &f.shortReads},
+        {"failed_reads", &f.failedReads},
+        {"stall", &f.stalls},
+        {"open", &f.openFails},
+        {"set_configuration", &f.configurationFails},
+        {"claim", &f.claimFails}};
+    for (const auto& [name, counter] : counters) {
+        if (counter->armed())
+            add(std::string(name) + "=" + counterText(*counter));
+    }
+    if (f.blocked)
+        add("blocked=1");
+    if (f.flakyPerMille)
+        add("flaky_reads=" + std::to_string(f.flakyPerMille));
+    return out.empty() ? "none" : out;
+}
+
+}  // namespace nyra::sim

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nyra::sim {
+
+// Lets `after` matching events pass, then fires `count` times (-1: forever).
+struct FaultCounter {
+    int count = 0;
+    int after = 0;
+
+    bool armed() const { return count != 0; }
+    bool fire() {
+        if (count == 0)
+            return false;
+        if (after > 0) {
+            --after;
+            return false;
+        }
+        if (count > 0)
+            --count;
+        return true;
+    }
+};
+
+// Faults of one programmer. All are deterministic: counters, a byte budget,
+// and a seeded generator for the flaky reads.
+struct Faults {
+    std::int64_t unplugAfterBytes = -1;           // bulk bytes still allowed; -1: off
+    std::map<std::uint8_t, FaultCounter> refuse;  // interrupt write fails, by command code
+    FaultCounter shortReads;                      // a read returns half of what it could
+    FaultCounter failedReads;                     // a read fails with -EIO
+    FaultCounter stalls;                          // a read times out although data is ready
+    FaultCounter openFails;                       // usb_open returns none
+    FaultCounter configurationFails;              // usb_set_configuration fails
+    FaultCounter claimFails;                      // usb_claim_interface fails
+    bool blocked = false;                         // identity probes answer 000004
+    std::uint32_t flakyPerMille = 0;              // chance of a failed read, per mille
+    std::uint32_t seed = 1;                       // state of the flaky-read generator
+
+    // The next flaky-read decision (xorshift32 on the seed).
+    bool flakyRead();
+};
+
+// Sets one fault from its name and value text, as in the configuration file
+// ("fault.<name>=<value>") and the control command ("fault <name> <value>"):
+//   unplug_after <bytes>|off     refuse <code>:<count>[@after]|<code>:off
+//   short_reads|failed_reads|stall|open|set_configuration|claim  <count>[@after]|always|off
+//   blocked 0|1    flaky_reads <per-mille>    seed <n>    clear <anything>
+bool setFault(Faults& faults, std::string_view name, std::string_view value, std::string* error);
+std::string describeFaults(const Faults& faults);
+const std::vector<std::string_view>& faultNames();
+
+}  // namespace nyra::sim

@@ -1,0 +1,549 @@
+#include "sim/firmware.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace nyra::sim {
+
+namespace {
+
+constexpr std::size_t kMaxLogLines = 256;
+constexpr std::size_t kMaxFrames = 100000;
+
+std::vector<std::uint8_t> be24(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v)};
+}
+
+std::string hexByte(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
+    return buf;
+}
+
+bool allErased(std::span<const std::uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+}
+
+}  // namespace
+
+Firmware::Firmware(Socket& socket, const Timing& timing) : socket_(socket), timing_(timing) {}
+
+void Firmware::addNote(std::string line) {
+    if (log_.size() == kMaxLogLines)
+        log_.pop_front();
+    log_.push_back(std::move(line));
+}
+
+void Firmware::clearRecords() {
+    frames_.clear();
+    log_.clear();
+}
+
+void Firmware::powerCycle() {
+    program_.reset();  // data still buffered in the device is lost with the power
+    endSessions();
+    in_.clear();
+    bootLoader_ = false;
+    lastState_ = -1;
+    busyUntilUs_ = 0;
+}
+
+std::string Firmware::sessionName() const {
+    if (program_)
+        return "programming";
+    if (fill_)
+        return "filling";
+    if (read_)
+        return "reading";
+    return "none";
+}
+
+void Firmware::takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs) {
+    nowUs_ = nowUs;
+    switch (classifyFrame(bytes)) {
+        case FrameKind::Command: {
+            const auto frame = CommandFrame::parse(bytes);
+            if (frames_.size() < kMaxFrames)
+                frames_.push_back(frame->raw());
+            if (bootLoader_) {
+                handleBootLoaderCommand(*frame, nowUs);
+            } else {
+                handleCommand(*frame, nowUs);
+            }
+            return;
+        }
+        case FrameKind::BootLoader:
+            note("boot-loader frame ignored: no boot loader in this firmware model yet");
+            return;
+        case FrameKind::OtpShort:
+        case FrameKind::OtpLong:
+            note("OTP frame ignored: no OTP area in this firmware model yet");
+            return;
+        case FrameKind::Malformed:
+            note("malformed frame of " + std::to_string(bytes.size()) + " bytes ignored");
+            return;
+    }
+}
+
+void Firmware::handleBootLoaderCommand(const CommandFrame& frame, std::int64_t nowUs) {
+    switch (frame.code()) {
+        case command::kIdentify:
+            reply(be24(kStateBlocked), nowUs);
+            return;
+        case command::kCarry:
+        case command::kEndOfOperation:
+        case command::kBetweenSteps:
+        case command::kStateIndication:
+            return;
+        default:
+            note("command " + std::to_string(frame.code()) + " ignored in the boot loader");
+    }
+}
+
+void Firmware::handleCommand(const CommandFrame& frame, std::int64_t nowUs) {
+    const std::uint8_t code = frame.code();
+    // A new command ends whatever stream was open; only command 2 completes one.
+    if (code != command::kEndOfStream)
+        endSessions();
+    switch (code) {
+        case command::kCarry:
+        case command::kBetweenSteps:
+            return;
+        case command::kEndOfOperation:
+            flushImage();
+            return;
+        case command::kProgram:
+            onProgram(frame);
+            return;
+        case command::kEndOfStream:
+            onEndOfStream(frame, nowUs);
+            return;
+        case command::kErase:
+            onErase(frame, nowUs);
+            return;
+        case command::kIdentify:
+            onIdentify(frame, nowUs);
+            return;
+        case command::kVerifyRead:
+            onRead(frame, frame.argument32());
+            return;
+        case command::kRead:
+            onRead(frame, frame.chipSize());
+            return;
+        case command::kBlankCheck:
+            onBlankCheck(frame, nowUs);
+            return;
+        case command::kReadUnit:
+            onReadUnit(frame, nowUs);
+            return;
+        case command::kFirmwareVersion:
+            reply({version_}, nowUs);
+            return;
+        case command::kFillBlock:
+            onFillBlock(frame);
+            return;
+        case command::kEnterUpgrade:
+            bootLoader_ = true;
+            note("entered the boot loader");
+            return;
+        case command::kSerialNumber:
+            reply({command::kSerialNumber, 0, 0, 0, static_cast<std::uint8_t>(serial_ >> 16),
+                   static_cast<std::uint8_t>(serial_ >> 8), static_cast<std::uint8_t>(serial_)},
+                  nowUs);
+            return;
+        case command::kAdapterQuery:
+            reply({static_cast<std::uint8_t>(adapter_ ? 1 : 0)}, nowUs);
+            return;
+        case command::kStateIndication:
+            lastState_ = frame.argument(0);
+            return;
+        case command::kQuadEnable:
+            onQuadEnable(frame, nowUs);
+            return;
+        default:
+            note("unknown command " + std::to_string(code) + " ignored");
+    }
+}
+
+bool Firmware::answers(const CommandFrame& frame) const {
+    const Chip* chip = socket_.chip();
+    if (!chip)
+        return false;
+    const ChipModel& m = chip->model();
+    if (busCodeOf(m.family) != frame.bus())
+        return false;
+    // Organisation and pin-out decide which Microwire wiring reaches the chip.
+    if (m.family == Family::Microwire)
+        return frame.parameter() == m.microwireParameter();
+    return true;
+}
+
+std::uint32_t Firmware::probe(const CommandFrame& frame) const {
+    if (blocked_)
+        return kStateBlocked;
+    const bool reached = answers(frame);
+    if (frame.bus() == 0) {
+        if (!reached)
+            return kNoAnswerSpi;
+        const ChipModel& m = socket_.chip()->model();
+        switch (frame.parameter()) {
+            case 0x20:
+            case 0x70:  // REMS, fast and slow clock
+                return m.remsId.value_or(kNoAnswerSpi);
+            case 0x80:  // RES: the electronic signature alone
+                return m.remsId ? (*m.remsId & 0xFF) : kNoAnswerSpi;
+            default:  // RDID
+                return m.jedecId.value_or(kNoAnswerSpi);
+        }
+    }
+    if (!reached)
+        return kNoAnswer;
+    switch (frame.bus()) {
+        case 1:
+            return kStateI2c;
+        case 2:
+            return kStateSpiEeprom;
+        case 3:
+            return kStateMicrowire;
+        case 4:
+            return kStateSpd;
+        default:
+            return kNoAnswer;
+    }
+}
+
+void Firmware::onIdentify(const CommandFrame& frame, std::int64_t nowUs) {
+    reply(be24(probe(frame)), startUs(nowUs));
+}
+
+std::uint64_t Firmware::chipAddress(std::uint64_t address, bool fourByte) const {
+    const Chip* chip = socket_.chip();
+    // Three address bytes cannot reach beyond 16 MiB.
+    if (chip && chip->model().family == Family::SpiFlash && !fourByte)
+        return address & 0xFFFFFF;
+    return address;
+}
+
+Firmware::WritePlan Firmware::writePlan(const CommandFrame& frame) const {
+    WritePlan plan;
+    plan.fourByte = frame.fourByteAddress();
+    const std::uint32_t page = frame.pageBytes();
+    const Chip* chip = socket_.chip();
+    const Family family = chip ? chip->model().family : Family::SpiFlash;
+    switch (family) {
+        case Family::SpiFlash:
+            // 3 (unlock first) and 4 (stacked dies) program pages like 0.
+            plan.mode = frame.writeMethod() == 1   ? WriteMode::Byte
+                        : frame.writeMethod() == 2 ? WriteMode::AaiWord
+                                                   : WriteMode::Page;
+            plan.chunk = page ? page : 256;
+            break;
+        case Family::Microwire:
+            plan.chunk = (frame.wide() || (frame.parameter() & 0xF0) == 0x10) ? 2 : 1;
+            break;
+        default:
+            plan.chunk = page ? page : 1;
+            break;
+    }
+    plan.chunk = std::min<std::uint32_t>(plan.chunk, 65536);
+    return plan;
+}
+
+void Firmware::writeChunk(std::uint64_t address, std::span<const std::uint8_t> chunk,
+                          const WritePlan& plan) {
+    Chip* chip = socket_.chip();
+    if (!chip || chunk.empty())
+        return;
+    const Family family = chip->model().family;
+    const std::uint64_t at = chipAddress(address, plan.fourByte);
+    if (family != Family::SpiFlash) {
+        chip->writePage(at, chunk);
+        occupy(nowUs_, timing_.pageWriteUs(family));
+        return;
+    }
+    // Programming 0xFF changes nothing on flash: skip it, as real firmware does.
+    if (allErased(chunk))
+        return;
+    if (plan.mode == WriteMode::Page && chip->model().pageProgram) {
+        chip->writePage(at, chunk);
+        occupy(nowUs_, timing_.pageWriteUs(family));
+    } else if (plan.mode == WriteMode::Page) {
+        // The page-program opcode is a byte program on these parts: one byte.
+        chip->writeByte(at, chunk[0]);
+        occupy(nowUs_, timing_.byteProgramUs(1));
+    } else {
+        for (std::size_t i = 0; i < chunk.size(); ++i)
+            chip->writeByte(at + i, chunk[i]);
+        const auto steps = static_cast<std::uint32_t>(
+            plan.mode == WriteMode::AaiWord ? (chunk.size() + 1) / 2 : chunk.size());
+        occupy(nowUs_, timing_.byteProgramUs(steps));
+    }
+}
+
+void Firmware::writeBytes(std::uint64_t address, std::span<const std::uint8_t> data,
+                          const WritePlan& plan) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        // Chunks end at page boundaries so that no page program rolls over.
+        const std::uint64_t at = address + done;
+        const std::size_t room = plan.chunk - static_cast<std::size_t>(at % plan.chunk);
+        const std::size_t n = std::min(room, data.size() - done);
+        writeChunk(at, data.subspan(done, n), plan);
+        done += n;
+    }
+}
+
+void Firmware::onProgram(const CommandFrame& frame) {
+    ProgramSession session;
+    session.plan = writePlan(frame);
+    session.answered = answers(frame);
+    if (!session.answered)
+        note("program: no chip answers; the data will be dropped");
+    program_ = std::move(session);
+}
+
+std::int64_t Firmware::streamReadyUs() const {
+    return (program_ || fill_) ? busyUntilUs_ : 0;
+}
+
+void Firmware::takeStream(std::span<const std::uint8_t> bytes, std::int64_t nowUs) {
+    nowUs_ = nowUs;
+    if (program_) {
+        ProgramSession& s = *program_;
+        s.received += bytes.size();
+        s.pending.insert(s.pending.end(), bytes.begin(), bytes.end());
+        // Write whole chunks now; a partial chunk waits for more data or command 2.
+        const std::size_t whole = s.pending.size() - s.pending.size() % s.plan.chunk;
+        if (whole > 0 && s.answered) {
+            writeBytes(s.address, std::span(s.pending).first(whole), s.plan);
+        }
+        s.address += whole;
+        s.pending.erase(s.pending.begin(), s.pending.begin() + static_cast<std::ptrdiff_t>(whole));
+        return;
+    }
+    if (fill_) {
+        FillSession& f = *fill_;
+        const std::size_t room = f.unit - f.data.size();
+        const std::size_t n = std::min(room, bytes.size());
+        f.data.insert(f.data.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        if (n < bytes.size())
+            note("fill: data beyond the block dropped");
+        return;
+    }
+    note("bulk data without a program or fill command dropped (" + std::to_string(bytes.size()) +
+         " bytes)");
+}
+
+void Firmware::onEndOfStream(const CommandFrame& frame, std::int64_t nowUs) {
+    if (program_) {
+        ProgramSession& s = *program_;
+        if (!s.pending.empty() && s.answered)
+            writeBytes(s.address, s.pending, s.plan);
+        const bool complete = frame.argument32() == s.received;
+        if (!complete) {
+            note("program: count " + std::to_string(frame.argument32()) + " but " +
+                 std::to_string(s.received) + " bytes received");
+        }
+        const bool ok = s.answered && complete;
+        program_.reset();
+        flushImage();
+        reply({ok ? kReplyWriteDone : kReplyFailed}, startUs(nowUs));
+        return;
+    }
+    if (fill_) {
+        FillSession f = std::move(*fill_);
+        fill_.reset();
+        read_.reset();
+        commitFill(f);
+        const bool ok = f.answered && f.data.size() == f.unit;
+        if (f.data.size() != f.unit) {
+            note("fill: " + std::to_string(f.data.size()) + " of " + std::to_string(f.unit) +
+                 " bytes received");
+        }
+        reply({ok ? kReplyWriteDone : kReplyFailed}, startUs(nowUs));
+        return;
+    }
+    note("end of stream without a stream");
+    reply({kReplyFailed}, nowUs);
+}
+
+void Firmware::onErase(const CommandFrame& frame, std::int64_t nowUs) {
+    if (!answers(frame)) {
+        note("erase: no chip answers");
+        reply({kReplyFailed}, nowUs);
+        return;
+    }
+    Chip& chip = *socket_.chip();
+    chip.eraseAll();
+    occupy(nowUs, timing_.chipEraseUs(chip.model()));
+    flushImage();
+    reply({kReplyEraseDone}, busyUntilUs_);
+}
+
+void Firmware::onRead(const CommandFrame& frame, std::uint64_t total) {
+    ReadStream stream;
+    stream.remaining = total;
+    stream.answered = answers(frame);
+    stream.fourByte = frame.fourByteAddress();
+    if (total > 0)
+        read_ = stream;
+}
+
+void Firmware::refillIn(std::int64_t nowUs) {
+    if (!read_ || !in_.empty())
+        return;
+    ReadStream& r = *read_;
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(r.remaining, r.transfer));
+    std::vector<std::uint8_t> bytes(n, 0xFF);  // nobody driving the data line reads as 1s
+    const Chip* chip = socket_.chip();
+    Family family = Family::SpiFlash;
+    if (r.answered && chip) {
+        family = chip->model().family;
+        for (std::size_t i = 0; i < n; ++i)
+            bytes[i] = chip->at(chipAddress(r.next + i, r.fourByte));
+    }
+    occupy(nowUs, timing_.readUs(family, n));
+    if (n > 0)
+        reply(std::move(bytes), busyUntilUs_);
+    r.next += n;
+    r.remaining -= n;
+    if (r.remaining == 0) {
+        if (r.trailer)
+            reply({*r.trailer}, busyUntilUs_);
+        read_.reset();
+    }
+}
+
+void Firmware::onBlankCheck(const CommandFrame& frame, std::int64_t nowUs) {
+    const Chip* chip = socket_.chip();
+    std::vector<std::uint8_t> result{kReplyBlank, 0, 0, 0, 0, 0xFF};
+    if (!answers(frame)) {
+        // Nothing drives the data line: the device reads 0xFF everywhere.
+        reply(std::move(result), startUs(nowUs));
+        return;
+    }
+    const std::uint64_t total = frame.chipSize() ? frame.chipSize() : chip->size();
+    // Beyond one lap of the chip the same bytes come again, and so do
+    // addresses past 16 MiB when only three address bytes are sent.
+    std::uint64_t lap = std::min<std::uint64_t>(total, chip->size());
+    if (chip->model().family == Family::SpiFlash && !frame.fourByteAddress()) {
+        lap = std::min<std::uint64_t>(lap, 0x1000000);
+    }
+    const auto memory = chip->contents();
+    const auto end = memory.begin() + static_cast<std::ptrdiff_t>(lap);
+    const auto found = std::find_if(memory.begin(), end, [](std::uint8_t b) { return b != 0xFF; });
+    std::uint64_t scanned = total;
+    if (found != end) {
+        const auto a = static_cast<std::uint32_t>(found - memory.begin());
+        result = {kReplyNotBlank,
+                  static_cast<std::uint8_t>(a >> 24),
+                  static_cast<std::uint8_t>(a >> 16),
+                  static_cast<std::uint8_t>(a >> 8),
+                  static_cast<std::uint8_t>(a),
+                  *found};
+        scanned = a + 1ull;
+    }
+    occupy(nowUs, timing_.scanUs(chip->model().family, scanned));
+    reply(std::move(result), busyUntilUs_);
+}
+
+void Firmware::onReadUnit(const CommandFrame& frame, std::int64_t nowUs) {
+    std::vector<std::uint8_t> bytes{0xFF, 0xFF};
+    if (answers(frame)) {
+        const std::uint64_t a = frame.argument32();
+        const bool fourByte = frame.fourByteAddress();
+        bytes[0] = socket_.chip()->at(chipAddress(a, fourByte));
+        bytes[1] = socket_.chip()->at(chipAddress(a + 1, fourByte));
+    }
+    reply(std::move(bytes), startUs(nowUs));
+}
+
+void Firmware::onFillBlock(const CommandFrame& frame) {
+    const std::uint32_t unit = frame.fillUnitBytes();
+    if (unit == 0 || unit > kMaxChipSize) {
+        note("fill: no erase unit in the chip parameters (sector code " +
+             std::to_string(frame.sectorCode()) + "); ignored");
+        return;
+    }
+    FillSession fill;
+    fill.plan = writePlan(frame);
+    fill.answered = answers(frame);
+    fill.start = frame.argument32();
+    fill.unit = unit;
+    ReadStream stream;
+    stream.next = fill.start;
+    stream.remaining = unit;
+    stream.transfer = kFillTransferMax;
+    stream.answered = fill.answered;
+    stream.fourByte = fill.plan.fourByte;
+    stream.trailer = fill.answered ? kReplyFillReady : kReplyFailed;
+    read_ = stream;
+    fill_ = std::move(fill);
+}
+
+void Firmware::commitFill(FillSession& f) {
+    Chip* chip = socket_.chip();
+    if (!f.answered || !chip || f.data.empty())
+        return;
+    if (chip->model().family != Family::SpiFlash) {
+        writeBytes(f.start, f.data, f.plan);
+        flushImage();
+        return;
+    }
+    // Flash: read-modify-write every real sector the block touches, so that a
+    // block smaller than the chip's sector keeps the rest of that sector.
+    const std::uint32_t sector = chip->model().sectorSize;
+    const std::uint64_t end = f.start + f.data.size();
+    std::vector<std::uint8_t> buffer(sector);
+    for (std::uint64_t s = f.start - f.start % sector; s < end; s += sector) {
+        const std::uint64_t at = chipAddress(s, f.plan.fourByte);
+        chip->read(at, buffer);
+        const std::uint64_t from = std::max(s, f.start);
+        const std::uint64_t to = std::min(s + sector, end);
+        std::copy(f.data.begin() + static_cast<std::ptrdiff_t>(from - f.start),
+                  f.data.begin() + static_cast<std::ptrdiff_t>(to - f.start),
+                  buffer.begin() + static_cast<std::ptrdiff_t>(from - s));
+        chip->eraseSector(at);
+        occupy(nowUs_, timing_.sectorEraseUs(sector));
+        writeBytes(s, buffer, f.plan);
+    }
+    flushImage();
+}
+
+void Firmware::onQuadEnable(const CommandFrame& frame, std::int64_t nowUs) {
+    // Argument: status bit of QE, status bytes written, then 1 to set / 0 to clear.
+    const std::uint8_t bit = frame.argument(0);
+    const bool ok = answers(frame) && socket_.chip()->model().family == Family::SpiFlash &&
+                    bit < 16 && frame.argument(1) >= 1 && frame.argument(1) <= 2;
+    if (!ok) {
+        note("quad enable refused (descriptor " + hexByte(bit) + " " + hexByte(frame.argument(1)) +
+             ")");
+        reply({0}, startUs(nowUs));
+        return;
+    }
+    socket_.chip()->setStatusBit(bit, frame.argument(2) != 0);
+    occupy(nowUs, timing_.statusWriteUs());
+    reply({1}, busyUntilUs_);
+}
+
+void Firmware::endSessions() {
+    if (program_) {
+        // A stopped program keeps what was streamed so far.
+        ProgramSession& s = *program_;
+        if (!s.pending.empty() && s.answered)
+            writeBytes(s.address, s.pending, s.plan);
+        program_.reset();
+        flushImage();
+    }
+    fill_.reset();  // a block is written only on command 2
+    read_.reset();
+}
+
+void Firmware::flushImage() {
+    std::string error;
+    if (!socket_.flush(&error))
+        note(error);
+}
+
+}  // namespace nyra::sim

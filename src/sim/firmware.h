@@ -1,0 +1,162 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/frame.h"
+#include "sim/in_queue.h"
+#include "sim/socket.h"
+#include "sim/timing.h"
+
+namespace nyra::sim {
+
+// Reply bytes beyond the chip data itself.
+inline constexpr std::uint8_t kReplyFillReady = 0x01;  // block sent, ready for its new contents
+inline constexpr std::uint8_t kReplyWriteDone = 0x02;  // program or fill written
+inline constexpr std::uint8_t kReplyEraseDone = 0x06;
+inline constexpr std::uint8_t kReplyBlank = 15;
+inline constexpr std::uint8_t kReplyNotBlank = 16;
+inline constexpr std::uint8_t kReplyFailed = 0xEE;  // no chip answered, or the data was short
+
+// Identity answers that are not chip IDs.
+inline constexpr std::uint32_t kStateI2c = 0x000001;
+inline constexpr std::uint32_t kStateMicrowire = 0x000002;
+inline constexpr std::uint32_t kStateSpd = 0x000003;
+inline constexpr std::uint32_t kStateBlocked = 0x000004;
+inline constexpr std::uint32_t kStateSpiEeprom = 0x000005;
+inline constexpr std::uint32_t kNoAnswerSpi = 0xFFFFFF;  // SPI lines float high
+inline constexpr std::uint32_t kNoAnswer = 0x000000;     // nobody acknowledged
+
+inline constexpr std::uint32_t kReadTransferMax = 8192;
+inline constexpr std::uint32_t kFillTransferMax = 1024;
+inline constexpr std::uint8_t kDefaultFirmwareVersion = 0x21;
+
+// The programmer's firmware: takes frames on the interrupt endpoint and data
+// on bulk OUT, drives the chip in the socket, and queues replies on bulk IN
+// with the time they are ready. Not thread-safe: the Simulator serialises.
+class Firmware {
+public:
+    Firmware(Socket& socket, const Timing& timing);
+
+    void setSerial(std::uint32_t serial) { serial_ = serial & 0xFFFFFF; }
+    std::uint32_t serial() const { return serial_; }
+    void setVersion(std::uint8_t version) { version_ = version; }
+    std::uint8_t version() const { return version_; }
+    void setAdapter(bool fitted) { adapter_ = fitted; }
+    bool adapter() const { return adapter_; }
+    void setBlocked(bool blocked) { blocked_ = blocked; }
+
+    // Power lost: sessions, queued replies and boot-loader mode are gone.
+    void powerCycle();
+
+    void takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
+    // When the device takes the next bulk OUT data (it is busy writing before).
+    std::int64_t streamReadyUs() const;
+    void takeStream(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
+    // Produces the next transfer of a running read when the queue ran dry.
+    void refillIn(std::int64_t nowUs);
+    InQueue& in() { return in_; }
+    const InQueue& in() const { return in_; }
+
+    bool busy(std::int64_t nowUs) const { return busyUntilUs_ > nowUs; }
+    bool bootLoader() const { return bootLoader_; }
+    void leaveBootLoader() { bootLoader_ = false; }
+    int lastState() const { return lastState_; }
+    std::string sessionName() const;
+    const std::vector<std::array<std::uint8_t, kCommandFrameSize>>& frames() const {
+        return frames_;
+    }
+    const std::deque<std::string>& log() const { return log_; }
+    void clearRecords();
+    void addNote(std::string line);
+
+private:
+    enum class WriteMode { Page, Byte, AaiWord };
+    struct WritePlan {
+        WriteMode mode = WriteMode::Page;
+        std::uint32_t chunk = 256;
+        bool fourByte = false;
+    };
+    struct ReadStream {
+        std::uint64_t next = 0;
+        std::uint64_t remaining = 0;
+        std::uint32_t transfer = kReadTransferMax;
+        bool answered = false;
+        bool fourByte = false;
+        std::optional<std::uint8_t> trailer;
+    };
+    struct ProgramSession {
+        WritePlan plan;
+        bool answered = false;
+        std::uint64_t address = 0;
+        std::uint64_t received = 0;
+        std::vector<std::uint8_t> pending;
+    };
+    struct FillSession {
+        WritePlan plan;
+        bool answered = false;
+        std::uint64_t start = 0;
+        std::uint32_t unit = 0;
+        std::vector<std::uint8_t> data;
+    };
+
+    void handleCommand(const CommandFrame& frame, std::int64_t nowUs);
+    void handleBootLoaderCommand(const CommandFrame& frame, std::int64_t nowUs);
+
+    void onProgram(const CommandFrame& frame);
+    void onEndOfStream(const CommandFrame& frame, std::int64_t nowUs);
+    void onErase(const CommandFrame& frame, std::int64_t nowUs);
+    void onIdentify(const CommandFrame& frame, std::int64_t nowUs);
+    void onRead(const CommandFrame& frame, std::uint64_t total);
+    void onBlankCheck(const CommandFrame& frame, std::int64_t nowUs);
+    void onReadUnit(const CommandFrame& frame, std::int64_t nowUs);
+    void onFillBlock(const CommandFrame& frame);
+    void onQuadEnable(const CommandFrame& frame, std::int64_t nowUs);
+
+    bool answers(const CommandFrame& frame) const;
+    std::uint32_t probe(const CommandFrame& frame) const;
+    WritePlan writePlan(const CommandFrame& frame) const;
+    std::uint64_t chipAddress(std::uint64_t address, bool fourByte) const;
+    void writeBytes(std::uint64_t address, std::span<const std::uint8_t> data,
+                    const WritePlan& plan);
+    void writeChunk(std::uint64_t address, std::span<const std::uint8_t> chunk,
+                    const WritePlan& plan);
+    void commitFill(FillSession& fill);
+    void endSessions();
+    void flushImage();
+
+    std::int64_t startUs(std::int64_t nowUs) const {
+        return busyUntilUs_ > nowUs ? busyUntilUs_ : nowUs;
+    }
+    void occupy(std::int64_t nowUs, std::int64_t durationUs) {
+        busyUntilUs_ = startUs(nowUs) + durationUs;
+    }
+    void reply(std::vector<std::uint8_t> bytes, std::int64_t readyAtUs) {
+        in_.push(std::move(bytes), readyAtUs);
+    }
+    void note(std::string line) { addNote(std::move(line)); }
+
+    Socket& socket_;
+    const Timing& timing_;
+    InQueue in_;
+    std::uint32_t serial_ = 100001;
+    std::uint8_t version_ = kDefaultFirmwareVersion;
+    bool adapter_ = false;
+    bool blocked_ = false;
+    bool bootLoader_ = false;
+    int lastState_ = -1;
+    std::int64_t busyUntilUs_ = 0;
+    std::int64_t nowUs_ = 0;  // time of the frame or data being handled
+    std::optional<ReadStream> read_;
+    std::optional<ProgramSession> program_;
+    std::optional<FillSession> fill_;
+    std::vector<std::array<std::uint8_t, kCommandFrameSize>> frames_;
+    std::deque<std::string> log_;
+};
+
+}  // namespace nyra::sim
