@@ -88,13 +88,13 @@ void Firmware::takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs
 
 void Firmware::handleBootLoaderCommand(const CommandFrame& frame, std::int64_t nowUs) {
     switch (frame.code()) {
-        case command::kIdentify:
+        case cmd::kReadIdentity:
             reply(be24(kStateBlocked), nowUs);
             return;
-        case command::kCarry:
-        case command::kEndOfOperation:
-        case command::kBetweenSteps:
-        case command::kStateIndication:
+        case cmd::kCarryParameters:
+        case cmd::kEndOfOperation:
+        case cmd::kBetweenSteps:
+        case cmd::kStateIndication:
             return;
         default:
             note("command " + std::to_string(frame.code()) + " ignored in the boot loader");
@@ -104,61 +104,61 @@ void Firmware::handleBootLoaderCommand(const CommandFrame& frame, std::int64_t n
 void Firmware::handleCommand(const CommandFrame& frame, std::int64_t nowUs) {
     const std::uint8_t code = frame.code();
     // A new command ends whatever stream was open; only command 2 completes one.
-    if (code != command::kEndOfStream)
+    if (code != cmd::kStreamEnd)
         endSessions();
     switch (code) {
-        case command::kCarry:
-        case command::kBetweenSteps:
+        case cmd::kCarryParameters:
+        case cmd::kBetweenSteps:
             return;
-        case command::kEndOfOperation:
+        case cmd::kEndOfOperation:
             flushImage();
             return;
-        case command::kProgram:
+        case cmd::kProgramStart:
             onProgram(frame);
             return;
-        case command::kEndOfStream:
+        case cmd::kStreamEnd:
             onEndOfStream(frame, nowUs);
             return;
-        case command::kErase:
+        case cmd::kErase:
             onErase(frame, nowUs);
             return;
-        case command::kIdentify:
+        case cmd::kReadIdentity:
             onIdentify(frame, nowUs);
             return;
-        case command::kVerifyRead:
+        case cmd::kVerifyRead:
             onRead(frame, frame.argument32());
             return;
-        case command::kRead:
+        case cmd::kRead:
             onRead(frame, frame.chipSize());
             return;
-        case command::kBlankCheck:
+        case cmd::kBlankCheck:
             onBlankCheck(frame, nowUs);
             return;
-        case command::kReadUnit:
+        case cmd::kReadUnit:
             onReadUnit(frame, nowUs);
             return;
-        case command::kFirmwareVersion:
+        case cmd::kFirmwareVersion:
             reply({version_}, nowUs);
             return;
-        case command::kFillBlock:
+        case cmd::kFillBlock:
             onFillBlock(frame);
             return;
-        case command::kEnterUpgrade:
+        case cmd::kEnterUpgrade:
             bootLoader_ = true;
             note("entered the boot loader");
             return;
-        case command::kSerialNumber:
-            reply({command::kSerialNumber, 0, 0, 0, static_cast<std::uint8_t>(serial_ >> 16),
+        case cmd::kSerialNumber:
+            reply({cmd::kSerialNumber, 0, 0, 0, static_cast<std::uint8_t>(serial_ >> 16),
                    static_cast<std::uint8_t>(serial_ >> 8), static_cast<std::uint8_t>(serial_)},
                   nowUs);
             return;
-        case command::kAdapterQuery:
+        case cmd::kAdapterQuery:
             reply({static_cast<std::uint8_t>(adapter_ ? 1 : 0)}, nowUs);
             return;
-        case command::kStateIndication:
+        case cmd::kStateIndication:
             lastState_ = frame.argument(0);
             return;
-        case command::kQuadEnable:
+        case cmd::kQuadEnable:
             onQuadEnable(frame, nowUs);
             return;
         default:

@@ -5,36 +5,13 @@
 #include <optional>
 #include <span>
 
+#include "device/protocol.h"
+
 namespace nyra::sim {
 
-inline constexpr std::size_t kCommandFrameSize = 20;
-inline constexpr std::size_t kBootFrameSize = 4;
-inline constexpr std::size_t kOtpShortFrameSize = 16;
-inline constexpr std::size_t kOtpLongFrameSize = 45;
-inline constexpr std::uint8_t kFrameStart = 0xA5;
-inline constexpr std::uint8_t kFrameEnd = 0x5A;
-
-// Command codes of the 20-byte frame (bits 0..5 of byte 1).
-namespace command {
-inline constexpr std::uint8_t kCarry = 0;
-inline constexpr std::uint8_t kProgram = 1;
-inline constexpr std::uint8_t kEndOfStream = 2;
-inline constexpr std::uint8_t kErase = 5;
-inline constexpr std::uint8_t kIdentify = 7;
-inline constexpr std::uint8_t kVerifyRead = 8;
-inline constexpr std::uint8_t kEndOfOperation = 9;
-inline constexpr std::uint8_t kRead = 13;
-inline constexpr std::uint8_t kBlankCheck = 15;
-inline constexpr std::uint8_t kReadUnit = 17;
-inline constexpr std::uint8_t kFirmwareVersion = 18;
-inline constexpr std::uint8_t kFillBlock = 19;
-inline constexpr std::uint8_t kEnterUpgrade = 21;
-inline constexpr std::uint8_t kSerialNumber = 22;
-inline constexpr std::uint8_t kBetweenSteps = 25;
-inline constexpr std::uint8_t kAdapterQuery = 32;
-inline constexpr std::uint8_t kStateIndication = 34;
-inline constexpr std::uint8_t kQuadEnable = 35;
-}  // namespace command
+inline constexpr std::size_t kBootFrameSize = kShortFrameSize;
+inline constexpr std::size_t kOtpShortFrameSize = kExtendedShortFrameSize;
+inline constexpr std::size_t kOtpLongFrameSize = kExtendedLongFrameSize;
 
 enum class FrameKind {
     Command,     // 20 bytes

@@ -9,35 +9,6 @@
 
 namespace nyra {
 
-// Command codes of the 20-byte frame.
-namespace cmd {
-inline constexpr std::uint8_t kCarryParameters = 0;
-inline constexpr std::uint8_t kProgramStart = 1;
-inline constexpr std::uint8_t kStreamEnd = 2;
-inline constexpr std::uint8_t kErase = 5;
-inline constexpr std::uint8_t kReadIdentity = 7;
-inline constexpr std::uint8_t kVerifyRead = 8;
-inline constexpr std::uint8_t kEndOfOperation = 9;
-inline constexpr std::uint8_t kRead = 13;
-inline constexpr std::uint8_t kBlankCheck = 15;
-inline constexpr std::uint8_t kReadUnit = 17;
-inline constexpr std::uint8_t kFirmwareVersion = 18;
-inline constexpr std::uint8_t kFillBlock = 19;
-inline constexpr std::uint8_t kEnterUpgrade = 21;
-inline constexpr std::uint8_t kSerialNumber = 22;
-inline constexpr std::uint8_t kBetweenSteps = 25;
-inline constexpr std::uint8_t kAdapterQuery = 32;
-inline constexpr std::uint8_t kStateIndication = 34;
-inline constexpr std::uint8_t kQuadEnable = 35;
-}  // namespace cmd
-
-// Programmer states carried by command 34.
-namespace state {
-inline constexpr std::uint8_t kNeutral = 0;
-inline constexpr std::uint8_t kRunning = 1;
-inline constexpr std::uint8_t kFailed = 2;
-inline constexpr std::uint8_t kSucceeded = 3;
-}  // namespace state
 
 // Runs a change on the persistent command frame under whatever lock guards it.
 using FrameAccess = std::function<void(const std::function<void(CommandFrame&)>&)>;

@@ -5,19 +5,11 @@
 #include <cstdint>
 #include <span>
 
+#include "device/protocol.h"
+
 namespace nyra {
 
-inline constexpr std::uint8_t kFrameStart = 0xA5;
-inline constexpr std::uint8_t kFrameEnd = 0x5A;
 
-inline constexpr std::size_t kCommandFrameSize = 20;
-inline constexpr std::size_t kShortFrameSize = 4;
-inline constexpr std::size_t kExtendedShortFrameSize = 16;
-inline constexpr std::size_t kExtendedLongFrameSize = 45;
-inline constexpr std::size_t kExtendedReplySize = 45;
-
-inline constexpr std::size_t kCommandArgumentOffset = 13;
-inline constexpr std::size_t kMaxCommandArgument = 6;
 inline constexpr std::size_t kMaxExtendedShortArgument = 12;
 inline constexpr std::size_t kMaxExtendedLongArgument = 41;
 
