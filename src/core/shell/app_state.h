@@ -100,6 +100,9 @@ public:
         readRunning{false};
     std::atomic<bool> stopErase{false}, stopProgram{false}, stopVerify{false}, stopRead{false},
         stopBlankCheck{false};
+    // The progress bar's position (0..100). Store it before the bar's label
+    // (the Panel text of kProgressBar): the window reads it when the label changes.
+    std::atomic<int> progressPosition{0};
 
     std::atomic<std::uint32_t> batchRunParameter{0};
 

@@ -1,0 +1,67 @@
+// kvq_nyra: the desktop program.
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+#include "app/clock.h"
+#include "app/single_instance.h"
+#include "app_state_core.h"
+#include "device/device_change_monitor.h"
+#include "device/usb_library.h"
+#include "main_window.h"
+#include "qt_frontend.h"
+#include "shell/app_state.h"
+#include "skin.h"
+#include "unavailable_usb.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+
+    nyra::SingleInstance instance;
+    if (!instance.tryAcquire()) {
+        QMessageBox::warning(nullptr,
+                             QString::fromUtf8(nyra::SingleInstance::kAlreadyRunningCaption),
+                             QString::fromUtf8(nyra::SingleInstance::kAlreadyRunningText));
+        return 0;
+    }
+
+    nyra::gui::loadSkin(app);
+    // Every file of the program is found from the directory current at start.
+    const std::string programFolder = QDir::currentPath().toStdString() + "/";
+
+    nyra::gui::QtFrontend frontend;
+    nyra::UsbLibrary usb = nyra::UsbLibrary::loadFor(nyra::executableDirectory());
+    if (!usb.loaded()) {
+        frontend.messageBox(usb.error(), nyra::ids::kMainWindowTitle, nyra::BoxIcon::Warning,
+                            nyra::BoxButtons::Ok);
+    }
+    const nyra::UsbApi& usbApi = usb.loaded() ? usb.api() : nyra::gui::unavailableUsbApi();
+
+    nyra::AppState state(frontend, nyra::systemClock(), usbApi);
+    nyra::gui::AppStateCore core(state);
+    nyra::gui::MainWindow window(core);
+    frontend.setParentWindow(&window);
+    state.showAboutDialog = [&window] { window.showAboutDialog(); };
+    QObject::connect(
+        &window, &nyra::gui::MainWindow::finished, &app, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+
+    state.startUp(programFolder);
+    window.refreshFromPanel();
+
+    nyra::DeviceChangeMonitor deviceChanges;
+    deviceChanges.start(usb.loaded() ? usb.eventFd() : -1, [&window, &core] {
+        QMetaObject::invokeMethod(
+            &window, [&core] { core.windowMessage(nyra::ids::kMsgDeviceChange, 0); },
+            Qt::QueuedConnection);
+    });
+
+    window.show();
+    const int result = app.exec();
+
+    deviceChanges.stop();
+    // A worker waiting for a box must not hold up its own end.
+    frontend.close();
+    state.shutdown();
+    return result;
+}

@@ -1,0 +1,260 @@
+#include "qt_frontend.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+#ifdef NYRA_HAVE_MULTIMEDIA
+#include <QSoundEffect>
+#endif
+
+#include "ui/file_filter.h"
+
+namespace nyra::gui {
+
+namespace {
+
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QMessageBox::Icon boxIcon(BoxIcon icon) {
+    switch (icon) {
+        case BoxIcon::Information:
+            return QMessageBox::Information;
+        case BoxIcon::Warning:
+            return QMessageBox::Warning;
+        case BoxIcon::Question:
+            return QMessageBox::Question;
+        case BoxIcon::Error:
+            return QMessageBox::Critical;
+        case BoxIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton standardButton(BoxAnswer answer) {
+    switch (answer) {
+        case BoxAnswer::Ok:
+            return QMessageBox::Ok;
+        case BoxAnswer::Cancel:
+            return QMessageBox::Cancel;
+        case BoxAnswer::Yes:
+            return QMessageBox::Yes;
+        case BoxAnswer::No:
+            return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+std::vector<BoxAnswer> answersOf(BoxButtons buttons) {
+    std::vector<BoxAnswer> answers;
+    for (BoxAnswer answer : {BoxAnswer::Ok, BoxAnswer::Yes, BoxAnswer::No, BoxAnswer::Cancel}) {
+        if (offers(buttons, answer))
+            answers.push_back(answer);
+    }
+    return answers;
+}
+
+// A path that names a folder opens the dialog there; anything else also
+// proposes the file name.
+void startIn(QFileDialog& dialog, const std::string& initialPath) {
+    if (initialPath.empty())
+        return;
+    const QFileInfo info(qt(initialPath));
+    if (info.isDir()) {
+        dialog.setDirectory(info.absoluteFilePath());
+    } else {
+        dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+}
+
+void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
+    if (!request.title.empty())
+        dialog.setWindowTitle(qt(request.title));
+    const std::string filter = qtFilterString(request.filter);
+    if (!filter.empty())
+        dialog.setNameFilter(qt(filter));
+    startIn(dialog, request.initialPath);
+}
+
+}  // namespace
+
+QtFrontend::QtFrontend(QObject* parent)
+    : QObject(parent), urlOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
+
+QtFrontend::~QtFrontend() {
+    close();
+}
+
+void QtFrontend::close() {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    answered_.notify_all();
+}
+
+bool QtFrontend::closed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+template <typename Result>
+Result QtFrontend::onWindowThread(std::function<Result()> task, Result onClosed) {
+    if (QThread::currentThread() == thread())
+        return task();
+
+    struct Call {
+        bool done = false;
+        std::optional<Result> result;
+    };
+    auto call = std::make_shared<Call>();
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return onClosed;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, call, task = std::move(task)] {
+            if (closed())
+                return;
+            Result result = task();
+            {
+                std::lock_guard lock(mutex_);
+                call->result = std::move(result);
+                call->done = true;
+            }
+            answered_.notify_all();
+        },
+        Qt::QueuedConnection);
+
+    std::unique_lock lock(mutex_);
+    answered_.wait(lock, [&] { return call->done || closed_; });
+    return call->done ? std::move(*call->result) : onClosed;
+}
+
+void QtFrontend::later(std::function<void()> task) {
+    if (QThread::currentThread() == thread()) {
+        task();
+        return;
+    }
+    if (closed())
+        return;
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+BoxAnswer QtFrontend::messageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                                 BoxButtons buttons) {
+    return onWindowThread<BoxAnswer>(
+        [this, text, caption, icon, buttons] { return showBox(text, caption, icon, buttons); },
+        dismissAnswer(buttons));
+}
+
+BoxAnswer QtFrontend::showBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                              BoxButtons buttons) {
+    QMessageBox box(boxIcon(icon), qt(caption), qt(text), QMessageBox::NoButton,
+                    parentWindow_.data());
+    std::map<QAbstractButton*, BoxAnswer> answerOf;
+    for (BoxAnswer answer : answersOf(buttons)) {
+        QAbstractButton* button = box.addButton(standardButton(answer));
+        answerOf[button] = answer;
+        if (answer == positiveAnswer(buttons))
+            box.setDefaultButton(static_cast<QPushButton*>(button));
+        if (answer == dismissAnswer(buttons))
+            box.setEscapeButton(button);
+    }
+    box.exec();
+    const auto found = answerOf.find(box.clickedButton());
+    return found == answerOf.end() ? dismissAnswer(buttons) : found->second;
+}
+
+std::vector<std::string> QtFrontend::openFileDialog(const FileDialogRequest& request) {
+    return onWindowThread<std::vector<std::string>>(
+        [this, request] { return showOpenDialog(request); }, {});
+}
+
+std::vector<std::string> QtFrontend::showOpenDialog(const FileDialogRequest& request) {
+    QFileDialog dialog(parentWindow_.data());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    prepare(dialog, request);
+    std::vector<std::string> chosen;
+    if (dialog.exec() == QDialog::Accepted) {
+        for (const QString& file : dialog.selectedFiles())
+            chosen.push_back(file.toStdString());
+    }
+    return chosen;
+}
+
+std::optional<std::string> QtFrontend::saveFileDialog(const FileDialogRequest& request) {
+    return onWindowThread<std::optional<std::string>>(
+        [this, request] { return showSaveDialog(request); }, std::nullopt);
+}
+
+std::optional<std::string> QtFrontend::showSaveDialog(const FileDialogRequest& request) {
+    QFileDialog dialog(parentWindow_.data());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!request.overwritePrompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    prepare(dialog, request);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return withDefaultExtension(dialog.selectedFiles().front().toStdString(),
+                                request.defaultExtension);
+}
+
+std::optional<std::string> QtFrontend::browseFolder(const std::string& title) {
+    return onWindowThread<std::optional<std::string>>(
+        [this, title]() -> std::optional<std::string> {
+            const QString folder =
+                QFileDialog::getExistingDirectory(parentWindow_.data(), qt(title));
+            if (folder.isEmpty())
+                return std::nullopt;
+            return folder.toStdString();
+        },
+        std::nullopt);
+}
+
+void QtFrontend::playSound(const std::string& path) {
+    later([this, path] { startSound(path); });
+}
+
+void QtFrontend::startSound(const std::string& path) {
+#ifdef NYRA_HAVE_MULTIMEDIA
+    QObject*& slot = sounds_[path];
+    if (!slot) {
+        auto* effect = new QSoundEffect(this);
+        effect->setSource(QUrl::fromLocalFile(qt(path)));
+        slot = effect;
+    }
+    static_cast<QSoundEffect*>(slot)->play();
+#else
+    (void)path;
+    QApplication::beep();
+#endif
+}
+
+void QtFrontend::beep(BeepKind /*kind*/) {
+    later([] { QApplication::beep(); });
+}
+
+bool QtFrontend::shellOpen(const std::string& path) {
+    const QFileInfo info(qt(path));
+    if (!info.exists())
+        return false;
+    const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+    later([this, url] { urlOpener_(url); });
+    return true;
+}
+
+}  // namespace nyra::gui

@@ -1,0 +1,298 @@
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "gui_tests.h"
+#include "qt_frontend.h"
+#include "skin.h"
+#include "ui/file_filter.h"
+#include "unavailable_usb.h"
+
+namespace nyra::gui::test {
+
+namespace {
+
+QMessageBox* shownBox() {
+    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
+
+// Answers the next box shown on the window thread by calling act on it.
+void answerNextBox(QTimer& poll, std::function<void(QMessageBox*)> act) {
+    QObject::connect(&poll, &QTimer::timeout, [&poll, act = std::move(act)] {
+        if (QMessageBox* box = shownBox()) {
+            poll.stop();
+            act(box);
+        }
+    });
+    poll.start(10);
+}
+
+// A call made on another thread. However a test ends, the thread is released
+// (by closing the frontend) and joined.
+class BackgroundCall {
+public:
+    BackgroundCall(QtFrontend& frontend, std::function<void()> call)
+        : frontend_(frontend), thread_([this, call = std::move(call)] {
+              call();
+              done_ = true;
+          }) {}
+    ~BackgroundCall() {
+        frontend_.close();
+        thread_.join();
+    }
+    BackgroundCall(const BackgroundCall&) = delete;
+    BackgroundCall& operator=(const BackgroundCall&) = delete;
+    bool done() const { return done_; }
+
+private:
+    QtFrontend& frontend_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+void FrontendTest::boxFromAnotherThreadBlocksUntilAnswered() {
+    QtFrontend frontend;
+    BoxAnswer answer = BoxAnswer::Ok;
+    // The box runs its own event loop on this thread; it is looked at and
+    // answered from inside that loop.
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    bool yesIsDefault = false;
+    bool doneWhileShown = true;
+    const BackgroundCall* callPointer = nullptr;
+    QTimer poll;
+    answerNextBox(poll, [&](QMessageBox* box) {
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        buttons = box->standardButtons();
+        yesIsDefault = box->defaultButton() == box->button(QMessageBox::Yes);
+        QTimer::singleShot(150, box, [&, box] {
+            doneWhileShown = callPointer->done();
+            box->button(QMessageBox::No)->click();
+        });
+    });
+    BackgroundCall call(frontend, [&] {
+        answer =
+            frontend.messageBox("Stop the read?", "Notice", BoxIcon::Question, BoxButtons::YesNo);
+    });
+    callPointer = &call;
+    QTRY_VERIFY(call.done());
+    QVERIFY(!doneWhileShown);  // the caller waited for the person
+    QCOMPARE(answer, BoxAnswer::No);
+    QCOMPARE(text, QStringLiteral("Stop the read?"));
+    QCOMPARE(title, QStringLiteral("Notice"));
+    QCOMPARE(icon, QMessageBox::Question);
+    QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(yesIsDefault);
+}
+
+void FrontendTest::boxOnTheWindowThreadIsShownDirectly() {
+    QtFrontend frontend;
+    QString shownText;
+    Qt::HANDLE shownOn = nullptr;
+    QTimer poll;
+    answerNextBox(poll, [&](QMessageBox* box) {
+        shownText = box->text();
+        shownOn = QThread::currentThreadId();
+        box->button(QMessageBox::Ok)->click();
+    });
+    const BoxAnswer answer =
+        frontend.messageBox("Erase done", "Info", BoxIcon::Information, BoxButtons::OkCancel);
+    QCOMPARE(answer, BoxAnswer::Ok);
+    QCOMPARE(shownText, QStringLiteral("Erase done"));
+    QCOMPARE(shownOn, QThread::currentThreadId());
+}
+
+void FrontendTest::escapeGivesTheDismissAnswer() {
+    QtFrontend frontend;
+    for (BoxButtons buttons : {BoxButtons::YesNo, BoxButtons::OkCancel, BoxButtons::YesNoCancel}) {
+        QTimer poll;
+        answerNextBox(poll, [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(frontend.messageBox("?", "", BoxIcon::Question, buttons), dismissAnswer(buttons));
+    }
+    QTimer poll;
+    answerNextBox(poll, [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    QCOMPARE(frontend.messageBox("!", "", BoxIcon::Warning, BoxButtons::Ok), BoxAnswer::Ok);
+}
+
+void FrontendTest::closingReleasesAWaitingCaller() {
+    QtFrontend frontend;
+    BoxAnswer answer = BoxAnswer::Ok;
+    bool releasedWhileShown = false;
+    const BackgroundCall* callPointer = nullptr;
+    QTimer poll;
+    answerNextBox(poll, [&](QMessageBox* box) {
+        // The program ends while the box is still up.
+        frontend.close();
+        QTimer::singleShot(0, box, [&, box] {
+            QTRY_VERIFY(callPointer->done());
+            releasedWhileShown = box->isVisible();
+            box->reject();
+        });
+    });
+    {
+        BackgroundCall call(frontend, [&] {
+            answer = frontend.messageBox("Stop?", "", BoxIcon::Question, BoxButtons::OkCancel);
+        });
+        callPointer = &call;
+        QTRY_VERIFY(call.done());
+    }
+    QVERIFY(releasedWhileShown);
+    QCOMPARE(answer, BoxAnswer::Cancel);
+    QTRY_VERIFY(shownBox() == nullptr);
+
+    // After closing, other threads get their answer at once and see no box.
+    {
+        BackgroundCall late(frontend, [&] {
+            answer = frontend.messageBox("Late", "", BoxIcon::Question, BoxButtons::YesNo);
+        });
+        QTRY_VERIFY(late.done());
+    }
+    QCOMPARE(answer, BoxAnswer::No);
+    QTest::qWait(50);
+    QVERIFY(shownBox() == nullptr);
+}
+
+void FrontendTest::shellOpenReportsAMissingFile() {
+    QtFrontend frontend;
+    std::vector<QUrl> opened;
+    std::vector<Qt::HANDLE> openedOn;
+    frontend.setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        openedOn.push_back(QThread::currentThreadId());
+        return true;
+    });
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(!frontend.shellOpen((folder.path() + "/KVQ_Nyra.CHM").toStdString()));
+    QCoreApplication::processEvents();
+    QVERIFY(opened.empty());
+
+    const QString log = folder.path() + "/log.txt";
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(frontend.shellOpen(log.toStdString()));
+    bool foundFromWorker = false;
+    {
+        BackgroundCall call(frontend,
+                            [&] { foundFromWorker = frontend.shellOpen(log.toStdString()); });
+        QTRY_VERIFY(call.done());
+    }
+    QVERIFY(foundFromWorker);
+    QTRY_COMPARE(opened.size(), std::size_t{2});
+    QCOMPARE(opened[0], QUrl::fromLocalFile(log));
+    QCOMPARE(opened[1], QUrl::fromLocalFile(log));
+    QCOMPARE(openedOn[1], QThread::currentThreadId());
+}
+
+void FrontendTest::saveDialogUsesFilterAndDefaultExtension() {
+    QtFrontend frontend;
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FileDialogRequest request;
+    request.title = "Save as";
+    request.filter = "*.bin;*.rom(*.bin;*.rom)|*.bin;*.rom|*.*|*.*||";
+    request.defaultExtension = "bin";
+    request.initialPath = folder.path().toStdString();
+
+    std::optional<std::string> chosen{"unset"};
+    QString title, folderShown;
+    QStringList filters;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        title = dialog->windowTitle();
+        mode = dialog->acceptMode();
+        filters = dialog->nameFilters();
+        folderShown = QDir(dialog->directory()).absolutePath();
+        dialog->selectFile(folder.path() + "/image");
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    });
+    poll.start(10);
+    {
+        BackgroundCall call(frontend, [&] { chosen = frontend.saveFileDialog(request); });
+        QTRY_VERIFY(call.done());
+    }
+    QCOMPARE(title, QStringLiteral("Save as"));
+    QCOMPARE(mode, QFileDialog::AcceptSave);
+    QCOMPARE(filters, QString::fromStdString(qtFilterString(request.filter)).split(";;"));
+    QCOMPARE(folderShown, QDir(folder.path()).absolutePath());
+    QVERIFY(chosen.has_value());
+    QCOMPARE(QString::fromStdString(*chosen), folder.path() + "/image.bin");
+}
+
+void FrontendTest::cancelledOpenDialogChoosesNothing() {
+    QtFrontend frontend;
+    FileDialogRequest request;
+    request.filter = "*.*|*.*||";
+    std::vector<std::string> chosen{"unset"};
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+    });
+    poll.start(10);
+    {
+        BackgroundCall call(frontend, [&] { chosen = frontend.openFileDialog(request); });
+        QTRY_VERIFY(call.done());
+    }
+    QVERIFY(chosen.empty());
+}
+
+void FrontendTest::skinIsLoadedOrIgnored() {
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    QVERIFY(app);
+    const QString before = app->styleSheet();
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(!loadSkin(*app, folder.path() + "/CODE/Office2007.cjstyles"));
+    QCOMPARE(app->styleSheet(), before);
+
+    QVERIFY(QDir(folder.path()).mkdir("CODE"));
+    const QString sheet = QStringLiteral("QPushButton { color: #123456; }");
+    QFile file(folder.path() + "/CODE/Office2007.cjstyles");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(sheet.toUtf8());
+    file.close();
+    QVERIFY(loadSkin(*app, file.fileName()));
+    QCOMPARE(app->styleSheet(), sheet);
+    app->setStyleSheet(before);
+}
+
+void FrontendTest::unavailableUsbFindsNothingAndFails() {
+    const UsbApi& usb = unavailableUsbApi();
+    QVERIFY(usb.complete());
+    usb.init();
+    QCOMPARE(usb.findBusses(), 0);
+    QCOMPARE(usb.findDevices(), 0);
+    QVERIFY(usb.getBusses() == nullptr);
+    QVERIFY(usb.open(nullptr) == nullptr);
+    char bytes[4] = {};
+    QVERIFY(usb.bulkWrite(nullptr, 1, bytes, 4, 100) < 0);
+    QVERIFY(usb.bulkRead(nullptr, 0x83, bytes, 4, 100) < 0);
+    QVERIFY(usb.interruptWrite(nullptr, 2, bytes, 4, 100) < 0);
+    QVERIFY(usb.claimInterface(nullptr, 0) < 0);
+}
+
+}  // namespace nyra::gui::test

@@ -1,0 +1,23 @@
+// Runs every Qt Test class of the desktop program in one application.
+#include <QApplication>
+#include <QTest>
+
+#include "gui_tests.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int failures = 0;
+    {
+        nyra::gui::test::MainWindowTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        nyra::gui::test::FrontendTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        nyra::gui::test::ArtworkTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}

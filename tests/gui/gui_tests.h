@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+
+namespace nyra::gui::test {
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyControlOfTheTableIsBuilt();
+    void menuBarFollowsTheMenuTable();
+    void captionsComeFromTheTextFiles();
+    void changesFromAnotherThreadReachTheWidgets();
+    void statusLineIsWhiteOnRedOnlyWhileAlert();
+    void progressBarDrawsItsLabelOverAGreenFill();
+    void logViewShowsTheLogInItsColour();
+    void buttonsAndMenuItemsForwardTheirCommand();
+    void listSelectionIsStoredBeforeItsCommand();
+    void checkBoxStoresItsStateBeforeItsCommand();
+    void checkMarksAreThePanelsNotQts();
+    void editModeItemSwapsItsImage();
+    void pictureButtonsShowThePanelsPicture();
+    void functionKeysReachTheCoreOnce();
+    void escapeAndEnterNeverCloseOrClick();
+    void refusedCloseKeepsTheWindowOpen();
+    void exitItemEndsWithoutTheCloseHandler();
+    void aboutDialogShowsOneLineAndOk();
+};
+
+class FrontendTest : public QObject {
+    Q_OBJECT
+private slots:
+    void boxFromAnotherThreadBlocksUntilAnswered();
+    void boxOnTheWindowThreadIsShownDirectly();
+    void escapeGivesTheDismissAnswer();
+    void closingReleasesAWaitingCaller();
+    void shellOpenReportsAMissingFile();
+    void saveDialogUsesFilterAndDefaultExtension();
+    void cancelledOpenDialogChoosesNothing();
+    void skinIsLoadedOrIgnored();
+    void unavailableUsbFindsNothingAndFails();
+};
+
+class ArtworkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyMenuBitmapHasItsOwnGlyph();
+    void picturesHaveTheirSizesAndDiffer();
+};
+
+}  // namespace nyra::gui::test
