@@ -30,8 +30,10 @@ using namespace nyra::ids;
 
 namespace {
 
-constexpr QSize kWindowSize{1080, 700};
+constexpr QSize kWindowSize{1130, 700};
 constexpr int kSideColumnWidth = 200;
+// Wide enough for the longest chip names beside English labels.
+constexpr int kDeviceColumnWidth = 250;
 constexpr int kProgressWidth = 340;
 
 std::optional<Key> keyOf(int qtKey) {
@@ -263,7 +265,7 @@ void MainWindow::layOutControls() {
     deviceGrid->addLayout(quadEnable, row++, 0, 1, 2);
     deviceGrid->addWidget(control(kPicPinout), row++, 0, 1, 2, Qt::AlignHCenter);
     deviceGrid->setColumnStretch(1, 1);
-    deviceInfo->setFixedWidth(kSideColumnWidth);
+    deviceInfo->setFixedWidth(kDeviceColumnWidth);
     left->addWidget(deviceInfo);
     left->addWidget(control(kPicPlacement), 0, Qt::AlignHCenter);
     left->addStretch(1);

@@ -383,6 +383,8 @@ void AppState::shutdown() {
 
 void AppState::showStatus(const std::string& statusText, StatusKind kind, bool beep) {
     statusKind_.store(kind);
+    // The window repaints the colours on this even when the text stays the same.
+    panel_.setChecked(kStatusLine, kind == StatusKind::Alert);
     panel_.setText(kStatusLine, statusText);
     if (beep) frontend_.beep(BeepKind::Exclamation);
 }
