@@ -6,7 +6,8 @@ namespace nyra::cli {
 
 std::string ConsoleHost::describe(TextKey key) const {
     const std::string& text = texts_.text(key);
-    if (!text.empty()) return text;
+    if (!text.empty())
+        return text;
     return std::string(key.file == TextKey::File::Ftext ? "ftext " : "itext ") +
            std::to_string(key.key);
 }

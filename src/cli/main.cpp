@@ -33,7 +33,8 @@ bool readExactly(Link& link, int n, int timeoutMs) {
 }
 
 int demo() {
-    TextTable texts([](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); });
+    TextTable texts(
+        [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); });
     texts.loadFrom(currentDirectory());
 
     UsbLibrary usb = UsbLibrary::loadFor(executableDirectory());
@@ -54,7 +55,8 @@ int demo() {
     const std::uint8_t* reply = link.transferBuffer().data() + kReplyOffset;
 
     worker.registerJob(job::kFirmwareVersion, [&]() -> std::uint8_t {
-        if (link.ensureLink() == kLinkStop) return 0;
+        if (link.ensureLink() == kLinkStop)
+            return 0;
         if (!channel.sendCommand(cmd::kFirmwareVersion, kQueryTimeoutMs) ||
             !readExactly(link, 1, kQueryTimeoutMs)) {
             std::printf("firmware version: no answer\n");
@@ -63,8 +65,8 @@ int demo() {
         std::printf("firmware version: V%d.%d\n", (reply[0] >> 4) + 1, reply[0] & 0x0F);
         if (channel.sendCommand(cmd::kSerialNumber, kQueryTimeoutMs) &&
             readExactly(link, 7, kQueryTimeoutMs)) {
-            std::printf("serial number: %u\n", (unsigned{reply[4]} << 16) |
-                                                   (unsigned{reply[5]} << 8) | reply[6]);
+            std::printf("serial number: %u\n",
+                        (unsigned{reply[4]} << 16) | (unsigned{reply[5]} << 8) | reply[6]);
         }
         // First probe of identification: JEDEC ID of an SPI flash chip.
         if (channel.sendCommand(cmd::kReadIdentity, 5000) && readExactly(link, 3, 5000)) {
@@ -87,7 +89,9 @@ int demo() {
 }  // namespace nyra::cli
 
 int main(int argc, char** argv) {
-    if (argc < 2) return nyra::cli::usage();
-    if (std::strcmp(argv[1], "demo") == 0) return nyra::cli::demo();
+    if (argc < 2)
+        return nyra::cli::usage();
+    if (std::strcmp(argv[1], "demo") == 0)
+        return nyra::cli::demo();
     return nyra::cli::usage();
 }

@@ -121,6 +121,14 @@ struct Simulator::State {
         return (i >= 0 && i < kMaxProgrammers) ? slots[static_cast<std::size_t>(i)].get() : nullptr;
     }
 
+    // Logs a transfer with its result and returns the result.
+    int finish(TransferRecord rec, int result) {
+        rec.result = result;
+        rec.timeMs = time.nowMs();
+        record(std::move(rec));
+        return result;
+    }
+
     void record(TransferRecord rec) {
         if (logCapacity == 0)
             return;
@@ -679,12 +687,7 @@ int Simulator::usbBulkWrite(usb_dev_handle* handle, int ep, const char* bytes, i
     Guard g(*state_);
     State& s = *state_;
     TransferRecord rec{UsbCall::BulkWrite, -1, ep, size, timeout, 0, {}, 0};
-    auto finish = [&](int result) {
-        rec.result = result;
-        rec.timeMs = s.time.nowMs();
-        s.record(std::move(rec));
-        return result;
-    };
+    auto finish = [&](int result) { return s.finish(std::move(rec), result); };
     Programmer* p = nullptr;
     Handle* h = nullptr;
     if (const int err = s.resolve(handle, p, h, rec.programmer))
@@ -719,12 +722,7 @@ int Simulator::usbBulkRead(usb_dev_handle* handle, int ep, char* bytes, int size
     Guard g(*state_);
     State& s = *state_;
     TransferRecord rec{UsbCall::BulkRead, -1, ep, size, timeout, 0, {}, 0};
-    auto finish = [&](int result) {
-        rec.result = result;
-        rec.timeMs = s.time.nowMs();
-        s.record(std::move(rec));
-        return result;
-    };
+    auto finish = [&](int result) { return s.finish(std::move(rec), result); };
     Programmer* p = nullptr;
     Handle* h = nullptr;
     if (const int err = s.resolve(handle, p, h, rec.programmer))
@@ -778,12 +776,7 @@ int Simulator::usbInterruptWrite(usb_dev_handle* handle, int ep, const char* byt
     Guard g(*state_);
     State& s = *state_;
     TransferRecord rec{UsbCall::InterruptWrite, -1, ep, size, timeout, 0, {}, 0};
-    auto finish = [&](int result) {
-        rec.result = result;
-        rec.timeMs = s.time.nowMs();
-        s.record(std::move(rec));
-        return result;
-    };
+    auto finish = [&](int result) { return s.finish(std::move(rec), result); };
     Programmer* p = nullptr;
     Handle* h = nullptr;
     if (const int err = s.resolve(handle, p, h, rec.programmer))

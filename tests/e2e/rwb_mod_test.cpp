@@ -21,9 +21,8 @@ std::string demoFolder() {
 class RwbModTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir.write("kvq-sim.conf",
-                  "programmers=1\nchip=W25Q64FV\nimage=" + dir.file("chip.bin") +
-                      "\ntiming=0\ncontrol=off\nserial=1193046\n");
+        dir.write("kvq-sim.conf", "programmers=1\nchip=W25Q64FV\nimage=" + dir.file("chip.bin") +
+                                      "\ntiming=0\ncontrol=off\nserial=1193046\n");
         setenv("NYRA_SIM_CONFIG", dir.file("kvq-sim.conf").c_str(), 1);
     }
     TempDir dir;

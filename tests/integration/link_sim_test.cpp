@@ -95,7 +95,8 @@ TEST_F(LinkSimTest, WorkerFramesEveryJobWithTwoReconnectsAndCommandNine) {
     EXPECT_EQ(frames[2][1] & 0x3F, 9);
     EXPECT_EQ(simulator.status(0).lastState, 2);
     int opens = 0;
-    for (const auto& record : simulator.transferLog(0)) opens += record.call == UsbCall::Open;
+    for (const auto& record : simulator.transferLog(0))
+        opens += record.call == UsbCall::Open;
     EXPECT_EQ(opens, 2);
 
     // Unplugged between jobs: the job still runs, nothing is sent.

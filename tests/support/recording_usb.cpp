@@ -12,12 +12,15 @@ usb_bus gBus;
 struct usb_device gDevices[2];
 int gHandleToken[2];
 
-RecordingUsb& rec() { return RecordingUsb::instance(); }
+RecordingUsb& rec() {
+    return RecordingUsb::instance();
+}
 
 void record(const char* name, int endpoint = 0, int timeout = 0, const char* bytes = nullptr,
             int size = 0) {
     UsbCall call{name, endpoint, timeout, {}};
-    if (bytes && size > 0) call.bytes.assign(bytes, bytes + size);
+    if (bytes && size > 0)
+        call.bytes.assign(bytes, bytes + size);
     rec().calls.push_back(std::move(call));
 }
 
@@ -25,7 +28,9 @@ void fakeInit() {
     std::lock_guard lock(rec().mutex);
     record("init");
 }
-int fakeFindBusses() { return 1; }
+int fakeFindBusses() {
+    return 1;
+}
 int fakeFindDevices() {
     std::lock_guard lock(rec().mutex);
     const int n = std::clamp(rec().devicesPresent, 0, 2);
@@ -40,11 +45,14 @@ int fakeFindDevices() {
     }
     return n;
 }
-usb_bus* fakeGetBusses() { return &gBus; }
+usb_bus* fakeGetBusses() {
+    return &gBus;
+}
 usb_dev_handle* fakeOpen(struct usb_device* dev) {
     std::lock_guard lock(rec().mutex);
     record("open", dev == &gDevices[1] ? 1 : 0);
-    if (rec().failOpen) return nullptr;
+    if (rec().failOpen)
+        return nullptr;
     ++rec().openHandles;
     return reinterpret_cast<usb_dev_handle*>(&gHandleToken[dev == &gDevices[1] ? 1 : 0]);
 }
@@ -127,7 +135,8 @@ std::vector<std::vector<std::uint8_t>> RecordingUsb::frames() {
     std::lock_guard lock(mutex);
     std::vector<std::vector<std::uint8_t>> out;
     for (const auto& c : calls) {
-        if (c.name == "interrupt_write") out.push_back(c.bytes);
+        if (c.name == "interrupt_write")
+            out.push_back(c.bytes);
     }
     return out;
 }

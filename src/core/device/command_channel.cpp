@@ -25,7 +25,8 @@ bool CommandChannel::sendCommand(std::uint8_t code, int timeoutMs,
 }
 
 void CommandChannel::stateIndication(std::uint8_t state) {
-    if (link_.linkCheck() == kLinkStop) return;
+    if (link_.linkCheck() == kLinkStop)
+        return;
     const std::uint8_t argument[] = {state};
     sendCommand(cmd::kStateIndication, kStateIndicationTimeoutMs, argument);
 }

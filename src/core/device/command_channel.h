@@ -9,7 +9,6 @@
 
 namespace nyra {
 
-
 // Runs a change on the persistent command frame under whatever lock guards it.
 using FrameAccess = std::function<void(const std::function<void(CommandFrame&)>&)>;
 

@@ -9,7 +9,6 @@
 
 namespace nyra {
 
-
 inline constexpr std::size_t kMaxExtendedShortArgument = 12;
 inline constexpr std::size_t kMaxExtendedLongArgument = 41;
 

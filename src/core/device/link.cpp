@@ -66,7 +66,8 @@ bool Link::claim(usb_dev_handle* handle, int configuration, int interfaceNumber)
         if (api_.setConfiguration(handle, configuration) < 0 ||
             api_.claimInterface(handle, interfaceNumber) < 0) {
             api_.close(handle);
-            if (handle_.load() == handle) handle_.store(nullptr);
+            if (handle_.load() == handle)
+                handle_.store(nullptr);
         } else {
             connected_.store(true);
             // Whatever the device still had queued from an earlier exchange is discarded.
@@ -75,7 +76,8 @@ bool Link::claim(usb_dev_handle* handle, int configuration, int interfaceNumber)
             ok = true;
         }
     }
-    if (!ok && !host_.programmerBlocked()) host_.statusAlert(itext(34));
+    if (!ok && !host_.programmerBlocked())
+        host_.statusAlert(itext(34));
     return ok;
 }
 
@@ -84,7 +86,8 @@ bool Link::releaseAndClose(usb_dev_handle* handle, int interfaceNumber) {
         api_.releaseInterface(handle, interfaceNumber);
         api_.close(handle);
     }
-    if (handle_.load() == handle) handle_.store(nullptr);
+    if (handle_.load() == handle)
+        handle_.store(nullptr);
     connected_.store(false);
     return true;
 }
@@ -99,11 +102,14 @@ void Link::openAndClaim() {
 
 bool Link::connect(bool showMessage) {
     if (devicePresent()) {
-        if (connected_.load()) releaseAndClose(handle_.load(), identity().interfaceNumber);
+        if (connected_.load())
+            releaseAndClose(handle_.load(), identity().interfaceNumber);
         openAndClaim();
-        if (connected_.load()) return true;
+        if (connected_.load())
+            return true;
     }
-    if (showMessage) host_.warningBox(itext(34));
+    if (showMessage)
+        host_.warningBox(itext(34));
     return false;
 }
 
@@ -111,40 +117,47 @@ int Link::reopen(bool withMessages) {
     auto fail = [&](TextKey text) {
         host_.greyMenuCommand(kCmdChipFill);
         host_.statusAlert(text);
-        if (withMessages) host_.warningBox(text);
+        if (withMessages)
+            host_.warningBox(text);
         return kLinkStop;
     };
-    if (!devicePresent()) return fail(itext(34));
+    if (!devicePresent())
+        return fail(itext(34));
     if (connected_.load()) {
         releaseAndClose(handle_.load(), identity().interfaceNumber);
         openAndClaim();
         // A failed re-open of a link that was up goes on unless a device
         // change is pending; the next command then fails in the job.
-        if (connected_.load() || !host_.deviceChangePending()) return kLinkGoOn;
+        if (connected_.load() || !host_.deviceChangePending())
+            return kLinkGoOn;
         return fail(itext(35));
     }
     openAndClaim();
-    if (connected_.load()) return kLinkGoOn;
+    if (connected_.load())
+        return kLinkGoOn;
     return fail(itext(35));
 }
 
 bool Link::sendFrame(int endpoint, const std::uint8_t* bytes, int length, int timeoutMs) {
     usb_dev_handle* handle = handle_.load();
-    if (!handle) return false;
+    if (!handle)
+        return false;
     return api_.interruptWrite(handle, endpoint, reinterpret_cast<const char*>(bytes), length,
                                effectiveTimeout(timeoutMs)) >= 0;
 }
 
 int Link::readReply(std::uint8_t* buffer, int length, int timeoutMs) {
     usb_dev_handle* handle = handle_.load();
-    if (!handle) return kNoHandleError;
+    if (!handle)
+        return kNoHandleError;
     return api_.bulkRead(handle, kReplyEndpoint, reinterpret_cast<char*>(buffer), length,
                          effectiveTimeout(timeoutMs));
 }
 
 int Link::writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs) {
     usb_dev_handle* handle = handle_.load();
-    if (!handle) return kNoHandleError;
+    if (!handle)
+        return kNoHandleError;
     return api_.bulkWrite(handle, identity().dataEndpoint, reinterpret_cast<const char*>(buffer),
                           length, effectiveTimeout(timeoutMs));
 }

@@ -32,17 +32,17 @@ struct UsbApi {
 
 // The exported names, in the order of the table above.
 inline constexpr const char* kUsbApiSymbols[12] = {
-    "usb_init",          "usb_find_busses",      "usb_find_devices",      "usb_get_busses",
-    "usb_open",          "usb_set_configuration", "usb_claim_interface", "usb_release_interface",
-    "usb_close",         "usb_bulk_write",       "usb_bulk_read",         "usb_interrupt_write"};
+    "usb_init",  "usb_find_busses",       "usb_find_devices",    "usb_get_busses",
+    "usb_open",  "usb_set_configuration", "usb_claim_interface", "usb_release_interface",
+    "usb_close", "usb_bulk_write",        "usb_bulk_read",       "usb_interrupt_write"};
 
 // The programmer's identity and endpoints.
 inline constexpr unsigned short kProgrammerVendorId = 0x0716;
 inline constexpr unsigned short kProgrammerProductId = 0x5018;
 inline constexpr int kProgrammerConfiguration = 1;
 inline constexpr int kProgrammerInterface = 0;
-inline constexpr int kFrameEndpoint = 2;      // interrupt OUT: command frames
-inline constexpr int kStreamEndpoint = 1;     // bulk OUT: data streams
-inline constexpr int kReplyEndpoint = 0x83;   // bulk IN: replies and read data
+inline constexpr int kFrameEndpoint = 2;     // interrupt OUT: command frames
+inline constexpr int kStreamEndpoint = 1;    // bulk OUT: data streams
+inline constexpr int kReplyEndpoint = 0x83;  // bulk IN: replies and read data
 
 }  // namespace nyra

@@ -18,14 +18,18 @@ void bindSymbol(void* handle, const char* name, F& slot) {
 }  // namespace
 
 UsbLibrary::~UsbLibrary() {
-    if (handle_) dlclose(handle_);
+    if (handle_)
+        dlclose(handle_);
 }
 
-UsbLibrary::UsbLibrary(UsbLibrary&& other) noexcept { *this = std::move(other); }
+UsbLibrary::UsbLibrary(UsbLibrary&& other) noexcept {
+    *this = std::move(other);
+}
 
 UsbLibrary& UsbLibrary::operator=(UsbLibrary&& other) noexcept {
     if (this != &other) {
-        if (handle_) dlclose(handle_);
+        if (handle_)
+            dlclose(handle_);
         handle_ = std::exchange(other.handle_, nullptr);
         api_ = std::exchange(other.api_, UsbApi{});
         path_ = std::move(other.path_);
@@ -42,7 +46,8 @@ UsbLibrary UsbLibrary::loadFile(const std::string& pathOrName) {
     void* handle = dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        lib.error_ = "Cannot load the USB library " + pathOrName + ": " + (why ? why : "unknown error");
+        lib.error_ =
+            "Cannot load the USB library " + pathOrName + ": " + (why ? why : "unknown error");
         return lib;
     }
     UsbApi api;
@@ -61,7 +66,8 @@ UsbLibrary UsbLibrary::loadFile(const std::string& pathOrName) {
     if (!api.complete()) {
         std::string missing;
         for (const char* name : kUsbApiSymbols) {
-            if (!dlsym(handle, name)) missing += std::string(missing.empty() ? "" : ", ") + name;
+            if (!dlsym(handle, name))
+                missing += std::string(missing.empty() ? "" : ", ") + name;
         }
         lib.error_ = "The USB library " + pathOrName + " lacks " + missing;
         dlclose(handle);
@@ -76,16 +82,20 @@ UsbLibrary UsbLibrary::loadFile(const std::string& pathOrName) {
 UsbLibrary UsbLibrary::loadFor(const std::string& programDir) {
     const std::string shim = programDir + "/" + kShimFileName;
     struct stat st {};
-    if (stat(shim.c_str(), &st) == 0) return loadFile(shim);
+    if (stat(shim.c_str(), &st) == 0)
+        return loadFile(shim);
     return loadFile(kSystemLibrary);
 }
 
-int UsbLibrary::eventFd() const { return eventFd_ ? eventFd_() : -1; }
+int UsbLibrary::eventFd() const {
+    return eventFd_ ? eventFd_() : -1;
+}
 
 std::string executableDirectory() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return ".";
+    if (n <= 0)
+        return ".";
     std::string path(buffer, static_cast<std::size_t>(n));
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);

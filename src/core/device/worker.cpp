@@ -9,7 +9,8 @@ constexpr std::int32_t kDeviceChangeRepeat = 48;
 
 }  // namespace
 
-Worker::Worker(WorkerShared& shared, CommandChannel& channel) : shared_(shared), channel_(channel) {}
+Worker::Worker(WorkerShared& shared, CommandChannel& channel)
+    : shared_(shared), channel_(channel) {}
 
 Worker::~Worker() {
     if (thread_.joinable()) {
@@ -58,7 +59,8 @@ void Worker::requestQuit() {
 }
 
 void Worker::join() {
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 bool Worker::idle() const {
@@ -72,7 +74,8 @@ void Worker::waitUntilIdle() {
 }
 
 std::uint8_t Worker::resultState(std::uint8_t code, bool hasJob, std::uint8_t result) {
-    if (!hasJob) return state::kFailed;
+    if (!hasJob)
+        return state::kFailed;
     if (code == job::kQuietIdentify || code == job::kFullIdentify || code == job::kOtpFirst) {
         return state::kNeutral;
     }
@@ -90,11 +93,14 @@ std::uint8_t Worker::runJob(std::uint8_t code, bool& hasJob) {
 }
 
 bool Worker::deviceChangeFilterLoopsBack() {
-    if (!shared_.deviceChangeFlag.load()) return false;
+    if (!shared_.deviceChangeFlag.load())
+        return false;
     std::int32_t counter = shared_.deviceChangeCounter.load();
     if (counter > kDeviceChangeRepeat) {
-        if (counter % kDeviceChangeRepeat == 16) counter = 16;
-        if (counter % kDeviceChangeRepeat == 32) counter = 32;
+        if (counter % kDeviceChangeRepeat == 16)
+            counter = 16;
+        if (counter % kDeviceChangeRepeat == 32)
+            counter = 32;
         shared_.deviceChangeCounter.store(counter);
     }
     if (counter >= kDeviceChangeRepeat) {
@@ -125,13 +131,15 @@ bool Worker::suspend() {
 
 void Worker::run() {
     for (;;) {
-        if (shared_.quit.load() == 1) break;
+        if (shared_.quit.load() == 1)
+            break;
         channel_.stateIndication(state::kRunning);
         const std::uint8_t code = shared_.jobCode.load();
         bool hasJob = false;
         const std::uint8_t result = runJob(code, hasJob);
         channel_.stateIndication(resultState(code, hasJob, result));
-        if (deviceChangeFilterLoopsBack()) continue;
+        if (deviceChangeFilterLoopsBack())
+            continue;
         if (channel_.link().connected()) {
             channel_.sendCommand(cmd::kEndOfOperation, kEndOfOperationTimeoutMs);
         }

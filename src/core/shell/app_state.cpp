@@ -20,7 +20,8 @@ constexpr int kCloseCommandTimeoutMs = 100;
 constexpr int kDeviceChangeSettleMs = 50;
 
 std::string withSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
     return folder;
 }
 
@@ -40,7 +41,8 @@ BoxIcon boxIconOf(MessageIcon icon) {
 
 bool fileCanBeOpened(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     ::close(fd);
     return true;
 }
@@ -103,7 +105,9 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
       menuChecks_(std::make_unique<PanelMenuState>(panel_)) {}
 
-AppState::~AppState() { shutdown(); }
+AppState::~AppState() {
+    shutdown();
+}
 
 void AppState::startUp(const std::string& programFolder) {
     programFolder_ = withSlash(programFolder);
@@ -125,7 +129,8 @@ void AppState::startUp(const std::string& programFolder) {
 
     logFilePath_ = programFolder_ + "log.txt";
     const int logFd = ::open(logFilePath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (logFd >= 0) ::close(logFd);
+    if (logFd >= 0)
+        ::close(logFd);
 
     switches_ = std::make_unique<Switches>(programFolder_, *menuChecks_);
     switches_->readAtStartup();
@@ -168,10 +173,14 @@ void AppState::loadCatalogue() {
 
 void AppState::listSelectionChanged(int listId, int index) {
     bool changed = false;
-    if (listId == kListChipType) changed = selection_.typeChanged(index);
-    if (listId == kListManufacturer) changed = selection_.manufacturerChanged(index);
-    if (listId == kListDevice) changed = selection_.deviceChanged(index);
-    if (!changed) return;
+    if (listId == kListChipType)
+        changed = selection_.typeChanged(index);
+    if (listId == kListManufacturer)
+        changed = selection_.manufacturerChanged(index);
+    if (listId == kListDevice)
+        changed = selection_.deviceChanged(index);
+    if (!changed)
+        return;
     // The lists' own contents follow from the selection logic.
     selectionPanel_->listChanged(SelectionList::Type);
     selectionPanel_->listChanged(SelectionList::Manufacturer);
@@ -185,14 +194,19 @@ void AppState::registerJobs() {
 // The connection part of quiet identification: the probe series joins it
 // with chip identification.
 std::uint8_t AppState::quietIdentify() {
-    if (!autoIdentifyOn()) return 1;
+    if (!autoIdentifyOn())
+        return 1;
     programmerBlocked_.store(false);
-    if (!fileLoaded.load()) panel_.greyMenuCommand(kCmdDataView);
-    if (workerShared_.deviceChangeFlag.load()) clock_.sleepMs(kDeviceChangeSettleMs);
+    if (!fileLoaded.load())
+        panel_.greyMenuCommand(kCmdDataView);
+    if (workerShared_.deviceChangeFlag.load())
+        clock_.sleepMs(kDeviceChangeSettleMs);
     return link_.linkCheck() == kLinkStop ? 0 : 1;
 }
 
-void AppState::startJob(std::uint8_t code) { worker_->startJob(code); }
+void AppState::startJob(std::uint8_t code) {
+    worker_->startJob(code);
+}
 
 void AppState::command(int id) {
     switch (id) {
@@ -217,22 +231,26 @@ void AppState::command(int id) {
             return;
         case kBtnBatch:
             if (autoIdentifyOn()) {
-                if (showBatchWindow) showBatchWindow();
+                if (showBatchWindow)
+                    showBatchWindow();
             } else {
                 frontend_.messageBox(text(itext(12)), text(itext(9)), BoxIcon::Information,
                                      BoxButtons::Ok);
             }
             return;
         case kCmdSounds:
-            if (switches_) switches_->toggleSounds();
+            if (switches_)
+                switches_->toggleSounds();
             return;
         case kCmdAutoIdentify:
-            if (switches_) switches_->toggleAutoIdentify();
+            if (switches_)
+                switches_->toggleAutoIdentify();
             return;
         case kCmdBatchErase:
         case kCmdBatchProgram:
         case kCmdBatchVerify:
-            if (switches_) switches_->toggleBatchStep(id);
+            if (switches_)
+                switches_->toggleBatchStep(id);
             return;
         case kCmdManual:
             openThroughShell(programFolder_ + "KVQ_Nyra.CHM");
@@ -251,7 +269,8 @@ void AppState::command(int id) {
             return;
         case kBtnAbout:
         case kSysCmdAbout:
-            if (showAboutDialog) showAboutDialog();
+            if (showAboutDialog)
+                showAboutDialog();
             return;
         default:
             return;
@@ -266,7 +285,8 @@ void AppState::openThroughShell(const std::string& path) {
 
 const JobButton* AppState::jobButton(int buttonId) {
     for (const JobButton& button : kJobButtons) {
-        if (button.id == buttonId) return &button;
+        if (button.id == buttonId)
+            return &button;
     }
     return nullptr;
 }
@@ -303,7 +323,8 @@ std::uint8_t AppState::jobOfButton(int buttonId) {
 
 void AppState::startOrStop(int buttonId) {
     const JobButton* button = jobButton(buttonId);
-    if (!button) return;
+    if (!button)
+        return;
     const std::string& runningCaption = text(button->runningCaption);
     // Without a running caption (texts missing) the idle and running captions
     // would both be empty and the button could never start its job.
@@ -317,9 +338,12 @@ void AppState::startOrStop(int buttonId) {
 
 bool AppState::keyPressed(Key key, bool ctrlHeld) {
     for (const KeyBinding& binding : kKeyBindings) {
-        if (binding.key != key) continue;
-        if (binding.ctrl && !ctrlHeld) return false;  // plain O takes the normal path
-        if (!binding.onlyWhenEnabled || panel_.enabled(binding.command)) command(binding.command);
+        if (binding.key != key)
+            continue;
+        if (binding.ctrl && !ctrlHeld)
+            return false;  // plain O takes the normal path
+        if (!binding.onlyWhenEnabled || panel_.enabled(binding.command))
+            command(binding.command);
         return true;
     }
     return false;
@@ -349,24 +373,29 @@ bool AppState::askToStop(TextKey question) {
 
 bool AppState::closeRequested() {
     if (eraseRunning.load()) {
-        if (!askToStop(itext(30))) return false;
+        if (!askToStop(itext(30)))
+            return false;
         stopErase.store(true);
         channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
     }
     if (programRunning.load()) {
-        if (!askToStop(itext(31))) return false;
+        if (!askToStop(itext(31)))
+            return false;
         stopProgram.store(true);
     }
     if (verifyRunning.load()) {
-        if (!askToStop(itext(32))) return false;
+        if (!askToStop(itext(32)))
+            return false;
         channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
     }
     if (readRunning.load()) {
-        if (!askToStop(itext(33))) return false;
+        if (!askToStop(itext(33)))
+            return false;
         closeRequestedFlag.store(true);
         channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
     }
-    if (link_.connected()) link_.releaseAndClose(link_.handle(), link_.identity().interfaceNumber);
+    if (link_.connected())
+        link_.releaseAndClose(link_.handle(), link_.identity().interfaceNumber);
     // The data buffer's file is closed here once the data buffer exists.
     ::unlink((tempFolder_ + "/tempFile.bin").c_str());
     ::rmdir(tempFolder_.c_str());
@@ -375,7 +404,8 @@ bool AppState::closeRequested() {
 }
 
 void AppState::shutdown() {
-    if (!workerStarted_) return;
+    if (!workerStarted_)
+        return;
     worker_->requestQuit();
     worker_->join();
     workerStarted_ = false;
@@ -386,10 +416,13 @@ void AppState::showStatus(const std::string& statusText, StatusKind kind, bool b
     // The window repaints the colours on this even when the text stays the same.
     panel_.setChecked(kStatusLine, kind == StatusKind::Alert);
     panel_.setText(kStatusLine, statusText);
-    if (beep) frontend_.beep(BeepKind::Exclamation);
+    if (beep)
+        frontend_.beep(BeepKind::Exclamation);
 }
 
-void AppState::statusAlert(TextKey key) { showStatus(text(key), StatusKind::Alert, false); }
+void AppState::statusAlert(TextKey key) {
+    showStatus(text(key), StatusKind::Alert, false);
+}
 
 void AppState::warningBox(TextKey key) {
     frontend_.messageBox(text(key), text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);

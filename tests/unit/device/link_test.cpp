@@ -17,7 +17,8 @@ protected:
     static RecordingUsb& usb() { return RecordingUsb::instance(); }
     std::vector<std::string> callNames() {
         std::vector<std::string> names;
-        for (const auto& c : usb().calls) names.push_back(c.name);
+        for (const auto& c : usb().calls)
+            names.push_back(c.name);
         return names;
     }
 
@@ -45,8 +46,8 @@ TEST_F(LinkTest, EveryEnsureLinkClosesAndReopensEvenWhenUp) {
     usb().calls.clear();
     EXPECT_EQ(link.ensureLink(), kLinkGoOn);
     const std::vector<std::string> expected = {
-        "init", "release_interface", "close", "init", "open", "set_configuration",
-        "claim_interface", "bulk_read"};
+        "init", "release_interface", "close",           "init",
+        "open", "set_configuration", "claim_interface", "bulk_read"};
     EXPECT_EQ(callNames(), expected);
     EXPECT_EQ(usb().openHandles, 1);
 }

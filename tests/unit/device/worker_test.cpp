@@ -112,14 +112,16 @@ TEST_F(WorkerTest, UnpluggedProgrammerStillRunsTheJobButSendsNothing) {
     EXPECT_EQ(host.alerts, (std::vector<TextKey>{itext(34), itext(34)}));
 }
 
-class DeviceChangeFilter : public WorkerTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
+class DeviceChangeFilter : public WorkerTest,
+                           public ::testing::WithParamInterface<std::pair<int, int>> {};
 
 TEST_P(DeviceChangeFilter, NoticesDuringAJobDecideWhetherJobSevenRepeats) {
     const auto [notices, expectedRuns] = GetParam();
     int runs = 0;
     worker.registerJob(job::kQuietIdentify, [&] {
         if (++runs == 1) {
-            for (int i = 0; i < notices; ++i) worker.deviceChangeNotice();
+            for (int i = 0; i < notices; ++i)
+                worker.deviceChangeNotice();
         }
         return std::uint8_t{1};
     });
@@ -172,7 +174,8 @@ TEST_F(WorkerTest, RequestsMadeWhileAJobRunsAreNotLost) {
             worker.startJob(job::kRead);
             // Wait until the worker took the request, then make the next at once,
             // typically while the job or its post-job steps still run.
-            while (started.load() <= i) std::this_thread::yield();
+            while (started.load() <= i)
+                std::this_thread::yield();
         }
     });
     requester.join();

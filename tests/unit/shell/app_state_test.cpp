@@ -38,7 +38,8 @@ protected:
     }
     std::vector<std::string> boxTexts() {
         std::vector<std::string> out;
-        for (const auto& box : frontend.boxes()) out.push_back(box.text);
+        for (const auto& box : frontend.boxes())
+            out.push_back(box.text);
         return out;
     }
 
@@ -121,7 +122,8 @@ TEST_F(AppStateTest, FunctionKeysReachOnlyEnabledButtons) {
     int erases = 0;
     int blanks = 0;
     state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++erases); });
-    state.worker().registerJob(job::kBlankCheck, [&] { return static_cast<std::uint8_t>(++blanks); });
+    state.worker().registerJob(job::kBlankCheck,
+                               [&] { return static_cast<std::uint8_t>(++blanks); });
     int batchWindows = 0;
     state.showBatchWindow = [&] { ++batchWindows; };
     startUp();
@@ -214,7 +216,8 @@ TEST_F(AppStateTest, CloseWithSeveralJobsStopsAtTheFirstCancel) {
     EXPECT_FALSE(state.closeRequested());
     EXPECT_TRUE(state.stopProgram.load());
     EXPECT_FALSE(state.closeRequestedFlag.load());
-    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"catalogue missing", "stop program?", "stop read?"}));
+    EXPECT_EQ(boxTexts(),
+              (std::vector<std::string>{"catalogue missing", "stop program?", "stop read?"}));
 }
 
 TEST_F(AppStateTest, DeviceChangeNoticeRunsJobSevenAgain) {
@@ -247,8 +250,7 @@ protected:
         RecordingUsb::instance().reset();
         const BuildResult built = buildDatabase(kCatalogueText);
         ASSERT_TRUE(built.errors.empty());
-        dir.write("database.dat",
-                  std::string(built.database.begin(), built.database.end()));
+        dir.write("database.dat", std::string(built.database.begin(), built.database.end()));
         state.startUp(dir.folder());
         state.worker().waitUntilIdle();
     }
@@ -263,8 +265,7 @@ TEST_F(AppStateCatalogueTest, StartUpFillsTheListsAndSelectsTheFirstChip) {
     EXPECT_TRUE(frontend.boxes().empty());
     EXPECT_EQ(state.panel().items(kListChipType),
               (std::vector<std::string>{"25 SPI FLASH", "24 EEPROM"}));
-    EXPECT_EQ(state.panel().items(kListManufacturer),
-              (std::vector<std::string>{"WINBOND", "MX"}));
+    EXPECT_EQ(state.panel().items(kListManufacturer), (std::vector<std::string>{"WINBOND", "MX"}));
     EXPECT_EQ(state.panel().items(kListDevice),
               (std::vector<std::string>{"W25X05(CL)", "W25Q64FV"}));
     EXPECT_EQ(state.panel().currentIndex(kListDevice), 0);
