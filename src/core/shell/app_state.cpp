@@ -121,6 +121,7 @@ void AppState::startUp(const std::string& programFolder) {
     selection_.modifyParameterBlock([](ChipParameterBlock& block) { block.bytes.fill(0); });
     selection_.setWindow(selectionPanel_.get());
     selection_.setMessageSink(messageSink());
+    selection_.setLogSink([this](const std::string& line) { logLine(line); });
     // The hex view is set up here once it exists.
 
     finishSoundPath_ = programFolder_ + "sound/finishsound.wav";
@@ -167,6 +168,7 @@ void AppState::loadCatalogue() {
         return;
     }
     catalogue_.setMessageSink(messageSink());
+    catalogue_.setLogSink([this](const std::string& line) { logLine(line); });
     catalogue_.load(path);
     selection_.startUp();
 }
@@ -418,6 +420,25 @@ void AppState::showStatus(const std::string& statusText, StatusKind kind, bool b
     panel_.setText(kStatusLine, statusText);
     if (beep)
         frontend_.beep(BeepKind::Exclamation);
+}
+
+void AppState::logLine(const std::string& line) {
+    std::string view = panel_.text(kLogView);
+    if (!view.empty())
+        view += "\r\n";
+    panel_.setText(kLogView, view + line);
+
+    const LocalTime t = clock_.localTime();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    const std::string fileLine = stamp + line + "\n";
+    const int fd = ::open(logFilePath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const ssize_t written = ::write(fd, fileLine.data(), fileLine.size());
+    (void)written;  // a log line that cannot be written is not worth stopping for
+    ::close(fd);
 }
 
 void AppState::statusAlert(TextKey key) {

@@ -76,6 +76,8 @@ public:
     void startJob(std::uint8_t code);
     // The status line: kind, text, log; the beep when asked.
     void showStatus(const std::string& text, StatusKind kind, bool beep);
+    // One line in the log view and, with date and time, in log.txt.
+    void logLine(const std::string& line);
 
     // The three chip lists' selection-changed notifications.
     void listSelectionChanged(int listId, int index);

@@ -1,4 +1,5 @@
 #include "shell/app_state.h"
+#include "catalogue/catalogue_codec.h"
 #include "catalogue/catalogue_tools.h"
 
 #include <gtest/gtest.h>
@@ -291,6 +292,41 @@ TEST_F(AppStateCatalogueTest, ChoosingAChipChangesWhatEveryCommandCarries) {
     state.command(kListChipType);
     EXPECT_EQ(state.panel().items(kListDevice), std::vector<std::string>{"24C02"});
     EXPECT_EQ(state.selection().chipSize(), 256u);
+}
+
+}  // namespace
+}  // namespace nyra
+
+namespace nyra {
+namespace {
+
+using namespace ids;
+
+TEST(AppStateLog, CatalogueProblemsAreLoggedInTheViewAndTheLogFile) {
+    RecordingUsb::instance().reset();
+    TempDir dir;
+    // A chip line with too few fields is left out, and the log says so.
+    const auto database = catalogue_codec::scramble(
+        "$25 SPI FLASH\r\n#WINBOND:\r\n@W25Q64FV:256:4:8MB:N:300:EF4017:00EF16:3.3V:000\r\n"
+        "@BROKEN:256:4\r\n");
+    ASSERT_TRUE(database.has_value());
+    dir.write("database.dat", std::string(database->begin(), database->end()));
+    ScriptedFrontend frontend;
+    VirtualClock clock({2026, 3, 4, 5, 6, 7, 0});
+    UsbApi usb = RecordingUsb::api();
+    AppState state(frontend, clock, usb);
+    state.startUp(dir.folder());
+    state.worker().waitUntilIdle();
+
+    EXPECT_EQ(state.panel().items(kListDevice), std::vector<std::string>{"W25Q64FV"});
+    const std::string view = state.panel().text(kLogView);
+    EXPECT_NE(view.find("line 4 has fewer than 10 fields"), std::string::npos) << view;
+
+    state.logLine("second");
+    EXPECT_EQ(state.panel().text(kLogView), view + "\r\nsecond");
+    const std::string file = dir.read("log.txt");
+    EXPECT_EQ(file.rfind("2026-03-04 05:06:07 ", 0), 0u) << file;
+    EXPECT_NE(file.find("second\n"), std::string::npos);
 }
 
 }  // namespace
