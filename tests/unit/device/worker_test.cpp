@@ -116,7 +116,8 @@ class DeviceChangeFilter : public WorkerTest,
                            public ::testing::WithParamInterface<std::pair<int, int>> {};
 
 TEST_P(DeviceChangeFilter, NoticesDuringAJobDecideWhetherJobSevenRepeats) {
-    const auto [notices, expectedRuns] = GetParam();
+    const int notices = GetParam().first;
+    const int expectedRuns = GetParam().second;
     int runs = 0;
     worker.registerJob(job::kQuietIdentify, [&] {
         if (++runs == 1) {
