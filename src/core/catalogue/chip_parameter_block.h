@@ -6,19 +6,19 @@
 #include <cstdint>
 #include <span>
 
+#include "device/protocol.h"
+
 namespace nyra {
 
 // The 20-byte frame of every command: the selected chip's parameters, a
 // 6-bit command code and up to six argument bytes. It is persistent: a
 // command rewrites only its code and as many argument bytes as it has.
 struct ChipParameterBlock {
-    static constexpr std::size_t kSize = 20;
-    static constexpr std::uint8_t kStartMarker = 0xA5;
-    static constexpr std::uint8_t kEndMarker = 0x5A;
-    static constexpr std::size_t kArgumentOffset = 13;
-    static constexpr std::size_t kMaxArgument = 6;
+    static constexpr std::size_t kSize = kCommandFrameSize;
+    static constexpr std::uint8_t kStartMarker = kFrameStart;
+    static constexpr std::uint8_t kEndMarker = kFrameEnd;
 
-    std::array<std::uint8_t, kSize> bytes{};
+    CommandFrame bytes{};
 
     ChipParameterBlock() {
         bytes[0] = kStartMarker;
@@ -61,14 +61,12 @@ struct ChipParameterBlock {
     std::uint8_t secondaryAddressLow() const { return bytes[12]; }
 
     std::uint8_t argument(std::size_t i) const {
-        return i < kMaxArgument ? bytes[kArgumentOffset + i] : 0;
+        return i < kMaxCommandArgument ? bytes[kCommandArgumentOffset + i] : 0;
     }
     // Stores the code and the first (at most six) argument bytes; later
     // argument bytes keep what an earlier command left.
     void setCommand(std::uint8_t code, std::span<const std::uint8_t> argument = {}) {
-        setCommandCode(code);
-        const std::size_t n = std::min(argument.size(), kMaxArgument);
-        std::copy_n(argument.begin(), n, bytes.begin() + kArgumentOffset);
+        writeCommand(bytes, code, argument);
     }
 
     friend bool operator==(const ChipParameterBlock&, const ChipParameterBlock&) = default;

@@ -21,12 +21,6 @@ std::array<std::uint8_t, N> makeExtendedFrame(std::uint8_t kind, std::uint8_t op
 
 }  // namespace
 
-void writeCommand(CommandFrame& frame, std::uint8_t code, std::span<const std::uint8_t> argument) {
-    frame[1] = static_cast<std::uint8_t>((frame[1] & 0xC0) | (code & 0x3F));
-    const std::size_t n = std::min(argument.size(), kMaxCommandArgument);
-    std::copy_n(argument.begin(), n, frame.begin() + kCommandArgumentOffset);
-}
-
 ShortFrame makeShortFrame(std::uint8_t operation, std::uint8_t value) {
     return {kFrameStart, operation, value, kFrameEnd};
 }

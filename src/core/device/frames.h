@@ -12,15 +12,9 @@ namespace nyra {
 inline constexpr std::size_t kMaxExtendedShortArgument = 12;
 inline constexpr std::size_t kMaxExtendedLongArgument = 41;
 
-using CommandFrame = std::array<std::uint8_t, kCommandFrameSize>;
 using ShortFrame = std::array<std::uint8_t, kShortFrameSize>;
 using ExtendedShortFrame = std::array<std::uint8_t, kExtendedShortFrameSize>;
 using ExtendedLongFrame = std::array<std::uint8_t, kExtendedLongFrameSize>;
-
-// Writes a command into the persistent frame: only bits 0..5 of byte 1 and
-// as many argument bytes as given; earlier argument bytes stay. Arguments
-// longer than six bytes are cut to six.
-void writeCommand(CommandFrame& frame, std::uint8_t code, std::span<const std::uint8_t> argument);
 
 ShortFrame makeShortFrame(std::uint8_t operation, std::uint8_t value);
 // Bytes after the argument are zero.

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // The wire vocabulary shared by the program and the programmer: frame sizes
 // and markers, command codes and programmer states.
@@ -18,6 +21,18 @@ inline constexpr std::size_t kExtendedReplySize = 45;
 
 inline constexpr std::size_t kCommandArgumentOffset = 13;
 inline constexpr std::size_t kMaxCommandArgument = 6;
+
+using CommandFrame = std::array<std::uint8_t, kCommandFrameSize>;
+
+// Writes a command into the persistent frame: only bits 0..5 of byte 1 and
+// as many argument bytes as given; earlier argument bytes stay. Arguments
+// longer than six bytes are cut to six.
+inline void writeCommand(CommandFrame& frame, std::uint8_t code,
+                         std::span<const std::uint8_t> argument) {
+    frame[1] = static_cast<std::uint8_t>((frame[1] & 0xC0) | (code & 0x3F));
+    const std::size_t n = std::min(argument.size(), kMaxCommandArgument);
+    std::copy_n(argument.begin(), n, frame.begin() + kCommandArgumentOffset);
+}
 
 // Command codes of the 20-byte frame (bits 0..5 of byte 1).
 namespace cmd {

@@ -87,8 +87,8 @@ std::vector<std::string> ScriptedFrontend::openFileDialog(const FileDialogReques
     return chosen;
 }
 
-std::optional<std::string> ScriptedFrontend::saveFileDialog(const FileDialogRequest& request) {
-    FrontendCall call{.kind = Kind::SaveFile, .dialog = request};
+// A dialog that gives at most one path: the first scripted one.
+std::optional<std::string> ScriptedFrontend::recordSingleChoice(FrontendCall call) {
     call.chosen = takeDialogAnswer();
     if (call.chosen.size() > 1)
         call.chosen.resize(1);
@@ -99,16 +99,14 @@ std::optional<std::string> ScriptedFrontend::saveFileDialog(const FileDialogRequ
     return chosen;
 }
 
+std::optional<std::string> ScriptedFrontend::saveFileDialog(const FileDialogRequest& request) {
+    FrontendCall call{.kind = Kind::SaveFile, .dialog = request};
+    return recordSingleChoice(std::move(call));
+}
+
 std::optional<std::string> ScriptedFrontend::browseFolder(const std::string& title) {
     FrontendCall call{.kind = Kind::BrowseFolder, .text = title};
-    call.chosen = takeDialogAnswer();
-    if (call.chosen.size() > 1)
-        call.chosen.resize(1);
-    std::optional<std::string> chosen;
-    if (!call.chosen.empty())
-        chosen = call.chosen.front();
-    record(std::move(call));
-    return chosen;
+    return recordSingleChoice(std::move(call));
 }
 
 void ScriptedFrontend::playSound(const std::string& path) {

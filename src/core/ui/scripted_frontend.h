@@ -79,6 +79,7 @@ public:
 
 private:
     std::vector<std::string> takeDialogAnswer();
+    std::optional<std::string> recordSingleChoice(FrontendCall call);
     void record(FrontendCall call);
 
     mutable std::mutex mutex_;
