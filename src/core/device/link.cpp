@@ -17,6 +17,7 @@ constexpr int kNoHandleError = -ENODEV;
 Link::Link(const UsbApi& api, LinkHost& host) : api_(api), host_(host) {}
 
 void Link::resetIdentity() {
+    TransferGate::Hold hold(gate_);
     handle_.store(nullptr);
     connected_.store(false);
     std::lock_guard lock(identityMutex_);
@@ -35,6 +36,7 @@ void Link::rescan() {
 }
 
 bool Link::devicePresent() {
+    TransferGate::Hold hold(gate_);
     rescan();
     const DeviceIdentity id = identity();
     for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
@@ -49,6 +51,7 @@ bool Link::devicePresent() {
 }
 
 usb_dev_handle* Link::openDevice(unsigned short vendorId, unsigned short productId) {
+    TransferGate::Hold hold(gate_);
     rescan();
     for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
         for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
@@ -61,6 +64,7 @@ usb_dev_handle* Link::openDevice(unsigned short vendorId, unsigned short product
 }
 
 bool Link::claim(usb_dev_handle* handle, int configuration, int interfaceNumber) {
+    TransferGate::Hold hold(gate_);
     bool ok = false;
     if (handle) {
         if (api_.setConfiguration(handle, configuration) < 0 ||
@@ -82,6 +86,7 @@ bool Link::claim(usb_dev_handle* handle, int configuration, int interfaceNumber)
 }
 
 bool Link::releaseAndClose(usb_dev_handle* handle, int interfaceNumber) {
+    TransferGate::Hold hold(gate_);
     if (handle) {
         api_.releaseInterface(handle, interfaceNumber);
         api_.close(handle);
@@ -92,7 +97,17 @@ bool Link::releaseAndClose(usb_dev_handle* handle, int interfaceNumber) {
     return true;
 }
 
+bool Link::releaseAndCloseWithin(std::chrono::milliseconds bound) {
+    TransferGate::Hold hold(gate_, bound);
+    if (!hold)
+        return false;
+    if (connected_.load())
+        releaseAndClose(handle_.load(), identity().interfaceNumber);
+    return true;
+}
+
 void Link::openAndClaim() {
+    TransferGate::Hold hold(gate_);
     resetIdentity();
     const DeviceIdentity id = identity();
     usb_dev_handle* handle = openDevice(id.vendorId, id.productId);
@@ -101,44 +116,59 @@ void Link::openAndClaim() {
 }
 
 bool Link::connect(bool showMessage) {
-    if (devicePresent()) {
-        if (connected_.load())
-            releaseAndClose(handle_.load(), identity().interfaceNumber);
-        openAndClaim();
-        if (connected_.load())
-            return true;
+    {
+        TransferGate::Hold hold(gate_);
+        if (devicePresent()) {
+            if (connected_.load())
+                releaseAndClose(handle_.load(), identity().interfaceNumber);
+            openAndClaim();
+            if (connected_.load())
+                return true;
+        }
     }
+    // Reported outside the gate: the box waits for the user.
     if (showMessage)
         host_.warningBox(itext(34));
     return false;
 }
 
 int Link::reopen(bool withMessages) {
-    auto fail = [&](TextKey text) {
-        host_.greyMenuCommand(kCmdChipFill);
-        host_.statusAlert(text);
-        if (withMessages)
-            host_.warningBox(text);
-        return kLinkStop;
-    };
+    std::optional<TextKey> failure;
+    {
+        TransferGate::Hold hold(gate_);
+        failure = reopenFailure();
+    }
+    if (!failure)
+        return kLinkGoOn;
+    // Reported outside the gate: the box waits for the user.
+    host_.greyMenuCommand(kCmdChipFill);
+    host_.statusAlert(*failure);
+    if (withMessages)
+        host_.warningBox(*failure);
+    return kLinkStop;
+}
+
+// The text to report when the caller must stop, none when it goes on.
+std::optional<TextKey> Link::reopenFailure() {
     if (!devicePresent())
-        return fail(itext(34));
+        return itext(34);
     if (connected_.load()) {
         releaseAndClose(handle_.load(), identity().interfaceNumber);
         openAndClaim();
         // A failed re-open of a link that was up goes on unless a device
         // change is pending; the next command then fails in the job.
         if (connected_.load() || !host_.deviceChangePending())
-            return kLinkGoOn;
-        return fail(itext(35));
+            return std::nullopt;
+        return itext(35);
     }
     openAndClaim();
     if (connected_.load())
-        return kLinkGoOn;
-    return fail(itext(35));
+        return std::nullopt;
+    return itext(35);
 }
 
 bool Link::sendFrame(int endpoint, const std::uint8_t* bytes, int length, int timeoutMs) {
+    TransferGate::Hold hold(gate_);
     usb_dev_handle* handle = handle_.load();
     if (!handle)
         return false;
@@ -147,6 +177,7 @@ bool Link::sendFrame(int endpoint, const std::uint8_t* bytes, int length, int ti
 }
 
 int Link::readReply(std::uint8_t* buffer, int length, int timeoutMs) {
+    TransferGate::Hold hold(gate_);
     usb_dev_handle* handle = handle_.load();
     if (!handle)
         return kNoHandleError;
@@ -155,6 +186,7 @@ int Link::readReply(std::uint8_t* buffer, int length, int timeoutMs) {
 }
 
 int Link::writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs) {
+    TransferGate::Hold hold(gate_);
     usb_dev_handle* handle = handle_.load();
     if (!handle)
         return kNoHandleError;

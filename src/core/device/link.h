@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "app/text_key.h"
+#include "device/transfer_gate.h"
 #include "device/usb_api.h"
 
 namespace nyra {
@@ -41,6 +43,10 @@ struct DeviceIdentity {
 // Finding, opening and claiming the programmer, and the three transfer
 // primitives every exchange rests on. The link is re-opened before and after
 // every job, so no handle is cached across jobs.
+//
+// The worker uses the link during jobs and the window thread in the close
+// handler; every operation holds the transfer gate, so a handle is never
+// closed or replaced while another thread is inside a transfer on it.
 class Link {
 public:
     Link(const UsbApi& api, LinkHost& host);
@@ -61,6 +67,15 @@ public:
     int readReply(std::uint8_t* buffer, int length, int timeoutMs);
     int writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs);
 
+    // For the window thread: exclusive use of the link, waiting at most bound
+    // for a transfer in progress. Operations made while it is held do not wait.
+    TransferGate::Hold holdWithin(std::chrono::milliseconds bound) {
+        return TransferGate::Hold(gate_, bound);
+    }
+    // Release and close of the current handle when the interface is claimed,
+    // waiting at most bound; false when the link stayed busy and was left alone.
+    bool releaseAndCloseWithin(std::chrono::milliseconds bound);
+
     bool connected() const { return connected_.load(); }
     usb_dev_handle* handle() const { return handle_.load(); }
     DeviceIdentity identity() const;
@@ -68,6 +83,7 @@ public:
 
 private:
     int reopen(bool withMessages);
+    std::optional<TextKey> reopenFailure();
     void openAndClaim();
     void rescan();
     static int effectiveTimeout(int timeoutMs) {
@@ -76,6 +92,7 @@ private:
 
     const UsbApi& api_;
     LinkHost& host_;
+    TransferGate gate_;
     mutable std::mutex identityMutex_;
     DeviceIdentity identity_;
     std::atomic<usb_dev_handle*> handle_{nullptr};

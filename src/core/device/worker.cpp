@@ -1,5 +1,7 @@
 #include "device/worker.h"
 
+#include <algorithm>
+
 namespace nyra {
 
 namespace {
@@ -25,37 +27,73 @@ void Worker::registerJob(std::uint8_t code, Job job) {
 }
 
 void Worker::start() {
+    {
+        std::lock_guard lock(mutex_);
+        // Start-up stores the first job's code before creating the thread.
+        cycleCode_ = shared_.jobCode.load();
+        phase_ = Phase::Woken;
+    }
     thread_ = std::thread([this] { run(); });
+}
+
+// Callers hold the lock.
+void Worker::wake(std::uint8_t code) {
+    cycleCode_ = code;
+    shared_.jobCode.store(code);
+    phase_ = Phase::Woken;
+    wake_.notify_one();
+}
+
+// Callers hold the lock.
+void Worker::queueFollowUp(std::uint8_t code, bool fromNotice) {
+    const auto sameKind = [&](const FollowUp& f) { return f.fromNotice == fromNotice; };
+    followUps_.erase(std::remove_if(followUps_.begin(), followUps_.end(), sameKind),
+                     followUps_.end());
+    followUps_.push_back({code, fromNotice});
 }
 
 void Worker::startJob(std::uint8_t code) {
     std::lock_guard lock(mutex_);
-    shared_.jobCode.store(code);
-    if (idle_) {
-        resumed_ = true;
-        wake_.notify_one();
-    } else {
-        pending_ = code;
+    switch (phase_) {
+        case Phase::Suspended:
+            wake(code);
+            return;
+        case Phase::Ended:
+            return;
+        default:
+            queueFollowUp(code, false);
+            return;
     }
 }
 
 void Worker::deviceChangeNotice() {
-    shared_.deviceChangeCounter.fetch_add(1);
     std::lock_guard lock(mutex_);
-    shared_.jobCode.store(job::kQuietIdentify);
+    shared_.deviceChangeCounter.fetch_add(1);
     shared_.deviceChangeFlag.store(true);
-    // While a job runs the notice is acted upon only by the device-change filter.
-    if (idle_) {
-        resumed_ = true;
-        wake_.notify_one();
+    switch (phase_) {
+        case Phase::Suspended:
+            wake(job::kQuietIdentify);
+            return;
+        case Phase::Running:
+            // Acted upon only by this cycle's filter, which repeats job 7.
+            shared_.jobCode.store(job::kQuietIdentify);
+            return;
+        case Phase::AfterFilter:
+            // This cycle's filter has passed: the notice would stay unanswered.
+            queueFollowUp(job::kQuietIdentify, true);
+            return;
+        default:
+            return;  // not started, woken or ended: the coming filter sees it
     }
 }
 
 void Worker::requestQuit() {
     std::lock_guard lock(mutex_);
     shared_.quit.store(1);
-    resumed_ = true;
-    wake_.notify_one();
+    if (phase_ == Phase::Suspended) {
+        phase_ = Phase::Woken;
+        wake_.notify_one();
+    }
 }
 
 void Worker::join() {
@@ -63,14 +101,18 @@ void Worker::join() {
         thread_.join();
 }
 
+bool Worker::idleLocked() const {
+    return (phase_ == Phase::Suspended || phase_ == Phase::Ended) && followUps_.empty();
+}
+
 bool Worker::idle() const {
     std::lock_guard lock(mutex_);
-    return idle_ && !pending_;
+    return idleLocked();
 }
 
 void Worker::waitUntilIdle() {
     std::unique_lock lock(mutex_);
-    idleChanged_.wait(lock, [this] { return idle_ && !resumed_ && !pending_; });
+    idleChanged_.wait(lock, [this] { return idleLocked(); });
 }
 
 std::uint8_t Worker::resultState(std::uint8_t code, bool hasJob, std::uint8_t result) {
@@ -80,6 +122,14 @@ std::uint8_t Worker::resultState(std::uint8_t code, bool hasJob, std::uint8_t re
         return state::kNeutral;
     }
     return result != 0 ? state::kSucceeded : state::kFailed;
+}
+
+// Takes the cycle's code; requests from now on wait for the next cycle.
+std::uint8_t Worker::takeCode() {
+    std::lock_guard lock(mutex_);
+    phase_ = Phase::Running;
+    shared_.jobCode.store(cycleCode_);
+    return cycleCode_;
 }
 
 std::uint8_t Worker::runJob(std::uint8_t code, bool& hasJob) {
@@ -92,41 +142,46 @@ std::uint8_t Worker::runJob(std::uint8_t code, bool& hasJob) {
     return hasJob ? job() : 0;
 }
 
+// The counter is read and written under the lock that notices count under,
+// so no notice is lost between the two.
 bool Worker::deviceChangeFilterLoopsBack() {
-    if (!shared_.deviceChangeFlag.load())
-        return false;
-    std::int32_t counter = shared_.deviceChangeCounter.load();
-    if (counter > kDeviceChangeRepeat) {
-        if (counter % kDeviceChangeRepeat == 16)
-            counter = 16;
-        if (counter % kDeviceChangeRepeat == 32)
-            counter = 32;
-        shared_.deviceChangeCounter.store(counter);
-    }
-    if (counter >= kDeviceChangeRepeat) {
+    std::lock_guard lock(mutex_);
+    if (shared_.deviceChangeFlag.load()) {
+        std::int32_t counter = shared_.deviceChangeCounter.load();
+        if (counter > kDeviceChangeRepeat) {
+            if (counter % kDeviceChangeRepeat == 16)
+                counter = 16;
+            if (counter % kDeviceChangeRepeat == 32)
+                counter = 32;
+        }
         shared_.deviceChangeCounter.store(0);
-        return true;  // the same job code runs again at once
+        if (counter >= kDeviceChangeRepeat) {
+            // Every notice stored job 7; requests made meanwhile stay queued.
+            cycleCode_ = job::kQuietIdentify;
+            phase_ = Phase::Woken;
+            return true;
+        }
+        shared_.deviceChangeFlag.store(false);
     }
-    shared_.deviceChangeCounter.store(0);
-    shared_.deviceChangeFlag.store(false);
+    phase_ = Phase::AfterFilter;
     return false;
 }
 
-// Returns false when the thread must end.
-bool Worker::suspend() {
+// Step 7: the next queued follow-up, else idle until resumed.
+void Worker::finishCycle() {
     std::unique_lock lock(mutex_);
-    if (pending_) {
-        shared_.jobCode.store(*pending_);
-        pending_.reset();
-        return true;
+    if (shared_.quit.load() == 1)
+        return;  // asked to quit during the cycle: end at the top of the loop
+    if (!followUps_.empty()) {
+        const FollowUp next = followUps_.front();
+        followUps_.erase(followUps_.begin());
+        wake(next.code);
+        return;
     }
     shared_.jobCode.store(kIdleJobCode);
-    idle_ = true;
+    phase_ = Phase::Suspended;
     idleChanged_.notify_all();
-    wake_.wait(lock, [this] { return resumed_; });
-    resumed_ = false;
-    idle_ = false;
-    return true;
+    wake_.wait(lock, [this] { return phase_ != Phase::Suspended; });
 }
 
 void Worker::run() {
@@ -134,7 +189,7 @@ void Worker::run() {
         if (shared_.quit.load() == 1)
             break;
         channel_.stateIndication(state::kRunning);
-        const std::uint8_t code = shared_.jobCode.load();
+        const std::uint8_t code = takeCode();
         bool hasJob = false;
         const std::uint8_t result = runJob(code, hasJob);
         channel_.stateIndication(resultState(code, hasJob, result));
@@ -143,10 +198,11 @@ void Worker::run() {
         if (channel_.link().connected()) {
             channel_.sendCommand(cmd::kEndOfOperation, kEndOfOperationTimeoutMs);
         }
-        suspend();
+        finishCycle();
     }
     std::lock_guard lock(mutex_);
-    idle_ = true;
+    phase_ = Phase::Ended;
+    followUps_.clear();
     idleChanged_.notify_all();
 }
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <thread>
+#include <vector>
 
 #include "device/command_channel.h"
 
@@ -46,9 +46,14 @@ struct WorkerShared {
 // A job returns its result byte: non-zero means success.
 using Job = std::function<std::uint8_t()>;
 
-// The one thread that runs jobs against the programmer, one at a time. The
-// hand-over is guarded: a request made while a job runs waits in a queue of
-// one (the last request wins) instead of being lost.
+// The one thread that runs jobs against the programmer, one at a time.
+//
+// The hand-over is guarded. A request wakes the idle worker with its code;
+// any request after that, until the cycle is over, waits in a queue of one
+// (the last request wins) and runs after the cycle's post-job steps. The code
+// of a cycle is taken under the lock, so a request arriving while the worker
+// is still inside the state indication before the job neither replaces the
+// code that woke it nor runs twice.
 class Worker {
 public:
     Worker(WorkerShared& shared, CommandChannel& channel);
@@ -64,7 +69,9 @@ public:
     void start();
     // Start job: the only way in for a job request.
     void startJob(std::uint8_t code);
-    // A device-change notice: counter + 1, job 7, flag, resume.
+    // A device-change notice: counter + 1, flag, and job 7 when the worker is
+    // idle. During a cycle it acts through the device-change filter; once the
+    // filter of that cycle has run, it makes job 7 run next.
     void deviceChangeNotice();
     // Sets the quit flag and resumes; the thread ends at the top of its next cycle.
     void requestQuit();
@@ -79,10 +86,30 @@ public:
     static std::uint8_t resultState(std::uint8_t code, bool hasJob, std::uint8_t result);
 
 private:
+    // Where the thread is in its cycle, as far as the hand-over cares.
+    enum class Phase : std::uint8_t {
+        NotStarted,
+        Suspended,
+        Woken,        // resumed; the cycle's code is not taken yet
+        Running,      // code taken: the job or its steps up to the filter
+        AfterFilter,  // command 9 and suspending
+        Ended
+    };
+    // A queued follow-up: a request (at most one, the last wins) or job 7 for
+    // a notice that came after the filter, kept in arrival order.
+    struct FollowUp {
+        std::uint8_t code;
+        bool fromNotice;
+    };
+
     void run();
+    std::uint8_t takeCode();
     std::uint8_t runJob(std::uint8_t code, bool& hasJob);
     bool deviceChangeFilterLoopsBack();
-    bool suspend();
+    void finishCycle();
+    void wake(std::uint8_t code);
+    void queueFollowUp(std::uint8_t code, bool fromNotice);
+    bool idleLocked() const;
 
     WorkerShared& shared_;
     CommandChannel& channel_;
@@ -91,9 +118,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idleChanged_;
-    bool resumed_ = false;
-    bool idle_ = false;
-    std::optional<std::uint8_t> pending_;
+    Phase phase_ = Phase::NotStarted;
+    std::uint8_t cycleCode_ = kIdleJobCode;
+    std::vector<FollowUp> followUps_;
     std::thread thread_;
 };
 

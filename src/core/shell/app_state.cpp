@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "ui/frontend.h"
@@ -17,6 +18,9 @@ using namespace ids;
 namespace {
 
 constexpr int kCloseCommandTimeoutMs = 100;
+// How long the close handler waits for a transfer of the worker's to end
+// before it leaves the link alone (the erase wait reads for 1000 ms at a time).
+constexpr std::chrono::milliseconds kCloseWaitForTransfer{2000};
 constexpr int kDeviceChangeSettleMs = 50;
 
 std::string withSlash(std::string folder) {
@@ -373,12 +377,17 @@ bool AppState::askToStop(TextKey question) {
                                 BoxButtons::OkCancel) == BoxAnswer::Ok;
 }
 
+void AppState::sendEndOfOperationFromWindow() {
+    if (auto hold = link_.holdWithin(kCloseWaitForTransfer))
+        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+}
+
 bool AppState::closeRequested() {
     if (eraseRunning.load()) {
         if (!askToStop(itext(30)))
             return false;
         stopErase.store(true);
-        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+        sendEndOfOperationFromWindow();
     }
     if (programRunning.load()) {
         if (!askToStop(itext(31)))
@@ -388,16 +397,15 @@ bool AppState::closeRequested() {
     if (verifyRunning.load()) {
         if (!askToStop(itext(32)))
             return false;
-        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+        sendEndOfOperationFromWindow();
     }
     if (readRunning.load()) {
         if (!askToStop(itext(33)))
             return false;
         closeRequestedFlag.store(true);
-        channel_.sendCommand(cmd::kEndOfOperation, kCloseCommandTimeoutMs);
+        sendEndOfOperationFromWindow();
     }
-    if (link_.connected())
-        link_.releaseAndClose(link_.handle(), link_.identity().interfaceNumber);
+    link_.releaseAndCloseWithin(kCloseWaitForTransfer);
     // The data buffer's file is closed here once the data buffer exists.
     ::unlink((tempFolder_ + "/tempFile.bin").c_str());
     ::rmdir(tempFolder_.c_str());

@@ -125,6 +125,7 @@ private:
     void startOrStop(int buttonId);
     void openThroughShell(const std::string& path);
     bool askToStop(TextKey question);
+    void sendEndOfOperationFromWindow();
     static const ids::JobButton* jobButton(int buttonId);
     static std::uint8_t jobOfButton(int buttonId);
     std::atomic<bool>& stopRequestOf(int buttonId);

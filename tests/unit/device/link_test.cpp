@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "support/call_hold.h"
 #include "support/fake_link_host.h"
 #include "support/recording_usb.h"
 
 namespace nyra {
 namespace {
 
+using testing::CallHold;
 using testing::FakeLinkHost;
 using testing::RecordingUsb;
 
@@ -37,6 +42,7 @@ TEST_F(LinkTest, ConnectOpensClaimsAndDrainsWithHundredMilliseconds) {
     ASSERT_EQ(drains.size(), 1u);
     EXPECT_EQ(drains[0].endpoint, 0x83);
     EXPECT_EQ(drains[0].timeout, 100);
+    EXPECT_EQ(drains[0].size, 64);
     EXPECT_TRUE(host.alerts.empty());
     EXPECT_TRUE(host.boxes.empty());
 }
@@ -94,6 +100,7 @@ TEST_F(LinkTest, OpenOrClaimFailureReportsBothTexts) {
         usb().reset();
         host.alerts.clear();
         host.boxes.clear();
+        host.greyed.clear();
         usb().failOpen = failing == 0;
         usb().failSetConfiguration = failing == 1;
         usb().failClaim = failing == 2;
@@ -101,6 +108,7 @@ TEST_F(LinkTest, OpenOrClaimFailureReportsBothTexts) {
         EXPECT_FALSE(link.connected());
         EXPECT_EQ(host.alerts, (std::vector<TextKey>{itext(34), itext(35)})) << failing;
         EXPECT_EQ(host.boxes, std::vector<TextKey>{itext(35)}) << failing;
+        EXPECT_EQ(host.greyed, std::vector<int>{kCmdChipFill}) << failing;
         EXPECT_EQ(usb().openHandles, 0) << "a failed claim must close the handle";
         EXPECT_EQ(link.handle(), nullptr);
     }
@@ -150,11 +158,146 @@ TEST_F(LinkTest, TransfersWithoutHandleFailWithoutCallingTheLibrary) {
     EXPECT_TRUE(usb().calls.empty());
 }
 
-TEST_F(LinkTest, FailedInterruptWriteIsReported) {
+TEST_F(LinkTest, SendFrameAcceptsEveryResultFromZeroUp) {
     ASSERT_TRUE(link.connect(false));
-    usb().failInterruptWrite = true;
     const std::uint8_t frame[20] = {};
+    usb().failInterruptWrite = true;
     EXPECT_FALSE(link.sendFrame(2, frame, 20, 100));
+    usb().interruptWriteResult = 0;
+    EXPECT_TRUE(link.sendFrame(2, frame, 20, 100));
+    usb().interruptWriteResult = -1;
+    EXPECT_FALSE(link.sendFrame(2, frame, 20, 100));
+}
+
+TEST_F(LinkTest, ConnectReleasesAndClosesTheHandleItHad) {
+    ASSERT_TRUE(link.connect(false));
+    usb().calls.clear();
+    ASSERT_TRUE(link.connect(false));
+    std::vector<std::string> beforeOpen;
+    for (const auto& c : usb().calls) {
+        if (c.name == "open")
+            break;
+        if (c.name != "init")
+            beforeOpen.push_back(c.name);
+    }
+    EXPECT_EQ(beforeOpen, (std::vector<std::string>{"release_interface", "close"}));
+    EXPECT_EQ(usb().openHandles, 1);
+}
+
+TEST_F(LinkTest, OnlyTheProgrammersVendorAndProductCount) {
+    usb().strangerPresent = true;
+    usb().devicesPresent = 0;
+    EXPECT_FALSE(link.devicePresent());
+    EXPECT_FALSE(link.connect(false));
+    EXPECT_EQ(link.ensureLink(), kLinkStop);
+    EXPECT_TRUE(usb().callsNamed("open").empty());
+
+    usb().devicesPresent = 1;
+    EXPECT_TRUE(link.devicePresent());
+    ASSERT_TRUE(link.connect(false));
+    const auto opens = usb().callsNamed("open");
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].endpoint, 0) << "the stranger ahead of it on the bus was opened";
+}
+
+// The worker transfers while the window thread closes or sends: no two calls
+// may be inside the library at once, or a handle is closed under a transfer.
+TEST_F(LinkTest, TransfersFromTwoThreadsNeverOverlapInTheLibrary) {
+    ASSERT_TRUE(link.connect(false));
+    usb().setOnCall([](const testing::UsbCall&) { std::this_thread::yield(); });
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        std::uint8_t reply[64];
+        while (!stop.load()) {
+            link.readReply(reply, 64, 10);
+            link.linkCheck();
+        }
+    });
+    const std::uint8_t frame[20] = {0xA5};
+    for (int i = 0; i < 300; ++i) {
+        link.sendFrame(2, frame, 20, 100);
+        link.releaseAndCloseWithin(std::chrono::milliseconds(1000));
+        link.connect(false);
+    }
+    stop = true;
+    worker.join();
+    usb().setOnCall(nullptr);
+    EXPECT_EQ(usb().overlaps.load(), 0);
+    EXPECT_EQ(usb().inFlight.load(), 0);
+}
+
+TEST_F(LinkTest, CloseWaitsForTheTransferInProgress) {
+    ASSERT_TRUE(link.connect(false));
+    CallHold hold(CallHold::named("bulk_read"));
+    std::thread worker([&] {
+        std::uint8_t reply[8];
+        link.readReply(reply, 8, 5000);
+    });
+    hold.waitUntilInside();
+    std::atomic<bool> closed{false};
+    std::thread window([&] { closed = link.releaseAndCloseWithin(std::chrono::seconds(30)); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_TRUE(usb().callsNamed("close").empty()) << "closed under a running read";
+    hold.releaseCall();
+    worker.join();
+    window.join();
+    EXPECT_TRUE(closed.load());
+    EXPECT_EQ(usb().callsNamed("close").size(), 1u);
+    EXPECT_FALSE(link.connected());
+    EXPECT_EQ(link.handle(), nullptr);
+}
+
+TEST_F(LinkTest, CloseGivesUpAfterItsBoundAndLeavesTheLinkAlone) {
+    ASSERT_TRUE(link.connect(false));
+    CallHold hold(CallHold::named("bulk_read"));
+    std::thread worker([&] {
+        std::uint8_t reply[8];
+        link.readReply(reply, 8, 5000);
+    });
+    hold.waitUntilInside();
+    EXPECT_FALSE(link.releaseAndCloseWithin(std::chrono::milliseconds(20)));
+    {
+        auto busy = link.holdWithin(std::chrono::milliseconds(20));
+        EXPECT_FALSE(busy);
+    }
+    hold.releaseCall();
+    worker.join();
+    EXPECT_TRUE(usb().callsNamed("close").empty());
+    EXPECT_TRUE(link.connected());
+    // Once the transfer is over, the link is free again for the window.
+    EXPECT_TRUE(link.releaseAndCloseWithin(std::chrono::milliseconds(20)));
+    EXPECT_FALSE(link.connected());
+}
+
+TEST_F(LinkTest, AWaitingWindowCommandIsServedBeforeTheWorkersNextRead) {
+    ASSERT_TRUE(link.connect(false));
+    usb().calls.clear();
+    CallHold hold(CallHold::named("bulk_read"));
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        std::uint8_t reply[8];
+        while (!stop.load())
+            link.readReply(reply, 8, 1000);
+    });
+    hold.waitUntilInside();
+    std::thread window([&] {
+        const std::uint8_t frame[20] = {0xA5};
+        link.sendFrame(2, frame, 20, 100);
+        stop = true;
+    });
+    // Let the window thread queue up behind the held read.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    hold.releaseCall();
+    window.join();
+    worker.join();
+    // Served in arrival order: the write comes right after the held read.
+    std::vector<std::string> names;
+    for (const auto& call : usb().calls)
+        names.push_back(call.name);
+    const auto held = std::find(names.begin(), names.end(), "bulk_read");
+    ASSERT_NE(held, names.end());
+    ASSERT_NE(held + 1, names.end());
+    EXPECT_EQ(*(held + 1), "interrupt_write");
 }
 
 }  // namespace

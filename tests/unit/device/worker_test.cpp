@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <latch>
+#include <mutex>
+#include <random>
 #include <thread>
 
+#include "support/call_hold.h"
 #include "support/fake_link_host.h"
 #include "support/recording_usb.h"
 
 namespace nyra {
 namespace {
 
+using testing::CallHold;
 using testing::FakeLinkHost;
 using testing::RecordingUsb;
 
@@ -99,6 +103,31 @@ TEST_F(WorkerTest, CommandNineKeepsTheArgumentOfTheLastStateIndication) {
     EXPECT_EQ(frames[2][15], 0x00);
 }
 
+TEST_F(WorkerTest, StateIndicationsAndCommandNineUseTheirTimeouts) {
+    startOn(0);
+    const auto writes = RecordingUsb::instance().callsNamed("interrupt_write");
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(writes[0].timeout, 100);
+    EXPECT_EQ(writes[1].timeout, 100);
+    EXPECT_EQ(writes[2].bytes.at(1) & 0x3F, 9);
+    EXPECT_EQ(writes[2].timeout, 1000);
+}
+
+TEST_F(WorkerTest, RepeatingFilterLoopsBackBeforeCommandNine) {
+    int runs = 0;
+    worker.registerJob(job::kQuietIdentify, [&] {
+        if (++runs == 1) {
+            for (int i = 0; i < 48; ++i)
+                worker.deviceChangeNotice();
+        }
+        return std::uint8_t{1};
+    });
+    startOn(job::kQuietIdentify);
+    // No command 9 between the two runs: the filter comes first.
+    EXPECT_EQ(commandsSent(),
+              (std::vector<std::pair<int, int>>{{34, 1}, {34, 0}, {34, 1}, {34, 0}, {9, 0}}));
+}
+
 TEST_F(WorkerTest, UnpluggedProgrammerStillRunsTheJobButSendsNothing) {
     RecordingUsb::instance().devicesPresent = 0;
     int runs = 0;
@@ -182,6 +211,161 @@ TEST_F(WorkerTest, RequestsMadeWhileAJobRunsAreNotLost) {
     requester.join();
     worker.waitUntilIdle();
     EXPECT_EQ(runs.load(), kRequests);
+}
+
+// Jobs that record the order in which they ran.
+class HandOver : public WorkerTest {
+protected:
+    void SetUp() override {
+        WorkerTest::SetUp();
+        for (std::uint8_t code : {job::kProgram, job::kErase, job::kQuietIdentify, job::kVerify,
+                                  job::kRead, job::kBlankCheck}) {
+            worker.registerJob(code, [this, code] {
+                std::lock_guard lock(runsMutex);
+                runs.push_back(code);
+                return std::uint8_t{1};
+            });
+        }
+    }
+    std::vector<int> ran() {
+        std::lock_guard lock(runsMutex);
+        return {runs.begin(), runs.end()};
+    }
+
+    std::mutex runsMutex;
+    std::vector<std::uint8_t> runs;
+};
+
+TEST_F(HandOver, RequestInsideTheStateIndicationBeforeTheJobRunsAfterIt) {
+    startOn(kIdleJobCode);
+    CallHold hold(CallHold::commandFrame(cmd::kStateIndication, state::kRunning));
+    worker.startJob(job::kRead);
+    hold.waitUntilInside();
+    worker.startJob(job::kErase);  // a double press lands here
+    hold.releaseCall();
+    worker.waitUntilIdle();
+    EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kErase}));
+    EXPECT_EQ(shared.jobCode.load(), kIdleJobCode);
+}
+
+TEST_F(HandOver, RequestRightAfterAPlugInRunsAfterJobSeven) {
+    startOn(kIdleJobCode);
+    CallHold hold(CallHold::commandFrame(cmd::kStateIndication, state::kRunning));
+    worker.deviceChangeNotice();
+    hold.waitUntilInside();
+    worker.startJob(job::kProgram);
+    hold.releaseCall();
+    worker.waitUntilIdle();
+    EXPECT_EQ(ran(), (std::vector<int>{job::kQuietIdentify, job::kProgram}));
+    EXPECT_FALSE(shared.deviceChangeFlag.load());
+    EXPECT_EQ(shared.deviceChangeCounter.load(), 0);
+}
+
+TEST_F(HandOver, OnlyTheLastOfSeveralWaitingRequestsRuns) {
+    startOn(kIdleJobCode);
+    CallHold hold(CallHold::commandFrame(cmd::kStateIndication, state::kRunning));
+    worker.startJob(job::kRead);
+    hold.waitUntilInside();
+    worker.startJob(job::kErase);
+    worker.startJob(job::kVerify);
+    hold.releaseCall();
+    worker.waitUntilIdle();
+    EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kVerify}));
+}
+
+TEST_F(HandOver, NoticeDuringCommandNineAfterTheFilterRunsJobSevenNext) {
+    startOn(kIdleJobCode);
+    // Inside the worker's own command 9: the filter of this cycle has passed.
+    std::atomic<bool> armed{true};
+    RecordingUsb::instance().setOnCall([this, &armed](const testing::UsbCall& call) {
+        if (CallHold::commandFrame(cmd::kEndOfOperation)(call) && armed.exchange(false))
+            worker.deviceChangeNotice();
+    });
+    worker.startJob(job::kRead);
+    worker.waitUntilIdle();
+    RecordingUsb::instance().setOnCall(nullptr);
+    EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kQuietIdentify}));
+    EXPECT_FALSE(shared.deviceChangeFlag.load()) << "the flag must not outlive the notice";
+    EXPECT_EQ(shared.deviceChangeCounter.load(), 0);
+    EXPECT_EQ(shared.jobCode.load(), kIdleJobCode);
+}
+
+TEST_F(HandOver, RequestsWaitingWhileTheFilterRepeatsJobSevenStillRun) {
+    worker.registerJob(job::kRead, [this] {
+        for (int i = 0; i < 48; ++i)
+            worker.deviceChangeNotice();
+        worker.startJob(job::kErase);
+        std::lock_guard lock(runsMutex);
+        runs.push_back(job::kRead);
+        return std::uint8_t{1};
+    });
+    startOn(job::kRead);
+    EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kQuietIdentify, job::kErase}));
+}
+
+TEST_F(HandOver, QuitDuringAJobEndsTheThreadWithoutRunningWhatWaits) {
+    worker.registerJob(job::kRead, [this] {
+        worker.startJob(job::kErase);
+        worker.requestQuit();
+        std::lock_guard lock(runsMutex);
+        runs.push_back(job::kRead);
+        return std::uint8_t{1};
+    });
+    startOn(job::kRead);
+    worker.join();
+    EXPECT_EQ(ran(), (std::vector<int>{job::kRead}));
+}
+
+// Requests and notices from two threads at once: every request made after the
+// previous one started runs exactly once, in order, and no notice is left
+// pending when all is quiet.
+TEST_F(HandOver, InterleavedNoticesAndRequestsLoseAndRepeatNothing) {
+    constexpr int kRequests = 400;
+    const std::uint8_t codes[] = {job::kProgram, job::kErase, job::kVerify, job::kRead,
+                                  job::kBlankCheck};
+    std::atomic<int> started{0};
+    for (std::uint8_t code : codes) {
+        worker.registerJob(code, [this, code, &started] {
+            {
+                std::lock_guard lock(runsMutex);
+                runs.push_back(code);
+            }
+            started.fetch_add(1);
+            return std::uint8_t{1};
+        });
+    }
+    startOn(kIdleJobCode);
+    std::vector<int> requested;
+    std::atomic<bool> done{false};
+    std::thread notifier([&] {
+        std::mt19937 random(7);
+        while (!done.load()) {
+            worker.deviceChangeNotice();
+            for (unsigned spin = random() % 2000; spin > 0; --spin)
+                std::this_thread::yield();
+        }
+    });
+    std::mt19937 random(11);
+    for (int i = 0; i < kRequests; ++i) {
+        const std::uint8_t code = codes[random() % std::size(codes)];
+        requested.push_back(code);
+        worker.startJob(code);
+        while (started.load() <= i)
+            std::this_thread::yield();
+    }
+    done = true;
+    notifier.join();
+    worker.waitUntilIdle();
+
+    std::vector<int> requestsRun;
+    for (int code : ran()) {
+        if (code != job::kQuietIdentify)
+            requestsRun.push_back(code);
+    }
+    EXPECT_EQ(requestsRun, requested);
+    EXPECT_FALSE(shared.deviceChangeFlag.load());
+    EXPECT_EQ(shared.deviceChangeCounter.load(), 0);
+    EXPECT_EQ(shared.jobCode.load(), kIdleJobCode);
 }
 
 }  // namespace

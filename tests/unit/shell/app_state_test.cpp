@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
+#include "support/call_hold.h"
 #include "support/recording_usb.h"
 #include "support/temp_dir.h"
 #include "ui/scripted_frontend.h"
@@ -206,6 +208,49 @@ TEST_F(AppStateTest, CloseAsksBeforeStoppingARunningJob) {
     EXPECT_FALSE(state.link().connected());
     EXPECT_FALSE(std::filesystem::exists(dir.file("temp")));
     EXPECT_EQ(state.workerShared().quit.load(), 1);
+}
+
+// The close handler runs on the window thread while the erase job waits for
+// its reply on the worker: it must wait for that read, never overlap it.
+TEST_F(AppStateTest, CloseDuringAnEraseWaitsForTheReadInProgress) {
+    startUp();
+    std::atomic<bool> reading{false};
+    state.worker().registerJob(job::kErase, [&] {
+        state.eraseRunning = true;
+        std::uint8_t reply[1];
+        while (!state.stopErase.load()) {
+            reading = true;
+            state.link().readReply(reply, 1, 1000);
+        }
+        state.eraseRunning = false;
+        return std::uint8_t{0};
+    });
+    {
+        // The job's own read, not the drain of the link check before it.
+        testing::CallHold hold([](const testing::UsbCall& call) {
+            return call.name == "bulk_read" && call.timeout == 1000;
+        });
+        state.startJob(job::kErase);
+        hold.waitUntilInside();
+        ASSERT_TRUE(reading.load());
+        RecordingUsb::instance().calls.clear();
+        frontend.answerBox(BoxAnswer::Ok);
+        std::atomic<bool> closed{false};
+        std::thread window([&] { closed = state.closeRequested(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_TRUE(RecordingUsb::instance().callsNamed("interrupt_write").empty())
+            << "command 9 sent while the read was inside the library";
+        hold.releaseCall();
+        window.join();
+        EXPECT_TRUE(closed.load());
+    }
+    state.shutdown();
+    EXPECT_EQ(RecordingUsb::instance().overlaps.load(), 0);
+    const auto writes = RecordingUsb::instance().callsNamed("interrupt_write");
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes[0].bytes[1] & 0x3F, 9);
+    EXPECT_EQ(writes[0].timeout, 100);
+    EXPECT_TRUE(state.stopErase.load());
 }
 
 TEST_F(AppStateTest, CloseWithSeveralJobsStopsAtTheFirstCancel) {
