@@ -255,29 +255,29 @@ void Firmware::writeChunk(std::uint64_t address, std::span<const std::uint8_t> c
     Chip* chip = socket_.chip();
     if (!chip || chunk.empty())
         return;
-    const Family family = chip->model().family;
+    const ChipModel& model = chip->model();
     const std::uint64_t at = chipAddress(address, plan.fourByte);
-    if (family != Family::SpiFlash) {
+    if (model.family != Family::SpiFlash) {
         chip->writePage(at, chunk);
-        occupy(nowUs_, timing_.pageWriteUs(family));
+        occupy(nowUs_, timing_.pageWriteUs(model));
         return;
     }
     // Programming 0xFF changes nothing on flash: skip it, as real firmware does.
     if (allErased(chunk))
         return;
-    if (plan.mode == WriteMode::Page && chip->model().pageProgram) {
+    if (plan.mode == WriteMode::Page && model.pageProgram) {
         chip->writePage(at, chunk);
-        occupy(nowUs_, timing_.pageWriteUs(family));
+        occupy(nowUs_, timing_.pageWriteUs(model));
     } else if (plan.mode == WriteMode::Page) {
         // The page-program opcode is a byte program on these parts: one byte.
         chip->writeByte(at, chunk[0]);
-        occupy(nowUs_, timing_.byteProgramUs(1));
+        occupy(nowUs_, timing_.byteProgramUs(model, 1));
     } else {
         for (std::size_t i = 0; i < chunk.size(); ++i)
             chip->writeByte(at + i, chunk[i]);
         const auto steps = static_cast<std::uint32_t>(
             plan.mode == WriteMode::AaiWord ? (chunk.size() + 1) / 2 : chunk.size());
-        occupy(nowUs_, timing_.byteProgramUs(steps));
+        occupy(nowUs_, timing_.byteProgramUs(model, steps));
     }
 }
 
@@ -505,7 +505,7 @@ void Firmware::commitFill(FillSession& f) {
                   f.data.begin() + static_cast<std::ptrdiff_t>(to - f.start),
                   buffer.begin() + static_cast<std::ptrdiff_t>(from - s));
         chip->eraseSector(at);
-        occupy(nowUs_, timing_.sectorEraseUs(sector));
+        occupy(nowUs_, timing_.sectorEraseUs(chip->model(), sector));
         writeBytes(s, buffer, f.plan);
     }
     flushImage();
