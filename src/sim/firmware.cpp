@@ -348,7 +348,9 @@ void Firmware::onEndOfStream(const CommandFrame& frame, std::int64_t nowUs) {
         const bool ok = s.answered && complete;
         program_.reset();
         flushImage();
-        reply({ok ? kReplyWriteDone : kReplyFailed}, startUs(nowUs));
+        // A failed write sends no done byte, so the host can never take it for done.
+        if (ok)
+            reply({kReplyWriteDone}, startUs(nowUs));
         return;
     }
     if (fill_) {
@@ -361,17 +363,17 @@ void Firmware::onEndOfStream(const CommandFrame& frame, std::int64_t nowUs) {
             note("fill: " + std::to_string(f.data.size()) + " of " + std::to_string(f.unit) +
                  " bytes received");
         }
-        reply({ok ? kReplyWriteDone : kReplyFailed}, startUs(nowUs));
+        if (ok)
+            reply({kReplyWriteDone}, startUs(nowUs));
         return;
     }
-    note("end of stream without a stream");
-    reply({kReplyFailed}, nowUs);
+    note("end of stream without a stream; no reply");
 }
 
 void Firmware::onErase(const CommandFrame& frame, std::int64_t nowUs) {
     if (!answers(frame)) {
-        note("erase: no chip answers");
-        reply({kReplyFailed}, nowUs);
+        // No byte 6, ever: the host's wait runs out and reports the failure.
+        note("erase: no chip answers; no reply");
         return;
     }
     Chip& chip = *socket_.chip();
@@ -477,7 +479,9 @@ void Firmware::onFillBlock(const CommandFrame& frame) {
     stream.transfer = kFillTransferMax;
     stream.answered = fill.answered;
     stream.fourByte = fill.plan.fourByte;
-    stream.trailer = fill.answered ? kReplyFillReady : kReplyFailed;
+    // Without a chip the block reads as 0xFF and no ready byte follows it.
+    if (fill.answered)
+        stream.trailer = kReplyFillReady;
     read_ = stream;
     fill_ = std::move(fill);
 }
