@@ -33,7 +33,8 @@ constexpr std::array<PartFamily, 5> kPartFamilies{{
     // Winbond W25Q and W25X: a W25Q64 chip erase is typically 20 s.
     {"W25", 700, 30, 45000, 150000, 2500000, 0},
     {"GD25", 600, 30, 50000, 200000, 2500000, 0},
-    // SST byte/AAI parts erase their whole array in one 18 ms pulse per unit.
+    // SST byte/AAI parts: sector and block erase alike take 18 ms, and a chip
+    // erase is one short pulse whatever the size.
     {"SST25", 10, 10, 18000, 18000, 0, 40000},
 }};
 
