@@ -171,8 +171,19 @@ bool validateChipModel(const ChipModel& m, std::string* error) {
     return true;
 }
 
+namespace {
+
+// Every built-in part gets the typical figures of its part-number family.
+std::vector<ChipModel> withPartTiming(std::vector<ChipModel> chips) {
+    for (ChipModel& chip : chips)
+        chip.timing = partTiming(chip.name, chip.family, chip.size);
+    return chips;
+}
+
+}  // namespace
+
 const std::vector<ChipModel>& builtinChips() {
-    static const std::vector<ChipModel> chips = makeBuiltins();
+    static const std::vector<ChipModel> chips = withPartTiming(makeBuiltins());
     return chips;
 }
 
@@ -209,6 +220,7 @@ std::optional<ChipModel> parseChipDescription(std::string_view textIn, std::stri
     m.sectorSize = *family == Family::SpiFlash ? 4096 : 0;
     bool pageGiven = false;
     bool sizeGiven = false;
+    TimingOverrides timing;
     for (std::string_view item : text::split(description.substr(colon + 1), ',')) {
         item = text::trim(item);
         if (item.empty())
@@ -222,7 +234,10 @@ std::optional<ChipModel> parseChipDescription(std::string_view textIn, std::stri
         const std::string_view value = text::trim(item.substr(eq + 1));
         std::uint64_t number = 0;
         bool ok = true;
-        if (key == "size") {
+        if (isTimingKey(key)) {
+            if (!timing.set(m.family, key, value, error))
+                return std::nullopt;
+        } else if (key == "size") {
             ok = text::parseSize(value, number) && number <= kMaxChipSize;
             m.size = static_cast<std::uint32_t>(number);
             sizeGiven = true;
@@ -269,6 +284,7 @@ std::optional<ChipModel> parseChipDescription(std::string_view textIn, std::stri
     if (m.family == Family::Microwire && !pageGiven) {
         m.pageSize = static_cast<std::uint32_t>(m.organisation / 8);
     }
+    m.timing = timing.applyTo(genericTiming(m.family, m.size));
     if (!validateChipModel(m, error))
         return std::nullopt;
     return m;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/chip_timing.h"
+
 namespace nyra::sim {
 
 // Chip families, each reached on its own bus code (see docs/device-protocol.md).
@@ -29,6 +31,7 @@ struct ChipModel {
     std::uint32_t size = 0;                // bytes
     std::uint32_t pageSize = 256;          // program page; Microwire: bytes per word (1 or 2)
     std::uint32_t sectorSize = 0;          // SPI flash erase unit; 0 for EEPROMs
+    ChipTiming timing;                     // typical busy times of this part
     std::optional<std::uint32_t> jedecId;  // RDID (9Fh) answer
     std::optional<std::uint32_t> remsId;   // REMS (90h) answer: 00, maker, device
     int organisation = 8;                  // Microwire: 8 or 16 bits
@@ -53,6 +56,7 @@ std::optional<ChipModel> builtinChip(std::string_view name);  // case-insensitiv
 // A built-in name, or a generic description
 //   <family>:size=<n>[,page=<n>][,sector=<n>][,id=<hex6>][,rems=<hex6>]
 //            [,org=8|16][,pinout=standard|rotated][,program=page|byte][,name=<text>]
+//            [,tpp=|tbp=|tse=|tbe=|tce=<time>] (SPI flash) [,twc=<time>] (EEPROMs)
 // with <family> one of spi-flash, i2c-eeprom, spi-eeprom, microwire, spd-eeprom.
 std::optional<ChipModel> parseChipDescription(std::string_view text, std::string* error);
 

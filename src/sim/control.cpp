@@ -41,11 +41,12 @@ const char* kHelp =
 std::string listChipsText() {
     std::string out;
     for (const auto& chip : builtinChips())
-        out += describeChip(chip) + "\n";
+        out += describeChip(chip) + "\n  typical: " + describeTiming(chip) + "\n";
     out +=
         "generic: <family>:size=<n>[,page=<n>][,sector=<n>][,id=<hex6>][,rems=<hex6>]"
         "[,org=8|16][,pinout=standard|rotated][,program=page|byte][,name=<text>]\n"
-        "families: spi-flash i2c-eeprom spi-eeprom microwire spd-eeprom\n";
+        "families: spi-flash i2c-eeprom spi-eeprom microwire spd-eeprom\n"
+        "times: tpp= tbp= tse= tbe= tce= (spi-flash), twc= (EEPROMs), e.g. tce=20s,tpp=0.7ms\n";
     return out;
 }
 

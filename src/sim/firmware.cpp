@@ -255,29 +255,29 @@ void Firmware::writeChunk(std::uint64_t address, std::span<const std::uint8_t> c
     Chip* chip = socket_.chip();
     if (!chip || chunk.empty())
         return;
-    const Family family = chip->model().family;
+    const ChipModel& model = chip->model();
     const std::uint64_t at = chipAddress(address, plan.fourByte);
-    if (family != Family::SpiFlash) {
+    if (model.family != Family::SpiFlash) {
         chip->writePage(at, chunk);
-        occupy(nowUs_, timing_.pageWriteUs(family));
+        occupy(nowUs_, timing_.pageWriteUs(model));
         return;
     }
     // Programming 0xFF changes nothing on flash: skip it, as real firmware does.
     if (allErased(chunk))
         return;
-    if (plan.mode == WriteMode::Page && chip->model().pageProgram) {
+    if (plan.mode == WriteMode::Page && model.pageProgram) {
         chip->writePage(at, chunk);
-        occupy(nowUs_, timing_.pageWriteUs(family));
+        occupy(nowUs_, timing_.pageWriteUs(model));
     } else if (plan.mode == WriteMode::Page) {
         // The page-program opcode is a byte program on these parts: one byte.
         chip->writeByte(at, chunk[0]);
-        occupy(nowUs_, timing_.byteProgramUs(1));
+        occupy(nowUs_, timing_.byteProgramUs(model, 1));
     } else {
         for (std::size_t i = 0; i < chunk.size(); ++i)
             chip->writeByte(at + i, chunk[i]);
         const auto steps = static_cast<std::uint32_t>(
             plan.mode == WriteMode::AaiWord ? (chunk.size() + 1) / 2 : chunk.size());
-        occupy(nowUs_, timing_.byteProgramUs(steps));
+        occupy(nowUs_, timing_.byteProgramUs(model, steps));
     }
 }
 
@@ -348,7 +348,9 @@ void Firmware::onEndOfStream(const CommandFrame& frame, std::int64_t nowUs) {
         const bool ok = s.answered && complete;
         program_.reset();
         flushImage();
-        reply({ok ? kReplyWriteDone : kReplyFailed}, startUs(nowUs));
+        // A failed write sends no done byte, so the host can never take it for done.
+        if (ok)
+            reply({kReplyWriteDone}, startUs(nowUs));
         return;
     }
     if (fill_) {
@@ -361,17 +363,17 @@ void Firmware::onEndOfStream(const CommandFrame& frame, std::int64_t nowUs) {
             note("fill: " + std::to_string(f.data.size()) + " of " + std::to_string(f.unit) +
                  " bytes received");
         }
-        reply({ok ? kReplyWriteDone : kReplyFailed}, startUs(nowUs));
+        if (ok)
+            reply({kReplyWriteDone}, startUs(nowUs));
         return;
     }
-    note("end of stream without a stream");
-    reply({kReplyFailed}, nowUs);
+    note("end of stream without a stream; no reply");
 }
 
 void Firmware::onErase(const CommandFrame& frame, std::int64_t nowUs) {
     if (!answers(frame)) {
-        note("erase: no chip answers");
-        reply({kReplyFailed}, nowUs);
+        // No byte 6, ever: the host's wait runs out and reports the failure.
+        note("erase: no chip answers; no reply");
         return;
     }
     Chip& chip = *socket_.chip();
@@ -477,7 +479,9 @@ void Firmware::onFillBlock(const CommandFrame& frame) {
     stream.transfer = kFillTransferMax;
     stream.answered = fill.answered;
     stream.fourByte = fill.plan.fourByte;
-    stream.trailer = fill.answered ? kReplyFillReady : kReplyFailed;
+    // Without a chip the block reads as 0xFF and no ready byte follows it.
+    if (fill.answered)
+        stream.trailer = kReplyFillReady;
     read_ = stream;
     fill_ = std::move(fill);
 }
@@ -505,7 +509,7 @@ void Firmware::commitFill(FillSession& f) {
                   f.data.begin() + static_cast<std::ptrdiff_t>(to - f.start),
                   buffer.begin() + static_cast<std::ptrdiff_t>(from - s));
         chip->eraseSector(at);
-        occupy(nowUs_, timing_.sectorEraseUs(sector));
+        occupy(nowUs_, timing_.sectorEraseUs(chip->model(), sector));
         writeBytes(s, buffer, f.plan);
     }
     flushImage();

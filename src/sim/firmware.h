@@ -15,13 +15,13 @@
 
 namespace nyra::sim {
 
-// Reply bytes beyond the chip data itself.
+// Reply bytes beyond the chip data itself. A program, erase or fill that
+// fails sends no completion byte at all (see docs/device-protocol.md).
 inline constexpr std::uint8_t kReplyFillReady = 0x01;  // block sent, ready for its new contents
 inline constexpr std::uint8_t kReplyWriteDone = 0x02;  // program or fill written
 inline constexpr std::uint8_t kReplyEraseDone = 0x06;
 inline constexpr std::uint8_t kReplyBlank = 15;
 inline constexpr std::uint8_t kReplyNotBlank = 16;
-inline constexpr std::uint8_t kReplyFailed = 0xEE;  // no chip answered, or the data was short
 
 // Identity answers that are not chip IDs.
 inline constexpr std::uint32_t kStateI2c = 0x000001;

@@ -24,28 +24,28 @@ constexpr double kUsbNsPerByte = 1000;  // full-speed bulk, about 1 MB/s
 
 }  // namespace
 
-std::int64_t Timing::pageWriteUs(Family family) const {
-    return scale(family == Family::SpiFlash ? 700 : 5000);
+std::int64_t Timing::pageWriteUs(const ChipModel& model) const {
+    return scale(model.timing.pageProgramUs);
 }
 
-std::int64_t Timing::byteProgramUs(std::uint32_t bytes) const {
-    return scale(10.0 * bytes);
+std::int64_t Timing::byteProgramUs(const ChipModel& model, std::uint32_t steps) const {
+    return scale(static_cast<double>(model.timing.byteProgramUs) * steps);
 }
 
-std::int64_t Timing::sectorEraseUs(std::uint32_t sectorBytes) const {
-    // 45 ms for a 4 KiB sector; large blocks erase faster per byte.
-    if (sectorBytes <= 4096)
-        return scale(45000);
-    return scale(150000.0 * (sectorBytes / 65536.0 < 1 ? 1 : sectorBytes / 65536.0));
+std::int64_t Timing::sectorEraseUs(const ChipModel& model, std::uint32_t unitBytes) const {
+    const ChipTiming& t = model.timing;
+    if (unitBytes <= 4096)
+        return scale(t.sectorEraseUs);
+    // 32 KiB blocks take about as long as 64 KiB ones; larger units are several blocks.
+    const double blocks = unitBytes <= 65536 ? 1.0 : unitBytes / 65536.0;
+    return scale(static_cast<double>(t.blockEraseUs) * blocks);
 }
 
 std::int64_t Timing::chipEraseUs(const ChipModel& model) const {
-    if (model.family == Family::SpiFlash) {
-        const double mib = model.size / (1024.0 * 1024.0);
-        return scale(300000.0 * (mib < 0.25 ? 0.25 : mib));
-    }
+    if (model.family == Family::SpiFlash)
+        return scale(model.timing.chipEraseUs);
     const std::uint32_t pages = (model.size + model.pageSize - 1) / model.pageSize;
-    return pages * pageWriteUs(model.family);
+    return pages * pageWriteUs(model);
 }
 
 std::int64_t Timing::readUs(Family family, std::uint64_t bytes) const {

@@ -7,19 +7,21 @@
 namespace nyra::sim {
 
 // How long the device is busy, in microseconds, for the work of one command.
-// Figures are typical datasheet and full-speed USB values; the factor scales
-// them all (0 makes the device instant, 10 makes it ten times slower).
+// The chip's own figures come from its model's timing record, the bus and USB
+// speeds from here; the factor scales them all (0 makes the device instant,
+// 10 makes it ten times slower).
 class Timing {
 public:
     explicit Timing(double factor = 0.0) { setFactor(factor); }
     void setFactor(double factor) { factor_ = factor > 0 ? (factor < 1000 ? factor : 1000) : 0; }
     double factor() const { return factor_; }
 
-    // One flash page program or one EEPROM page/word write.
-    std::int64_t pageWriteUs(Family family) const;
-    // Flash byte program (parts without page program).
-    std::int64_t byteProgramUs(std::uint32_t bytes) const;
-    std::int64_t sectorEraseUs(std::uint32_t sectorBytes) const;
+    // One flash page program or one EEPROM page/word write cycle.
+    std::int64_t pageWriteUs(const ChipModel& model) const;
+    // Flash byte programs or AAI words.
+    std::int64_t byteProgramUs(const ChipModel& model, std::uint32_t steps) const;
+    // Erasing one flash erase unit of that many bytes (sector or block).
+    std::int64_t sectorEraseUs(const ChipModel& model, std::uint32_t unitBytes) const;
     // Flash chip erase; EEPROMs are written page by page with 0xFF.
     std::int64_t chipEraseUs(const ChipModel& model) const;
     // Reading bytes from the chip and moving them to the host.

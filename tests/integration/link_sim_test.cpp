@@ -67,6 +67,31 @@ TEST_F(LinkSimTest, StaleReplyIsDrainedAtEachClaim) {
     EXPECT_EQ(reply[0], simulator.status(0).firmwareVersion);
 }
 
+TEST_F(LinkSimTest, ClaimDrainTakesOneStaleReplyAndLeavesTheNext) {
+    ASSERT_TRUE(link.connect(false));
+    // Two replies nobody read, e.g. a late erase byte and a late write byte.
+    simulator.injectIn(0, {0x06});
+    simulator.injectIn(0, {0x02, 0x02});
+    simulator.clearTransferLog();
+    EXPECT_EQ(link.linkCheck(), kLinkGoOn);
+    std::vector<sim::TransferRecord> drains;
+    for (const auto& record : simulator.transferLog(0)) {
+        if (record.call == UsbCall::BulkRead)
+            drains.push_back(record);
+    }
+    ASSERT_EQ(drains.size(), 1u);
+    EXPECT_EQ(drains[0].size, 64);
+    EXPECT_EQ(drains[0].data, std::vector<std::uint8_t>{0x06});
+    // The drain's single 64-byte read got the first reply only: the device
+    // never joins two replies in one transfer, and the claim itself keeps them.
+    EXPECT_EQ(simulator.queuedInBytes(0), 2u);
+    std::uint8_t reply[64] = {};
+    ASSERT_EQ(link.readReply(reply, 64, 100), 2);
+    EXPECT_EQ(reply[0], 0x02);
+    EXPECT_EQ(reply[1], 0x02);
+    EXPECT_LT(link.readReply(reply, 64, 100), 0);
+}
+
 TEST_F(LinkSimTest, ZeroTimeoutReachesTheDeviceAsFiveHundredMilliseconds) {
     ASSERT_TRUE(link.connect(false));
     simulator.clearTransferLog();

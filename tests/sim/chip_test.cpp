@@ -205,6 +205,95 @@ TEST(ChipModels, GenericDescriptionsBuildAnyChip) {
     EXPECT_FALSE(old->pageProgram);
 }
 
+TEST(ChipTimes, BuiltinsCarryTheTypicalFiguresOfTheirFamily) {
+    const auto w = builtinChip("W25Q64FV")->timing;
+    EXPECT_EQ(w.pageProgramUs, 700u);
+    EXPECT_EQ(w.sectorEraseUs, 45000u);
+    EXPECT_EQ(w.blockEraseUs, 150000u);
+    EXPECT_EQ(w.chipEraseUs, 20000000u);  // 64 Mbit: 20 s
+    // Chip erase grows with the size within a family...
+    EXPECT_EQ(builtinChip("W25Q256FV")->timing.chipEraseUs, 4 * w.chipEraseUs);
+    EXPECT_EQ(builtinChip("GD25Q32")->timing.sectorEraseUs, 50000u);
+    EXPECT_EQ(builtinChip("GD25Q32")->timing.blockEraseUs, 200000u);
+    EXPECT_EQ(builtinChip("MX25L6405")->timing.pageProgramUs, 1400u);
+    EXPECT_EQ(builtinChip("MX25L12835F")->timing.pageProgramUs, 600u);
+    // ...but not on SST parts, whose whole array erases in tens of milliseconds.
+    const auto sst = builtinChip("SST25VF016B")->timing;
+    EXPECT_EQ(sst.byteProgramUs, 10u);
+    EXPECT_EQ(sst.sectorEraseUs, 18000u);
+    EXPECT_EQ(sst.chipEraseUs, 40000u);
+    EXPECT_EQ(builtinChip("SST25LF040A")->timing.chipEraseUs, 40000u);
+    EXPECT_EQ(builtinChip("24C256")->timing.pageProgramUs, 5000u);
+    EXPECT_EQ(builtinChip("M95256")->timing.pageProgramUs, 5000u);
+    EXPECT_EQ(builtinChip("93C86x16")->timing.pageProgramUs, 3000u);
+    for (const auto& chip : builtinChips()) {
+        SCOPED_TRACE(chip.name);
+        EXPECT_GT(chip.timing.pageProgramUs, 0u);
+        if (chip.family == Family::SpiFlash) {
+            EXPECT_GT(chip.timing.chipEraseUs, chip.timing.blockEraseUs);
+            EXPECT_GE(chip.timing.blockEraseUs, chip.timing.sectorEraseUs);
+        }
+    }
+}
+
+TEST(ChipTimes, GenericDescriptionsGetDefaultsAndTakeOverrides) {
+    std::string error;
+    auto flash = parseChipDescription("spi-flash:size=16M", &error);
+    ASSERT_TRUE(flash) << error;
+    EXPECT_EQ(flash->timing.pageProgramUs, 700u);
+    EXPECT_EQ(flash->timing.chipEraseUs, 40000000u);  // 2.5 s per MiB
+    // The default chip erase follows the size wherever the key stands.
+    flash = parseChipDescription("spi-flash:tpp=1.5ms,size=1M,tse=60ms,tbe=0.5s,tbp=8us", &error);
+    ASSERT_TRUE(flash) << error;
+    EXPECT_EQ(flash->timing.pageProgramUs, 1500u);
+    EXPECT_EQ(flash->timing.byteProgramUs, 8u);
+    EXPECT_EQ(flash->timing.sectorEraseUs, 60000u);
+    EXPECT_EQ(flash->timing.blockEraseUs, 500000u);
+    EXPECT_EQ(flash->timing.chipEraseUs, 2500000u);
+    flash = parseChipDescription("spi-flash:size=8M,tce=35ms", &error);
+    ASSERT_TRUE(flash) << error;
+    EXPECT_EQ(flash->timing.chipEraseUs, 35000u);
+    auto eeprom = parseChipDescription("i2c-eeprom:size=32K,page=64,twc=10ms", &error);
+    ASSERT_TRUE(eeprom) << error;
+    EXPECT_EQ(eeprom->timing.pageProgramUs, 10000u);
+    auto mw = parseChipDescription("microwire:size=128,org=16", &error);
+    ASSERT_TRUE(mw) << error;
+    EXPECT_EQ(mw->timing.pageProgramUs, 3000u);
+    // A generic part named like a known one still gets generic figures.
+    auto named = parseChipDescription("spi-flash:size=2M,name=SST25VF016B", &error);
+    ASSERT_TRUE(named) << error;
+    EXPECT_EQ(named->timing.chipEraseUs, 5000000u);
+}
+
+TEST(ChipTimes, BadTimesAreRefusedWithAReason) {
+    const char* bad[] = {
+        "spi-flash:size=1M,tpp=700",     // no unit
+        "spi-flash:size=1M,tpp=fast",    //
+        "spi-flash:size=1M,tpp=-1ms",    //
+        "spi-flash:size=1M,tce=2h",      // unknown unit
+        "spi-flash:size=1M,tce=3601s",   // beyond an hour
+        "spi-flash:size=1M,tce=1e300s",  //
+        "spi-flash:size=1M,tce=nans",    //
+        "spi-flash:size=1M,twc=5ms",     // an EEPROM key
+        "i2c-eeprom:size=256,tpp=5ms",   // a flash key
+        "microwire:size=128,tce=1s",
+    };
+    for (const char* description : bad) {
+        std::string error;
+        EXPECT_FALSE(parseChipDescription(description, &error)) << description;
+        EXPECT_FALSE(error.empty()) << description;
+    }
+    std::uint32_t us = 0;
+    ASSERT_TRUE(parseDurationUs("0.7ms", us));
+    EXPECT_EQ(us, 700u);
+    ASSERT_TRUE(parseDurationUs("3600s", us));
+    EXPECT_EQ(us, kMaxTimingUs);
+    EXPECT_EQ(formatDurationUs(10), "10 us");
+    EXPECT_EQ(formatDurationUs(700), "0.7 ms");
+    EXPECT_EQ(formatDurationUs(45000), "45 ms");
+    EXPECT_EQ(formatDurationUs(20000000), "20 s");
+}
+
 TEST(ChipModels, BadDescriptionsAreRefusedWithAReason) {
     const char* bad[] = {
         "",

@@ -249,6 +249,11 @@ TEST_F(ControlCommands, FaultsStatusAndTiming) {
     EXPECT_NE(status.find("programmer 2: unplugged"), std::string::npos);
     EXPECT_NE(status.find("timing: 2.5"), std::string::npos);
     EXPECT_NE(control.run("list-chips").find("93C46x16: microwire"), std::string::npos);
+    EXPECT_NE(
+        control.run("list-chips")
+            .find(
+                "typical: page program 0.7 ms, 4K erase 45 ms, 64K erase 150 ms, chip erase 20 s"),
+        std::string::npos);
 }
 
 TEST_F(ControlCommands, GarbageGetsAnErrorNeverACrash) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "sim/config.h"
 #include "sim/firmware.h"
 #include "sim_test_util.h"
 
@@ -205,16 +206,16 @@ TEST_F(Timed, ReadOnAnIdleQueueWaitsItsTimeOutInVirtualTime) {
 }
 
 TEST_F(Timed, EraseReplyComesWhenTheEraseIsDone) {
-    start("W25Q64FV", 1.0);  // 8 MiB at 0.3 s per MiB
+    start("W25Q64FV", 1.0);  // a typical W25Q64 chip erase: 20 s
     link->send(frame(5, params()));
     const std::int64_t before = time.nowMs();
     int timeouts = 0;
     std::vector<std::uint8_t> r;
-    while ((r = link->read(1, 1000)).empty() && timeouts < 10)
+    while ((r = link->read(1, 1000)).empty() && timeouts < 600)
         ++timeouts;
     EXPECT_EQ(r, std::vector<std::uint8_t>{kReplyEraseDone});
-    EXPECT_EQ(timeouts, 2);
-    EXPECT_NEAR(static_cast<double>(time.nowMs() - before), 2400.0, 20.0);
+    EXPECT_EQ(timeouts, 19);  // the program's one-second polls really wait
+    EXPECT_NEAR(static_cast<double>(time.nowMs() - before), 20000.0, 20.0);
     EXPECT_FALSE(sim->status(0).busy);
 }
 
@@ -223,8 +224,140 @@ TEST_F(Timed, BlockedReadReturnsAsSoonAsTheReplyIsReady) {
     link->send(frame(5, params()));
     EXPECT_TRUE(sim->status(0).busy);
     const std::int64_t before = time.nowMs();
-    EXPECT_EQ(link->read(1, 6000), std::vector<std::uint8_t>{kReplyEraseDone});
-    EXPECT_LT(time.nowMs() - before, 2500);
+    EXPECT_EQ(link->read(1, 60000), std::vector<std::uint8_t>{kReplyEraseDone});
+    EXPECT_GE(time.nowMs() - before, 20000);
+    EXPECT_LE(time.nowMs() - before, 20001);
+}
+
+// Virtual milliseconds from a command to its one-byte reply.
+std::int64_t replyDelayMs(Link& link, VirtualTimeSource& time,
+                          const std::array<std::uint8_t, 20>& command, std::uint8_t expected) {
+    const std::int64_t before = time.nowMs();
+    link.send(command);
+    const auto r = link.read(1, kNoTimeoutCapMs);
+    EXPECT_EQ(r, std::vector<std::uint8_t>{expected});
+    return time.nowMs() - before;
+}
+
+TEST_F(Timed, ChipEraseTakesTheTypicalTimeOfThePart) {
+    struct Case {
+        const char* chip;
+        double ms;
+    };
+    const Case cases[] = {
+        {"W25Q64FV", 20000},    {"W25Q128FV", 40000},   {"W25Q32FV", 10000},
+        {"MX25L12835F", 40000}, {"GD25Q32", 10000},     {"SST25VF016B", 40},
+        {"EN25Q64", 20000},     {"24C256", 512 * 5.0},  {"25LC640", 256 * 5.0},
+        {"EE1004", 32 * 5.0},   {"93C46x16", 64 * 3.0}, {"93C66x8", 512 * 3.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        start(c.chip, 1.0);
+        const auto ms = replyDelayMs(*link, time, frame(5, params()), kReplyEraseDone);
+        EXPECT_NEAR(static_cast<double>(ms), c.ms, 1.0);
+        TearDown();
+    }
+}
+
+TEST_F(Timed, SstChipEraseIsFastAndWinbondIsSlow) {
+    start("SST25VF016B", 1.0);
+    EXPECT_LT(replyDelayMs(*link, time, frame(5, params()), kReplyEraseDone), 1000);
+    TearDown();
+    start("W25Q64FV", 1.0);
+    EXPECT_GE(replyDelayMs(*link, time, frame(5, params()), kReplyEraseDone), 15000);
+}
+
+TEST_F(Timed, FactorScalesEveryDeviceTime) {
+    // Chip erase, page program and a fill's sector erase, at factors 0, 1 and 2.
+    auto run = [&](double factor) {
+        start("GD25Q32", factor);
+        const Params p = params();
+        std::vector<std::int64_t> ms;
+        ms.push_back(replyDelayMs(*link, time, frame(5, p), kReplyEraseDone));
+        const std::int64_t before = time.nowMs();
+        link->send(frame(1, p));
+        EXPECT_EQ(link->write(std::vector<std::uint8_t>(16384, 0x5A)), 16384);
+        replyDelayMs(*link, time, testing::frame32(2, p, 16384), kReplyWriteDone);
+        ms.push_back(time.nowMs() - before);
+        link->send(testing::frame32(19, p, 0x1000));
+        EXPECT_EQ(link->readAll(4096, 1024).size(), 4096u);
+        EXPECT_EQ(link->read(1, 50000), std::vector<std::uint8_t>{kReplyFillReady});
+        EXPECT_EQ(link->write(std::vector<std::uint8_t>(4096, 0x00)), 4096);
+        ms.push_back(replyDelayMs(*link, time, frame(2, p), kReplyWriteDone));
+        TearDown();
+        return ms;
+    };
+    const auto instant = run(0);
+    const auto real = run(1);
+    const auto slow = run(2);
+    EXPECT_EQ(instant, (std::vector<std::int64_t>{0, 0, 0}));
+    // GD25Q: 10 s chip erase, 64 pages of 0.6 ms, a 50 ms sector erase and 16 pages.
+    EXPECT_NEAR(static_cast<double>(real[0]), 10000.0, 1.0);
+    EXPECT_NEAR(static_cast<double>(real[1]), 64 * 0.6, 1.0);
+    EXPECT_NEAR(static_cast<double>(real[2]), 50 + 16 * 0.6, 1.0);
+    for (std::size_t i = 0; i < real.size(); ++i)
+        EXPECT_NEAR(static_cast<double>(slow[i]), 2.0 * static_cast<double>(real[i]), 2.0) << i;
+}
+
+TEST_F(Timed, ProgramTimeFollowsTheFamily) {
+    struct Case {
+        const char* chip;
+        std::uint8_t parameter;
+        std::uint32_t bytes;
+        double ms;
+    };
+    const Case cases[] = {
+        {"W25Q64FV", 0x00, 4096, 16 * 0.7},       {"GD25Q32", 0x00, 4096, 16 * 0.6},
+        {"MX25L6405", 0x00, 4096, 16 * 1.4},      {"MX25L12835F", 0x00, 4096, 16 * 0.6},
+        {"SST25VF016B", 0x02, 4096, 2048 * 0.01},  // AAI: one word per 10 us
+        {"SST25VF016B", 0x01, 4096, 4096 * 0.01},  // byte program
+        {"24C256", 0x00, 4096, 64 * 5.0},         {"25LC640", 0x00, 4096, 128 * 5.0},
+        {"93C46x16", 0x10, 128, 64 * 3.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        start(c.chip, 1.0);
+        Params p = params();
+        p.parameter = c.parameter;
+        const std::int64_t before = time.nowMs();
+        link->send(frame(1, p));
+        ASSERT_EQ(link->write(std::vector<std::uint8_t>(c.bytes, 0x00)), static_cast<int>(c.bytes));
+        link->send(testing::frame32(2, p, c.bytes));
+        EXPECT_EQ(link->read(1, 6000), std::vector<std::uint8_t>{kReplyWriteDone});
+        EXPECT_NEAR(static_cast<double>(time.nowMs() - before), c.ms, 1.0);
+        TearDown();
+    }
+}
+
+TEST_F(Timed, FillOfALargeRealSectorPaysTheBlockErase) {
+    start("MX25L6405", 1.0);  // 64 KiB erase units
+    Params p = params();
+    p.sectorCode = 2;  // filled in 4 KiB blocks
+    link->send(testing::frame32(19, p, 0x2000));
+    EXPECT_EQ(link->readAll(4096, 1024).size(), 4096u);
+    EXPECT_EQ(link->read(1, 50000), std::vector<std::uint8_t>{kReplyFillReady});
+    link->write(std::vector<std::uint8_t>(4096, 0x00));
+    // 700 ms block erase, then only the 16 pages that are not all 0xFF.
+    const auto ms = replyDelayMs(*link, time, frame(2, p), kReplyWriteDone);
+    EXPECT_NEAR(static_cast<double>(ms), 700 + 16 * 1.4, 1.0);
+}
+
+TEST_F(Timed, DemoDefaultsMakeTheProgramWaitForTheErase) {
+    std::vector<std::string> warnings;
+    auto demo = makeSimulator(parseConfigText("image=none\ncontrol=off\n"), warnings, &time);
+    ASSERT_TRUE(warnings.empty());
+    usb::bind(demo.get());
+    link = std::make_unique<Link>();
+    ASSERT_TRUE(link->ok());
+    link->send(frame(5, paramsFor(*demo->chip(0))));
+    int reads = 0;
+    std::vector<std::uint8_t> r;
+    while (reads < 600 && (r = link->read(1, 1000)).empty())
+        ++reads;
+    EXPECT_EQ(r, std::vector<std::uint8_t>{kReplyEraseDone});
+    EXPECT_GE(reads, 15);  // the wait is long, but well inside the program's 600 reads
+    link.reset();
+    usb::bind(nullptr);
 }
 
 TEST_F(Timed, SixHundredReadEraseWaitCostsNoRealTime) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 
 #include "sim/firmware.h"
@@ -114,6 +115,26 @@ protected:
         link->send(frame(2, p, {c[0], c[1], c[2], c[3]}));
         const auto r = link->read(1, 6000);
         return r.empty() ? 0 : r[0];
+    }
+    // The host's wait for a completion byte: 1-byte reads that skip any
+    // other byte. True when the byte came; every byte read goes to seen.
+    bool waitFor(std::uint8_t done, int reads, int timeoutMs, std::vector<std::uint8_t>* seen) {
+        for (int i = 0; i < reads; ++i) {
+            const auto r = link->read(1, timeoutMs);
+            if (r.empty())
+                continue;
+            if (seen)
+                seen->push_back(r[0]);
+            if (r[0] == done)
+                return true;
+        }
+        return false;
+    }
+    // Nothing was left behind: the next command's reply is the first byte read.
+    void expectCleanEndpoint() {
+        EXPECT_EQ(sim->queuedInBytes(0), 0u);
+        link->send(frame(18));
+        EXPECT_EQ(link->read(64, 100), std::vector<std::uint8_t>{kDefaultFirmwareVersion});
     }
 
     VirtualTimeSource time;
@@ -262,16 +283,47 @@ TEST_F(Firmware, ProgrammingAnEepromSetsTheBytes) {
     EXPECT_TRUE(std::equal(data.begin(), data.end(), chip.begin()));
 }
 
-TEST_F(Firmware, ProgramReportsAShortStreamAndAMissingChip) {
+TEST_F(Firmware, FailedProgramNeverSendsTheDoneByte) {
     start("W25X40");
     const Params p = params();
-    program(pattern(512), p);
-    EXPECT_EQ(endStream(p, 1024), kReplyFailed);  // count says more than arrived
-    sim->removeChip(0);
-    program(pattern(512), p);
-    EXPECT_EQ(endStream(p, 512), kReplyFailed);
-    link->send(frame(2, p));  // no stream open at all
-    EXPECT_EQ(link->read(1, 100), std::vector<std::uint8_t>{kReplyFailed});
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"count says more than arrived",
+         [&] {
+             program(pattern(512), p);
+             link->send(frame32(2, p, 1024));
+         }},
+        {"empty socket",
+         [&] {
+             sim->removeChip(0);
+             program(pattern(512), p);
+             link->send(frame32(2, p, 512));
+         }},
+        {"no stream open", [&] { link->send(frame32(2, p, 512)); }},
+        {"stream lost with the power",
+         [&] {
+             program(pattern(512), p);
+             sim->unplug(0);
+             sim->plug(0);
+             link = std::make_unique<Link>();
+             link->send(frame32(2, p, 512));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!sim->chip(0))
+            sim->insertChip(0, *builtinChip("W25X40"));
+        c.run();
+        std::vector<std::uint8_t> seen;
+        const std::int64_t before = time.nowMs();
+        EXPECT_FALSE(waitFor(kReplyWriteDone, 10, 6000, &seen));  // the host's ten reads
+        EXPECT_TRUE(seen.empty());
+        EXPECT_GE(time.nowMs() - before, 60000);
+        expectCleanEndpoint();
+    }
 }
 
 TEST_F(Firmware, WrongFamilyInTheFrameReachesNoChip) {
@@ -279,7 +331,8 @@ TEST_F(Firmware, WrongFamilyInTheFrameReachesNoChip) {
     Params p = params();
     p.bus = 1;  // I2C settings against an SPI flash
     program(std::vector<std::uint8_t>(256, 0x00), p);
-    EXPECT_EQ(endStream(p, 256), kReplyFailed);
+    EXPECT_EQ(endStream(p, 256), 0);  // no done byte: nothing was written
+    EXPECT_EQ(link->lastResult, kErrTimeout);
     EXPECT_EQ(sim->chipContents(0)[0], 0xFF);
     p.size = 16;
     link->send(frame(13, p));
@@ -363,9 +416,27 @@ TEST_F(Firmware, EepromEraseWritesFFAndEmptySocketFails) {
     link->send(frame(5, params()));
     EXPECT_EQ(link->read(1, 5000), std::vector<std::uint8_t>{kReplyEraseDone});
     EXPECT_EQ(sim->chipContents(0), std::vector<std::uint8_t>(128, 0xFF));
+    const Params eeprom = params();
     sim->removeChip(0);
-    link->send(frame(5, params()));
-    EXPECT_EQ(link->read(1, 1000), std::vector<std::uint8_t>{kReplyFailed});
+    link->send(frame(5, eeprom));
+    // The host reads up to 600 single bytes of 1000 ms until it sees 6.
+    std::vector<std::uint8_t> seen;
+    EXPECT_FALSE(waitFor(kReplyEraseDone, 600, 1000, &seen));
+    EXPECT_TRUE(seen.empty());
+    expectCleanEndpoint();
+}
+
+TEST_F(Firmware, EraseOfAChipThatDoesNotAnswerNeverSaysDone) {
+    start("W25Q64FV");
+    sim->loadChipContents(0, pattern(4096));
+    Params p = params();
+    p.bus = 1;  // I2C settings: the flash does not answer
+    link->send(frame(5, p));
+    std::vector<std::uint8_t> seen;
+    EXPECT_FALSE(waitFor(kReplyEraseDone, 600, 1000, &seen));
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(sim->chipContents(0)[1], pattern(4096)[1]);  // not erased either
+    expectCleanEndpoint();
 }
 
 TEST_F(Firmware, BlankCheckReportsTheFirstByteThatIsNotFF) {
@@ -492,10 +563,28 @@ TEST_F(Firmware, ChipFillOfAnEepromUsesPageUnitsAndFlagsShortData) {
     EXPECT_EQ(link->read(1, 50000), std::vector<std::uint8_t>{kReplyFillReady});
     link->write(std::vector<std::uint8_t>(10, 0x00));
     link->send(frame(2, p));
-    EXPECT_EQ(link->read(1, 60000), std::vector<std::uint8_t>{kReplyFailed});
+    EXPECT_TRUE(link->read(1, 60000).empty());  // the host's status read fails
+    EXPECT_EQ(link->lastResult, kErrTimeout);
     const auto chip = sim->chipContents(0);
     EXPECT_EQ(chip[0x49], 0x00);  // what came is written
     EXPECT_EQ(chip[0x4A], 0xFF);
+    expectCleanEndpoint();
+}
+
+TEST_F(Firmware, ChipFillWithoutAChipSendsNoStatusBytes) {
+    start("W25Q64FV");
+    const Params p = params();
+    sim->removeChip(0);
+    link->send(frame32(19, p, 0x1000));
+    // Nothing drives the data line: the block reads 0xFF, and no ready byte follows.
+    EXPECT_EQ(link->readAll(4096, 1024), std::vector<std::uint8_t>(4096, 0xFF));
+    EXPECT_TRUE(link->read(1, 50000).empty());
+    EXPECT_EQ(link->lastResult, kErrTimeout);
+    link->write(std::vector<std::uint8_t>(4096, 0x00));
+    link->send(frame(2, p));
+    EXPECT_TRUE(link->read(1, 60000).empty());
+    EXPECT_EQ(link->lastResult, kErrTimeout);
+    expectCleanEndpoint();
 }
 
 TEST_F(Firmware, MalformedFramesAreIgnoredAndLogged) {
