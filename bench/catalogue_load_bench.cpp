@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_codec.h"
 #include "catalogue/catalogue_tools.h"
 #include "catalogue/chip_catalogue.h"
 
@@ -48,14 +49,24 @@ std::size_t readOnly(const std::string& path) {
     return total;
 }
 
-void measure(const char* name, const std::string& path) {
-    constexpr int kRounds = 50;
+void measure(const char* name, const std::string& path, int rounds = 50) {
     std::size_t bytes = 0;
-    const double read = bestMicroseconds(kRounds, [&] { bytes = readOnly(path); });
+    const double read = bestMicroseconds(rounds, [&] { bytes = readOnly(path); });
     nyra::ChipCatalogue catalogue;
-    const double load = bestMicroseconds(kRounds, [&] { catalogue.load(path); });
-    std::printf("%-10s %7zu bytes %5u records  read %8.1f us  load+parse %8.1f us  ratio %6.1f\n",
-                name, bytes, catalogue.count(), read, load, read > 0 ? load / read : 0.0);
+    std::size_t notes = 0;
+    catalogue.setLogSink([&](const std::string&) { ++notes; });
+    const double load = bestMicroseconds(rounds, [&] { catalogue.load(path); });
+    std::printf(
+        "%-10s %9zu bytes %5u records %2zu notes  read %10.1f us  load+parse %10.1f us  "
+        "ratio %6.1f\n",
+        name, bytes, catalogue.count(), notes / static_cast<std::size_t>(rounds), read, load,
+        read > 0 ? load / read : 0.0);
+}
+
+void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string defaultDatabase() {
@@ -105,10 +116,18 @@ int main(int argc, char** argv) {
     }
     const auto path = std::filesystem::temp_directory_path() /
                       ("nyra_bench_" + std::to_string(::getpid()) + ".dat");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(built.database.data()),
-               static_cast<std::streamsize>(built.database.size()));
+    writeFile(path, built.database);
     measure("synthetic", path.string());
+
+    // Three million chip lines with too few fields: one note, not millions.
+    std::string broken = "$T\r\n#M:\r\n";
+    for (int i = 0; i < 3000000; ++i)
+        broken += "@BROKEN:1:2\r\n";
+    const auto scrambled = nyra::catalogue_codec::scramble(broken);
+    if (scrambled) {
+        writeFile(path, *scrambled);
+        measure("malformed", path.string(), 3);
+    }
     std::filesystem::remove(path);
     return 0;
 }

@@ -11,6 +11,7 @@ public:
     explicit AppStateCore(AppState& state) : state_(state) {}
 
     Panel& panel() override { return state_.panel(); }
+    LogModel& log() override { return state_.log(); }
     bool statusAlert() const override { return state_.statusKind() == StatusKind::Alert; }
     int progressPosition() const override { return state_.progressPosition.load(); }
     void command(int id) override { state_.command(id); }

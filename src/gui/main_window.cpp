@@ -398,7 +398,7 @@ void MainWindow::bindControls() {
                                       [this] { return core_.progressPosition(); });
                 break;
             case ControlKind::RichEdit:
-                binder_->bindLog(entry.id, static_cast<QTextEdit*>(widget));
+                binder_->bindLog(entry.id, static_cast<QTextEdit*>(widget), core_.log());
                 break;
             case ControlKind::GroupBox:
                 binder_->bindGroup(entry.id, static_cast<QGroupBox*>(widget));

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "labelled_progress_bar.h"
+#include "log_view_feed.h"
 
 namespace nyra::gui {
 
@@ -23,26 +24,6 @@ QString qt(const std::string& text) {
 }
 
 // The core writes Windows line ends; the view wants plain ones.
-std::string plainLineEnds(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        out += text[i];
-    }
-    return out;
-}
-
-// Length of the common prefix, backed off to a UTF-8 character start.
-std::size_t commonPrefix(const std::string& a, const std::string& b) {
-    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
-    std::size_t n = static_cast<std::size_t>(ia - a.begin());
-    while (n > 0 && n < a.size() && (static_cast<unsigned char>(a[n]) & 0xC0) == 0x80)
-        --n;
-    return n;
-}
-
 class SyncGuard {
 public:
     explicit SyncGuard(int& depth) : depth_(depth) { ++depth_; }
@@ -132,8 +113,9 @@ void PanelBinder::bindGroup(int id, QGroupBox* group) {
     addControl(id, Kind::Group, group);
 }
 
-void PanelBinder::bindLog(int id, QTextEdit* log) {
+void PanelBinder::bindLog(int id, QTextEdit* log, LogModel& model) {
     addControl(id, Kind::Log, log);
+    new LogViewFeed(model, log, this);
     QPalette palette = log->palette();
     palette.setColor(QPalette::Text, logText());
     log->setPalette(palette);
@@ -297,10 +279,7 @@ void PanelBinder::applyControl(int id, PanelProperty property) {
             }
             return;
         case Kind::Log:
-            if (property == PanelProperty::Text) {
-                updateLog(id, static_cast<QTextEdit*>(widget), plainLineEnds(state.text));
-            }
-            return;
+            return;  // its lines come from the log model
         case Kind::Progress:
             if (property == PanelProperty::Text) {
                 static_cast<LabelledProgressBar*>(widget)->setPositionAndLabel(
@@ -328,23 +307,6 @@ void PanelBinder::updateStatusColours(QLabel* label, bool alert) {
                                      .arg(alertText().name(), alertBackground().name())
                                : QString());
     label->setProperty("alert", alert);
-}
-
-// Rewrites only the changed tail: the log grows line by line and a repeated
-// message replaces just its last line.
-void PanelBinder::updateLog(int id, QTextEdit* log, const std::string& text) {
-    std::string& shown = shownLogs_[id];
-    const std::size_t keep = commonPrefix(shown, text);
-    if (keep == shown.size() && keep == text.size())
-        return;
-    QTextCursor cursor(log->document());
-    cursor.setPosition(static_cast<int>(QString::fromStdString(shown.substr(0, keep)).size()));
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    QTextCharFormat format;
-    format.setForeground(logText());
-    cursor.insertText(QString::fromStdString(text.substr(keep)), format);
-    shown = text;
-    log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
 }
 
 }  // namespace nyra::gui

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "ui/log_model.h"
 #include "ui/panel.h"
 
 class QAbstractButton;
@@ -49,8 +50,8 @@ public:
     // User edits store the text in the Panel, then forward the command.
     void bindEdit(int id, QLineEdit* edit);
     void bindGroup(int id, QGroupBox* group);
-    // The whole log is the control's text; the view keeps what did not change.
-    void bindLog(int id, QTextEdit* log);
+    // The view shows the model's lines; the control's own text is not used.
+    void bindLog(int id, QTextEdit* log, LogModel& model);
     // Text is the label; position() is read whenever the label or the
     // visibility changes.
     void bindProgress(int id, LabelledProgressBar* bar, std::function<int()> position);
@@ -103,7 +104,6 @@ private:
     void applyControl(int id, PanelProperty property);
     void applyMenuItem(int id);
     void addControl(int id, Kind kind, QWidget* widget);
-    void updateLog(int id, QTextEdit* log, const std::string& text);
     void updateStatusColours(QLabel* label, bool alert);
     void forward(int id);
 
@@ -113,7 +113,6 @@ private:
     std::map<int, ControlBinding> controls_;
     std::map<int, QPointer<QAction>> actions_;
     std::map<int, QPointer<QMenu>> menus_;
-    std::map<int, std::string> shownLogs_;
     int syncing_ = 0;  // > 0 while widgets are set from the Panel
 };
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ui/ids.h"
+#include "ui/log_model.h"
 #include "ui/panel.h"
 
 // What the main window needs of the program behind it. The window only
@@ -14,6 +15,7 @@ public:
     virtual ~WindowCore() = default;
 
     virtual Panel& panel() = 0;
+    virtual LogModel& log() = 0;
     // Whether the status line currently shows an alert.
     virtual bool statusAlert() const = 0;
     // The progress bar's position 0..100, read whenever its label changes.

@@ -14,6 +14,7 @@ private slots:
     void statusLineIsWhiteOnRedOnlyWhileAlert();
     void progressBarDrawsItsLabelOverAGreenFill();
     void logViewShowsTheLogInItsColour();
+    void logLinesFromTheWorkerArriveInOrder();
     void buttonsAndMenuItemsForwardTheirCommand();
     void listSelectionIsStoredBeforeItsCommand();
     void checkBoxStoresItsStateBeforeItsCommand();

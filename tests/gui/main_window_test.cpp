@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 #include <memory>
@@ -328,27 +329,54 @@ void MainWindowTest::progressBarDrawsItsLabelOverAGreenFill() {
 
 void MainWindowTest::logViewShowsTheLogInItsColour() {
     RecordingCore core;
+    core.log().append("9:05:03  first");  // before the window: shown from the snapshot
     MainWindow window(core);
     auto* log = qobject_cast<QTextEdit*>(window.control(kLogView));
+    QCOMPARE(log->toPlainText(), QStringLiteral("9:05:03  first"));
 
-    core.panel().setText(kLogView, "9:05:03  first\r\n9:05:04  second");
-    QCOMPARE(log->toPlainText(), QStringLiteral("9:05:03  first\n9:05:04  second"));
+    core.log().append("9:05:04  second");
+    QTRY_COMPARE(log->toPlainText(), QStringLiteral("9:05:03  first\n9:05:04  second"));
     // A repeated message rewrites the last line only.
-    core.panel().setText(kLogView, "9:05:03  first\r\n9:05:09  second");
-    QCOMPARE(log->toPlainText(), QStringLiteral("9:05:03  first\n9:05:09  second"));
+    core.log().replaceLast("9:05:09  second");
+    QTRY_COMPARE(log->toPlainText(), QStringLiteral("9:05:03  first\n9:05:09  second"));
     QCOMPARE(log->document()->blockCount(), 2);
-    core.panel().setText(kLogView, "9:05:03  first\r\n9:05:09  second\r\n9:06:00  芯片");
-    QCOMPARE(log->toPlainText(), QStringLiteral("9:05:03  first\n9:05:09  second\n9:06:00  芯片"));
+    core.log().append("9:06:00  芯片");
+    QTRY_COMPARE(log->toPlainText(),
+                 QStringLiteral("9:05:03  first\n9:05:09  second\n9:06:00  芯片"));
 
     QTextCursor cursor(log->document());
     for (int position : {1, 20, log->document()->characterCount() - 2}) {
         cursor.setPosition(position);
         QCOMPARE(cursor.charFormat().foreground().color(), QColor(0, 83, 242));
     }
-    core.panel().setText(kLogView, "");
-    QVERIFY(log->toPlainText().isEmpty());
-    core.panel().setText(kLogView, "9:07:00  again");
-    QCOMPARE(log->toPlainText(), QStringLiteral("9:07:00  again"));
+    core.log().clear();
+    QTRY_VERIFY(log->toPlainText().isEmpty());
+    core.log().replaceLast("9:07:00  again");
+    QTRY_COMPARE(log->toPlainText(), QStringLiteral("9:07:00  again"));
+    // A line holding a line break replaces as one line.
+    core.log().append("two\r\nparts");
+    core.log().replaceLast("one");
+    QTRY_COMPARE(log->toPlainText(), QStringLiteral("9:07:00  again\none"));
+}
+
+void MainWindowTest::logLinesFromTheWorkerArriveInOrder() {
+    RecordingCore core;
+    MainWindow window(core);
+    auto* log = qobject_cast<QTextEdit*>(window.control(kLogView));
+    constexpr int kLines = 20000;
+    std::thread worker([&] {
+        for (int i = 0; i < kLines; ++i) {
+            core.log().append("line " + std::to_string(i));
+            if (i % 10 == 9)
+                core.log().replaceLast("replaced " + std::to_string(i));
+        }
+    });
+    worker.join();
+    QTRY_COMPARE(log->document()->blockCount(), kLines);
+    QCOMPARE(log->document()->findBlockByNumber(0).text(), QStringLiteral("line 0"));
+    QCOMPARE(log->document()->findBlockByNumber(9).text(), QStringLiteral("replaced 9"));
+    QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("replaced %1").arg(kLines - 1));
+    QCOMPARE(log->toPlainText(), qt(core.log().text("\n")));
 }
 
 void MainWindowTest::buttonsAndMenuItemsForwardTheirCommand() {

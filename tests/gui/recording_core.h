@@ -13,6 +13,7 @@ namespace nyra::gui::test {
 class RecordingCore final : public WindowCore {
 public:
     Panel& panel() override { return panel_; }
+    LogModel& log() override { return log_; }
     bool statusAlert() const override { return alert; }
     int progressPosition() const override { return progress; }
     void command(int id) override {
@@ -50,6 +51,7 @@ public:
 
 private:
     Panel panel_;
+    LogModel log_;
 };
 
 }  // namespace nyra::gui::test

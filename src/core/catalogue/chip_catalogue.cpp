@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue_codec.h"
 #include "catalogue/global_memory_buffer.h"
@@ -133,8 +135,46 @@ void ChipCatalogue::loadImage(std::span<const std::uint8_t> stored) {
     parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+namespace {
+
+// Lines with the same problem, reported in one note however many there are.
+class ProblemLines {
+public:
+    void add(std::uint32_t lineNumber, std::string detail) {
+        if (count_++ < kListed)
+            lines_.push_back(lineNumber);
+        if (count_ == 1)
+            firstDetail_ = std::move(detail);
+    }
+    std::uint32_t count() const { return count_; }
+    // "line 3" with the first line's detail, or "lines 3, 5, 7 and 9 more".
+    std::string lineText() const {
+        if (count_ == 1)
+            return "line " + std::to_string(lines_[0]) + firstDetail_;
+        std::string text = "lines ";
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            if (i > 0)
+                text += i + 1 == lines_.size() && count_ == lines_.size() ? " and " : ", ";
+            text += std::to_string(lines_[i]);
+        }
+        if (count_ > lines_.size())
+            text += " and " + std::to_string(count_ - lines_.size()) + " more";
+        return text;
+    }
+
+private:
+    static constexpr std::uint32_t kListed = 5;
+    std::uint32_t count_ = 0;
+    std::vector<std::uint32_t> lines_;
+    std::string firstDetail_;
+};
+
+}  // namespace
+
 void ChipCatalogue::parse(std::string_view text) {
     clear();
+    ProblemLines overlong;
+    ProblemLines tooFewFields;
     std::string currentType;
     std::string currentManufacturer;
     std::uint32_t lineNumber = 0;
@@ -150,11 +190,8 @@ void ChipCatalogue::parse(std::string_view text) {
          start = lf + 1, lf = text.find('\n', start)) {
         ++lineNumber;
         const std::string_view raw = text.substr(start, lf - start);
-        if (raw.size() > kMaxLineLength) {
-            note("Chip catalogue line " + std::to_string(lineNumber) + " is " +
-                 std::to_string(raw.size()) + " characters long (at most " +
-                 std::to_string(kMaxLineLength) + " expected); it is read in full.");
-        }
+        if (raw.size() > kMaxLineLength)
+            overlong.add(lineNumber, " is " + std::to_string(raw.size()) + " characters long");
         if (raw.empty()) {
             continue;
         }
@@ -195,8 +232,7 @@ void ChipCatalogue::parse(std::string_view text) {
                     pos = colon + 1;
                 }
                 if (!complete) {
-                    note("Chip catalogue line " + std::to_string(lineNumber) +
-                         " has fewer than 10 fields; the chip is left out.");
+                    tooFewFields.add(lineNumber, "");
                     break;
                 }
                 fields[kChipLineFields - 1] = line.substr(pos);
@@ -214,6 +250,20 @@ void ChipCatalogue::parse(std::string_view text) {
             default:
                 break;
         }
+    }
+    if (overlong.count() == 1) {
+        note("Chip catalogue " + overlong.lineText() + " (at most " +
+             std::to_string(kMaxLineLength) + " expected); it is read in full.");
+    } else if (overlong.count() > 1) {
+        note("Chip catalogue " + overlong.lineText() + " are longer than " +
+             std::to_string(kMaxLineLength) + " characters; they are read in full.");
+    }
+    if (tooFewFields.count() == 1) {
+        note("Chip catalogue " + tooFewFields.lineText() +
+             " has fewer than 10 fields; the chip is left out.");
+    } else if (tooFewFields.count() > 1) {
+        note("Chip catalogue " + tooFewFields.lineText() +
+             " have fewer than 10 fields; those chips are left out.");
     }
     if (withoutCr > 0) {
         note("Chip catalogue: " + std::to_string(withoutCr) +

@@ -431,10 +431,7 @@ void AppState::showStatus(const std::string& statusText, StatusKind kind, bool b
 }
 
 void AppState::logLine(const std::string& line) {
-    std::string view = panel_.text(kLogView);
-    if (!view.empty())
-        view += "\r\n";
-    panel_.setText(kLogView, view + line);
+    log_.append(line);
 
     const LocalTime t = clock_.localTime();
     char stamp[32];

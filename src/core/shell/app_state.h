@@ -16,6 +16,7 @@
 #include "device/usb_api.h"
 #include "device/worker.h"
 #include "ui/ids.h"
+#include "ui/log_model.h"
 #include "ui/panel.h"
 
 namespace nyra {
@@ -53,6 +54,8 @@ public:
     void shutdown();
 
     Panel& panel() { return panel_; }
+    // The log view's lines (the view control 1101 itself holds no text).
+    LogModel& log() { return log_; }
     const TextTable& texts() const { return texts_; }
     const std::string& text(TextKey key) const { return texts_.text(key); }
     StatusKind statusKind() const { return statusKind_.load(); }
@@ -133,6 +136,7 @@ private:
     Frontend& frontend_;
     Clock& clock_;
     Panel panel_;
+    LogModel log_;
     TextTable texts_;
     std::string programFolder_;
     std::atomic<StatusKind> statusKind_{StatusKind::Normal};

@@ -1,22 +1,9 @@
 #include "ui/panel.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <thread>
 #include <utility>
 
 namespace nyra {
-
-struct Panel::Subscriber {
-    Token token = 0;
-    Listener listener;
-    std::mutex mutex;
-    std::condition_variable callEnded;
-    bool active = true;
-    // Threads inside the listener right now, so that unsubscribe can wait for
-    // the others without waiting for itself.
-    std::vector<std::thread::id> callers;
-};
 
 namespace {
 
@@ -277,63 +264,15 @@ std::vector<int> Panel::menuItemIds() const {
 }
 
 Panel::Token Panel::subscribe(Listener listener) {
-    auto subscriber = std::make_shared<Subscriber>();
-    subscriber->listener = std::move(listener);
-    std::lock_guard lock(subscribersMutex_);
-    subscriber->token = nextToken_++;
-    subscribers_.push_back(subscriber);
-    return subscriber->token;
+    return listeners_.add(std::move(listener));
 }
 
 bool Panel::unsubscribe(Token token) {
-    std::shared_ptr<Subscriber> subscriber;
-    {
-        std::lock_guard lock(subscribersMutex_);
-        const auto it = std::find_if(subscribers_.begin(), subscribers_.end(),
-                                     [token](const auto& s) { return s->token == token; });
-        if (it == subscribers_.end())
-            return false;
-        subscriber = std::move(*it);
-        subscribers_.erase(it);
-    }
-    const auto self = std::this_thread::get_id();
-    std::unique_lock lock(subscriber->mutex);
-    subscriber->active = false;
-    subscriber->callEnded.wait(lock, [&] {
-        return std::all_of(subscriber->callers.begin(), subscriber->callers.end(),
-                           [self](std::thread::id caller) { return caller == self; });
-    });
-    return true;
+    return listeners_.remove(token);
 }
 
 void Panel::publish(const Changes& changes) {
-    std::vector<std::shared_ptr<Subscriber>> targets;
-    {
-        std::lock_guard lock(subscribersMutex_);
-        targets = subscribers_;
-    }
-    const auto self = std::this_thread::get_id();
-    for (const PanelChange& change : changes) {
-        for (const auto& subscriber : targets) {
-            {
-                std::lock_guard lock(subscriber->mutex);
-                if (!subscriber->active)
-                    continue;
-                subscriber->callers.push_back(self);
-            }
-            try {
-                subscriber->listener(change);
-            } catch (...) {
-                // A faulty listener must not break the thread that made the change.
-            }
-            {
-                std::lock_guard lock(subscriber->mutex);
-                auto& callers = subscriber->callers;
-                callers.erase(std::find(callers.begin(), callers.end(), self));
-            }
-            subscriber->callEnded.notify_all();
-        }
-    }
+    listeners_.publish(changes);
 }
 
 }  // namespace nyra

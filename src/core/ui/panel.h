@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/listeners.h"
+
 // The controls and menu items of one window, kept as data. The worker thread
 // changes them while the window thread draws them, so every call is
 // thread-safe; the window thread learns of changes by subscribing.
@@ -56,8 +58,8 @@ struct PanelChange {
 
 class Panel {
 public:
-    using Listener = std::function<void(const PanelChange&)>;
-    using Token = std::uint64_t;
+    using Listener = Listeners<PanelChange>::Listener;
+    using Token = Listeners<PanelChange>::Token;
 
     // Menu item states with the values of the Windows menu flags.
     static constexpr unsigned kMenuStateChecked = 0x8;
@@ -125,7 +127,6 @@ public:
     bool unsubscribe(Token token);
 
 private:
-    struct Subscriber;
     using Changes = std::vector<PanelChange>;
 
     template <typename Mutate>
@@ -138,9 +139,7 @@ private:
     std::map<int, ControlState> controls_;
     std::map<int, MenuItemState> menu_;
 
-    std::mutex subscribersMutex_;
-    std::vector<std::shared_ptr<Subscriber>> subscribers_;
-    Token nextToken_ = 1;
+    Listeners<PanelChange> listeners_;
 };
 
 }  // namespace nyra

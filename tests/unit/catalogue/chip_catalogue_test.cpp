@@ -133,6 +133,27 @@ TEST_F(ChipCatalogueTest, ChipLinesBeyondCapacityAreLeftOutAndReported) {
     EXPECT_NE(log[0].find("5 chip line(s) from line 1103 on are left out"), std::string::npos);
 }
 
+TEST_F(ChipCatalogueTest, ManyBrokenLinesGiveOneNoteEachWithTheFirstLines) {
+    std::string text = crlf({"$T", "#M:"});
+    const std::string longLine = "@" + std::string(1200, 'Q') + ":1:N:1B:N:000:000000:000000:5:000";
+    for (int i = 0; i < 20000; ++i)
+        text += "@BROKEN:1:2\r\n";
+    text += crlf({kW25Q80, longLine, longLine});
+    catalogue.parse(text);
+    EXPECT_EQ(catalogue.count(), 3u);
+    ASSERT_EQ(log.size(), 2u) << "one note per kind of problem";
+    EXPECT_NE(log[0].find("lines 20004 and 20005 are longer than"), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("lines 3, 4, 5, 6, 7 and 19995 more have fewer than 10 fields"),
+              std::string::npos)
+        << log[1];
+}
+
+TEST_F(ChipCatalogueTest, ThreeBrokenLinesAreAllListed) {
+    catalogue.parse(crlf({"$T", "#M:", "@A:1", "@B:1", "@C:1"}));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("lines 3, 4 and 5 have"), std::string::npos) << log[0];
+}
+
 TEST_F(ChipCatalogueTest, OverlongLineIsReadInFullAndReported) {
     const std::string device(1200, 'Q');
     catalogue.parse(crlf({"$T", "#M:", "@" + device + ":1:N:1B:N:000:000000:000000:5:000"}));

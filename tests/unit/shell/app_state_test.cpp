@@ -364,11 +364,12 @@ TEST(AppStateLog, CatalogueProblemsAreLoggedInTheViewAndTheLogFile) {
     state.worker().waitUntilIdle();
 
     EXPECT_EQ(state.panel().items(kListDevice), std::vector<std::string>{"W25Q64FV"});
-    const std::string view = state.panel().text(kLogView);
+    const std::string view = state.log().text();
     EXPECT_NE(view.find("line 4 has fewer than 10 fields"), std::string::npos) << view;
 
     state.logLine("second");
-    EXPECT_EQ(state.panel().text(kLogView), view + "\r\nsecond");
+    EXPECT_EQ(state.log().text(), view + "\r\nsecond");
+    EXPECT_EQ(state.panel().text(kLogView), "") << "the log lives in its model";
     const std::string file = dir.read("log.txt");
     EXPECT_EQ(file.rfind("2026-03-04 05:06:07 ", 0), 0u) << file;
     EXPECT_NE(file.find("second\n"), std::string::npos);
