@@ -125,11 +125,6 @@ QString MainWindow::objectNameOf(int id) {
     return QStringLiteral("control%1").arg(id);
 }
 
-QString MainWindow::aboutText() {
-    return QStringLiteral("%1 - USB programmer for serial memory chips")
-        .arg(QString::fromUtf8(kMainWindowTitle));
-}
-
 QWidget* MainWindow::control(int id) const {
     const auto found = controls_.find(id);
     return found == controls_.end() ? nullptr : found->second;
@@ -429,7 +424,7 @@ void MainWindow::refreshFromPanel() {
     binder_->syncAll();
 }
 
-void MainWindow::showAboutDialog() {
+void MainWindow::showAboutDialog(const QString& aboutText) {
     QDialog dialog(this);
     dialog.setWindowTitle(QString::fromUtf8(kMainWindowTitle));
     auto* layout = new QVBoxLayout(&dialog);
@@ -437,7 +432,8 @@ void MainWindow::showAboutDialog() {
     auto* icon = new QLabel(&dialog);
     icon->setPixmap(art::applicationIcon().pixmap(48, 48));
     line->addWidget(icon);
-    auto* text = new QLabel(aboutText(), &dialog);
+    auto* text = new QLabel(aboutText, &dialog);
+    text->setTextFormat(Qt::PlainText);
     text->setObjectName(QStringLiteral("aboutText"));
     line->addWidget(text, 1);
     layout->addLayout(line);

@@ -31,9 +31,8 @@ public:
     // Shows everything the Panel holds now (after the core filled it).
     void refreshFromPanel();
     // The About dialog: one line of text and an OK button.
-    void showAboutDialog();
+    void showAboutDialog(const QString& text);
 
-    static QString aboutText();
     static QString objectNameOf(int id);
 
 signals:

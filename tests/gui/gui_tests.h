@@ -25,6 +25,7 @@ private slots:
     void refusedCloseKeepsTheWindowOpen();
     void exitItemEndsWithoutTheCloseHandler();
     void aboutDialogShowsOneLineAndOk();
+    void aboutTextComesFromTheTextTable();
 };
 
 class FrontendTest : public QObject {
@@ -35,6 +36,8 @@ private slots:
     void escapeGivesTheDismissAnswer();
     void closingReleasesAWaitingCaller();
     void shellOpenReportsAMissingFile();
+    void xdgOpenIsJudgedByItsExitStatus();
+    void chineseTextsTranslateTheToolkitsButtons();
     void saveDialogUsesFilterAndDefaultExtension();
     void cancelledOpenDialogChoosesNothing();
     void skinIsLoadedOrIgnored();

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -552,30 +553,64 @@ void MainWindowTest::exitItemEndsWithoutTheCloseHandler() {
     QVERIFY(core.commands.empty());
 }
 
-void MainWindowTest::aboutDialogShowsOneLineAndOk() {
-    RecordingCore core;
-    MainWindow window(core);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+namespace {
 
-    QString shownText;
+struct AboutShown {
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
     int buttons = 0;
+};
+
+// Shows the About dialog by act() and tells what it showed; OK closes it.
+AboutShown aboutDialogOf(const std::function<void()>& act) {
+    AboutShown shown;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         poll.stop();
-        shownText = dialog->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+        const auto* label = dialog->findChild<QLabel*>(QStringLiteral("aboutText"));
+        shown.text = label->text();
+        shown.format = label->textFormat();
         auto* box = dialog->findChild<QDialogButtonBox*>();
-        buttons = static_cast<int>(box->buttons().size());
+        shown.buttons = static_cast<int>(box->buttons().size());
         box->button(QDialogButtonBox::Ok)->click();
     });
     poll.start(10);
-    window.showAboutDialog();
-    QCOMPARE(shownText, MainWindow::aboutText());
-    QVERIFY(!shownText.contains('\n'));
-    QCOMPARE(buttons, 1);
+    act();
+    return shown;
+}
+
+}  // namespace
+
+void MainWindowTest::aboutDialogShowsOneLineAndOk() {
+    RecordingCore core;
+    MainWindow window(core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    const QString line = QStringLiteral("<b>KVQ_Nyra</b> 编程器");
+    const AboutShown shown = aboutDialogOf([&] { window.showAboutDialog(line); });
+    // Shown as it stands, never as markup.
+    QCOMPARE(shown.text, line);
+    QCOMPARE(shown.format, Qt::PlainText);
+    QVERIFY(!shown.text.contains('\n'));
+    QCOMPARE(shown.buttons, 1);
+}
+
+void MainWindowTest::aboutTextComesFromTheTextTable() {
+    ProgramFixture program;
+    QVERIFY(program.ok);
+    program.state.showAboutDialog = [&](const std::string& text) {
+        program.window->showAboutDialog(qt(text));
+    };
+    program.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.window.get()));
+    const AboutShown shown =
+        aboutDialogOf([&] { program.window->menuAction(kBtnAbout)->trigger(); });
+    QCOMPARE(shown.text, qt(testText(ftext(61))));
+    QCOMPARE(shown.buttons, 1);
 }
 
 }  // namespace nyra::gui::test

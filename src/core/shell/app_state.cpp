@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/text_language.h"
 #include "ui/frontend.h"
 #include "ui/main_panel.h"
 #include "ui/panel_menu_state.h"
@@ -116,6 +117,7 @@ void AppState::startUp(const std::string& programFolder) {
     tempFolder_ = programFolder_ + "temp";
 
     texts_.loadFrom(programFolder_);
+    frontend_.useLanguage(textLanguage(texts_));
     buildMainPanel(panel_, [this](TextKey key) { return text(key); });
     panel_.setText(kEditFileName, text(itext(0)));
     selection_.modifyParameterBlock([](ChipParameterBlock& block) { block.bytes.fill(0); });
@@ -272,7 +274,7 @@ void AppState::command(int id) {
         case kBtnAbout:
         case kSysCmdAbout:
             if (showAboutDialog)
-                showAboutDialog();
+                showAboutDialog(text(kAboutTextKey));
             return;
         default:
             return;
@@ -280,9 +282,14 @@ void AppState::command(int id) {
 }
 
 void AppState::openThroughShell(const std::string& path) {
-    if (!frontend_.shellOpen(path)) {
-        frontend_.messageBox(text(itext(118)), text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);
-    }
+    // The desktop may report only after its opener ran; the path tells the
+    // user which file to look for or open by hand.
+    frontend_.shellOpen(path, [this, path](bool opened) {
+        if (!opened) {
+            frontend_.messageBox(text(itext(118)) + "\n" + path, text(itext(9)), BoxIcon::Warning,
+                                 BoxButtons::Ok);
+        }
+    });
 }
 
 const JobButton* AppState::jobButton(int buttonId) {
