@@ -49,6 +49,8 @@ private:
     void layOutControls();
     void buildMenus();
     void bindControls();
+    // The opening size: the preferred one where the screen has room for it.
+    QSize openingSize() const;
     bool handleKey(QKeyEvent* event);
     template <typename T>
     T* as(int id) const {

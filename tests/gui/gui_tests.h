@@ -26,6 +26,8 @@ private slots:
     void exitItemEndsWithoutTheCloseHandler();
     void aboutDialogShowsOneLineAndOk();
     void aboutTextComesFromTheTextTable();
+    void windowFitsASmallScreenWithTheGridAtItsSize_data();
+    void windowFitsASmallScreenWithTheGridAtItsSize();
 };
 
 class FrontendTest : public QObject {
