@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test KVQ_Nyra.
+# Run time: a font with Chinese characters for the default texts, Qt's own
+# translations for its buttons and dialogs, xdg-open for the manual and log.
 set -euo pipefail
 packages=(cmake make g++ clang pkg-config ccache
           qt6-base-dev qt6-multimedia-dev libusb-dev libusb-0.1-4 libudev-dev
-          libgtest-dev libgmock-dev sox xvfb xauth)
+          libgtest-dev libgmock-dev sox xvfb xauth
+          fonts-wqy-microhei qt6-translations-l10n xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

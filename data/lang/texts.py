@@ -88,6 +88,10 @@ FTEXT = [
     (58, "芯片查空(F3)", "Blank Check(F3)", "button: blank check (idle caption)"),
     (59, "芯片检测(F5)", "Detect(F5)", "button: full identification"),
     (60, "批量模式(F2)", "Batch Mode(F2)", "button: show the batch window"),
+    (61, "KVQ_Nyra 串行存储芯片 USB 编程器", "KVQ_Nyra - USB programmer for serial memory chips",
+     "About dialog: its one line of text"),
+    (62, "zh_CN", "en",
+     "language of this text set as a locale name (letters and _ only), so that standard buttons and dialogs match; not shown"),
     (64, "KVQ_Nyra 固件升级", "KVQ_Nyra Firmware Upgrade", "firmware upgrade dialog title"),
     (65, "固件文件:", "Firmware file:", "upgrade dialog: file label"),
     (66, "分割节点:", "Split points:", "split dialog: label of the split points"),
@@ -273,7 +277,8 @@ ITEXT = [
     (113, "固件升级成功！", "Firmware upgrade done!", "upgrade done (progress label)"),
     (116, "保存成功！", "Saved!", "status: save done"),
     (117, "正在载入已保存的文件...", "Loading the saved file...", "file-name box while saved chip data is reloaded"),
-    (118, "文件不存在！", "File not found!", "warning box: help file or log file not found"),
+    (118, "文件不存在或没有可以打开它的程序！", "File not found, or no program can open it!",
+     "warning box: help file or log file not found or not opened"),
     (119, "正在执行操作，暂时不能打开文件！", "A job is running. Files cannot be opened now!", "information box: file drop refused"),
     (120, "程序", "Program", "version dialog row: the program"),
     (121, "固件", "Firmware", "version dialog row: the firmware"),
@@ -491,6 +496,7 @@ def texts_md():
         ("ftext", 90): "\":\" on the label",
         ("ftext", 111): "\":\" on the label",
     }
+    adds[("itext", 118)] = "a line break and the file's path"
     for k in (118, 119, 120, 121, 122, 123):
         adds[("ftext", k)] = "\":\""
     for name, table, _ in SETS:

@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
     nyra::gui::AppStateCore core(state);
     nyra::gui::MainWindow window(core);
     frontend.setParentWindow(&window);
-    state.showAboutDialog = [&window] { window.showAboutDialog(); };
+    state.showAboutDialog = [&window](const std::string& text) {
+        window.showAboutDialog(QString::fromStdString(text));
+    };
     QObject::connect(
         &window, &nyra::gui::MainWindow::finished, &app, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);

@@ -15,7 +15,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -30,10 +33,14 @@ using namespace nyra::ids;
 
 namespace {
 
-constexpr QSize kWindowSize{1130, 700};
-constexpr int kSideColumnWidth = 200;
-// Wide enough for the longest chip names beside English labels.
-constexpr int kDeviceColumnWidth = 250;
+// The size the window opens with where the screen has room for it.
+constexpr QSize kWindowSize{1060, 740};
+// Room a window manager's frame and title bar may take around the window.
+constexpr QSize kFrameAllowance{16, 48};
+// The side panel: chip, jobs and pictures in one column, so that the window
+// fits a 1024-pixel-wide screen beside the fixed-size hex grid. Wide enough
+// for the longest chip names beside English labels.
+constexpr int kSidePanelWidth = 290;
 constexpr int kProgressWidth = 340;
 
 std::optional<Key> keyOf(int qtKey) {
@@ -113,7 +120,7 @@ MainWindow::MainWindow(WindowCore& core, QWidget* parent) : QMainWindow(parent),
     buildMenus();
     bindControls();
     refreshFromPanel();
-    resize(kWindowSize);
+    resize(openingSize());
     qApp->installEventFilter(this);
 }
 
@@ -121,13 +128,16 @@ MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
 }
 
-QString MainWindow::objectNameOf(int id) {
-    return QStringLiteral("control%1").arg(id);
+QSize MainWindow::openingSize() const {
+    QSize size = kWindowSize;
+    if (const QScreen* shown = screen()) {
+        size = size.boundedTo(shown->availableGeometry().size() - kFrameAllowance);
+    }
+    return size.expandedTo(minimumSizeHint());
 }
 
-QString MainWindow::aboutText() {
-    return QStringLiteral("%1 - USB programmer for serial memory chips")
-        .arg(QString::fromUtf8(kMainWindowTitle));
+QString MainWindow::objectNameOf(int id) {
+    return QStringLiteral("control%1").arg(id);
 }
 
 QWidget* MainWindow::control(int id) const {
@@ -240,8 +250,14 @@ void MainWindow::layOutControls() {
     columns->setSpacing(8);
     outer->addLayout(columns, 1);
 
-    // Left: the chip and its pictures.
-    auto* left = new QVBoxLayout;
+    // Side panel: the chip, the jobs and the pictures. It scrolls when the
+    // window is too low for all of it; the chip and the jobs come first.
+    auto* side = new QWidget;
+    side->setObjectName(QStringLiteral("sidePanel"));
+    auto* sideColumn = new QVBoxLayout(side);
+    sideColumn->setContentsMargins(0, 0, 0, 0);
+    sideColumn->setSpacing(6);
+
     auto* deviceInfo = as<QGroupBox>(kGroupDeviceInfo);
     auto* deviceGrid = new QGridLayout(deviceInfo);
     deviceGrid->setContentsMargins(6, 10, 6, 6);
@@ -265,11 +281,40 @@ void MainWindow::layOutControls() {
     deviceGrid->addLayout(quadEnable, row++, 0, 1, 2);
     deviceGrid->addWidget(control(kPicPinout), row++, 0, 1, 2, Qt::AlignHCenter);
     deviceGrid->setColumnStretch(1, 1);
-    deviceInfo->setFixedWidth(kDeviceColumnWidth);
-    left->addWidget(deviceInfo);
-    left->addWidget(control(kPicPlacement), 0, Qt::AlignHCenter);
-    left->addStretch(1);
-    columns->addLayout(left);
+    sideColumn->addWidget(deviceInfo);
+
+    auto* operations = as<QGroupBox>(kGroupOperations);
+    auto* buttons = new QGridLayout(operations);
+    buttons->setContentsMargins(6, 10, 6, 6);
+    buttons->setHorizontalSpacing(6);
+    buttons->setVerticalSpacing(5);
+    int slot = 0;
+    for (int id : {kBtnAuto, kBtnErase, kBtnProgram, kBtnRead, kBtnVerify, kBtnBlankCheck,
+                   kBtnDetect, kBtnBatch}) {
+        control(id)->setMinimumHeight(30);
+        control(id)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        buttons->addWidget(control(id), slot / 2, slot % 2);
+        ++slot;
+    }
+    sideColumn->addWidget(operations);
+    sideColumn->addWidget(control(kPicPlacement), 0, Qt::AlignHCenter);
+    sideColumn->addWidget(control(kPicDecoration), 0, Qt::AlignHCenter);
+    sideColumn->addStretch(1);
+
+    auto* sideScroll = new QScrollArea(centralWidget());
+    sideScroll->setObjectName(QStringLiteral("sideScroll"));
+    sideScroll->setWidget(side);
+    sideScroll->setWidgetResizable(true);
+    sideScroll->setFrameShape(QFrame::NoFrame);
+    sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The window's own background shows through.
+    sideScroll->viewport()->setAutoFillBackground(false);
+    side->setAutoFillBackground(false);
+    // Room for the scroll bar, so that it never covers the panel.
+    sideScroll->setFixedWidth(kSidePanelWidth +
+                              sideScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
+    side->setFixedWidth(kSidePanelWidth);
+    columns->addWidget(sideScroll);
 
     // Centre: the data and the log.
     auto* centre = new QVBoxLayout;
@@ -301,25 +346,9 @@ void MainWindow::layOutControls() {
     auto* notesLayout = new QVBoxLayout(notes);
     notesLayout->setContentsMargins(6, 10, 6, 6);
     notesLayout->addWidget(control(kLogView));
+    control(kLogView)->setMinimumHeight(60);
     centre->addWidget(notes, 1);
     columns->addLayout(centre, 1);
-
-    // Right: the jobs.
-    auto* right = new QVBoxLayout;
-    auto* operations = as<QGroupBox>(kGroupOperations);
-    auto* buttons = new QVBoxLayout(operations);
-    buttons->setContentsMargins(8, 12, 8, 8);
-    buttons->setSpacing(7);
-    for (int id : {kBtnAuto, kBtnErase, kBtnProgram, kBtnRead, kBtnVerify, kBtnBlankCheck,
-                   kBtnDetect, kBtnBatch}) {
-        control(id)->setMinimumHeight(30);
-        buttons->addWidget(control(id));
-    }
-    operations->setFixedWidth(kSideColumnWidth);
-    right->addWidget(operations);
-    right->addWidget(control(kPicDecoration), 0, Qt::AlignHCenter);
-    right->addStretch(1);
-    columns->addLayout(right);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(control(kStatusLine), 1);
@@ -429,7 +458,7 @@ void MainWindow::refreshFromPanel() {
     binder_->syncAll();
 }
 
-void MainWindow::showAboutDialog() {
+void MainWindow::showAboutDialog(const QString& aboutText) {
     QDialog dialog(this);
     dialog.setWindowTitle(QString::fromUtf8(kMainWindowTitle));
     auto* layout = new QVBoxLayout(&dialog);
@@ -437,7 +466,8 @@ void MainWindow::showAboutDialog() {
     auto* icon = new QLabel(&dialog);
     icon->setPixmap(art::applicationIcon().pixmap(48, 48));
     line->addWidget(icon);
-    auto* text = new QLabel(aboutText(), &dialog);
+    auto* text = new QLabel(aboutText, &dialog);
+    text->setTextFormat(Qt::PlainText);
     text->setObjectName(QStringLiteral("aboutText"));
     line->addWidget(text, 1);
     layout->addLayout(line);

@@ -31,9 +31,8 @@ public:
     // Shows everything the Panel holds now (after the core filled it).
     void refreshFromPanel();
     // The About dialog: one line of text and an OK button.
-    void showAboutDialog();
+    void showAboutDialog(const QString& text);
 
-    static QString aboutText();
     static QString objectNameOf(int id);
 
 signals:
@@ -50,6 +49,8 @@ private:
     void layOutControls();
     void buildMenus();
     void bindControls();
+    // The opening size: the preferred one where the screen has room for it.
+    QSize openingSize() const;
     bool handleKey(QKeyEvent* event);
     template <typename T>
     T* as(int id) const {

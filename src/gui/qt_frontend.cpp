@@ -1,12 +1,16 @@
 #include "qt_frontend.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QThread>
+#include <QTranslator>
+#include <QUrl>
 
 #ifdef NYRA_HAVE_MULTIMEDIA
 #include <QSoundEffect>
@@ -87,10 +91,13 @@ void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
 }  // namespace
 
 QtFrontend::QtFrontend(QObject* parent)
-    : QObject(parent), urlOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
+    : QObject(parent), opener_([this](const QString& path, std::function<void(bool)> done) {
+          openWithXdgOpen(path, std::move(done));
+      }) {}
 
 QtFrontend::~QtFrontend() {
     close();
+    dropOpeners();
 }
 
 void QtFrontend::close() {
@@ -99,6 +106,18 @@ void QtFrontend::close() {
         closed_ = true;
     }
     answered_.notify_all();
+}
+
+void QtFrontend::dropOpeners() {
+    for (QProcess* process : findChildren<QProcess*>()) {
+        process->disconnect(this);
+        if (process->state() != QProcess::NotRunning) {
+            // Only the opener's shell ends; a program it started keeps running.
+            process->kill();
+            process->waitForFinished(1000);
+        }
+        delete process;
+    }
 }
 
 bool QtFrontend::closed() const {
@@ -248,13 +267,75 @@ void QtFrontend::beep(BeepKind /*kind*/) {
     later([] { QApplication::beep(); });
 }
 
-bool QtFrontend::shellOpen(const std::string& path) {
+void QtFrontend::shellOpen(const std::string& path, std::function<void(bool opened)> done) {
     const QFileInfo info(qt(path));
-    if (!info.exists())
-        return false;
-    const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-    later([this, url] { urlOpener_(url); });
-    return true;
+    if (!info.exists()) {
+        if (done)
+            done(false);
+        return;
+    }
+    later([this, file = info.absoluteFilePath(), done = std::move(done)]() mutable {
+        if (closed())
+            return;
+        opener_(file, [done = std::move(done)](bool opened) {
+            if (done)
+                done(opened);
+        });
+    });
+}
+
+void QtFrontend::openWithXdgOpen(const QString& path, std::function<void(bool)> done) {
+    // QDesktopServices starts xdg-open detached and reports success as soon
+    // as it started, even when nothing on the desktop can open the file.
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (program.isEmpty()) {
+        done(false);
+        return;
+    }
+    auto* process = new QProcess(this);
+    process->setProgram(program);
+    process->setArguments({path});
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    // Without a desktop session xdg-open runs the program it found in the
+    // foreground, so the answer may come only when that program ends.
+    connect(process, &QProcess::finished, this,
+            [process, done](int exitCode, QProcess::ExitStatus status) {
+                process->deleteLater();
+                done(status == QProcess::NormalExit && exitCode == 0);
+            });
+    connect(process, &QProcess::errorOccurred, this, [process, done](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;  // the exit status follows
+        process->deleteLater();
+        done(false);
+    });
+    process->start();
+}
+
+void QtFrontend::useLanguage(const std::string& locale) {
+    later([this, locale = qt(locale)] { installTranslation(locale); });
+}
+
+void QtFrontend::installTranslation(const QString& locale) {
+    if (translator_) {
+        QCoreApplication::removeTranslator(translator_);
+        delete translator_;
+        translator_ = nullptr;
+        installedLanguage_.clear();
+    }
+    if (locale.isEmpty())
+        return;
+    auto* translator = new QTranslator(this);
+    if (!translator->load(QStringLiteral("qtbase_") + locale,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        // Without the translation the toolkit's texts stay in English.
+        delete translator;
+        return;
+    }
+    QCoreApplication::installTranslator(translator);
+    translator_ = translator;
+    installedLanguage_ = locale;
 }
 
 }  // namespace nyra::gui

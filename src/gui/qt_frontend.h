@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QUrl>
+#include <QString>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -11,6 +11,7 @@
 
 #include "ui/frontend.h"
 
+class QTranslator;
 class QWidget;
 
 namespace nyra::gui {
@@ -28,8 +29,15 @@ public:
 
     // The window that boxes and dialogs belong to.
     void setParentWindow(QWidget* window) { parentWindow_ = window; }
-    // Opens a URL with the desktop; replaceable so that tests open nothing.
-    void setUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
+    // Opens an existing file with the desktop and reports whether that
+    // worked; replaceable so that tests open nothing. Runs on the window thread.
+    using Opener = std::function<void(const QString& path, std::function<void(bool)> done)>;
+    void setOpener(Opener opener) { opener_ = std::move(opener); }
+    // The desktop's own opener: xdg-open, judged by its exit status, since
+    // only that tells whether some program took the file.
+    void openWithXdgOpen(const QString& path, std::function<void(bool)> done);
+    // The language whose toolkit translation is installed, or "" for none.
+    QString installedLanguage() const { return installedLanguage_; }
     // Releases every waiting caller; later calls from other threads are not shown.
     void close();
     bool closed() const;
@@ -41,7 +49,8 @@ public:
     std::optional<std::string> browseFolder(const std::string& title) override;
     void playSound(const std::string& path) override;
     void beep(BeepKind kind) override;
-    bool shellOpen(const std::string& path) override;
+    void shellOpen(const std::string& path, std::function<void(bool opened)> done) override;
+    void useLanguage(const std::string& locale) override;
 
 private:
     // Runs task on the window thread and returns its result; onClosed's
@@ -56,9 +65,14 @@ private:
     std::vector<std::string> showOpenDialog(const FileDialogRequest& request);
     std::optional<std::string> showSaveDialog(const FileDialogRequest& request);
     void startSound(const std::string& path);
+    void installTranslation(const QString& locale);
+    // Stops waiting for the openers still running; their results are dropped.
+    void dropOpeners();
 
     QPointer<QWidget> parentWindow_;
-    std::function<bool(const QUrl&)> urlOpener_;
+    Opener opener_;
+    QTranslator* translator_ = nullptr;  // window thread only
+    QString installedLanguage_;
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     bool closed_ = false;

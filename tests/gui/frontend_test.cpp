@@ -1,14 +1,20 @@
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "gui_tests.h"
@@ -168,35 +174,121 @@ void FrontendTest::closingReleasesAWaitingCaller() {
 
 void FrontendTest::shellOpenReportsAMissingFile() {
     QtFrontend frontend;
-    std::vector<QUrl> opened;
+    std::vector<QString> opened;
     std::vector<Qt::HANDLE> openedOn;
-    frontend.setUrlOpener([&](const QUrl& url) {
-        opened.push_back(url);
+    std::vector<std::function<void(bool)>> pending;
+    frontend.setOpener([&](const QString& path, std::function<void(bool)> done) {
+        opened.push_back(path);
         openedOn.push_back(QThread::currentThreadId());
-        return true;
+        pending.push_back(std::move(done));
     });
+    std::vector<bool> results;
+    const auto record = [&](bool ok) { results.push_back(ok); };
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    QVERIFY(!frontend.shellOpen((folder.path() + "/KVQ_Nyra.CHM").toStdString()));
+    frontend.shellOpen((folder.path() + "/KVQ_Nyra.CHM").toStdString(), record);
     QCoreApplication::processEvents();
     QVERIFY(opened.empty());
+    QCOMPARE(results, std::vector<bool>{false});
 
     const QString log = folder.path() + "/log.txt";
     QFile file(log);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    QVERIFY(frontend.shellOpen(log.toStdString()));
-    bool foundFromWorker = false;
+    frontend.shellOpen(log.toStdString(), record);
+    QCOMPARE(opened.size(), std::size_t{1});
+    // The answer is the opener's, whenever it comes.
+    QCOMPARE(results.size(), std::size_t{1});
+    pending[0](true);
+    QCOMPARE(results, (std::vector<bool>{false, true}));
+
     {
-        BackgroundCall call(frontend,
-                            [&] { foundFromWorker = frontend.shellOpen(log.toStdString()); });
+        BackgroundCall call(frontend, [&] { frontend.shellOpen(log.toStdString(), record); });
         QTRY_VERIFY(call.done());
+        QTRY_COMPARE(opened.size(), std::size_t{2});
     }
-    QVERIFY(foundFromWorker);
-    QTRY_COMPARE(opened.size(), std::size_t{2});
-    QCOMPARE(opened[0], QUrl::fromLocalFile(log));
-    QCOMPARE(opened[1], QUrl::fromLocalFile(log));
+    QCOMPARE(opened[0], QFileInfo(log).absoluteFilePath());
+    QCOMPARE(opened[1], QFileInfo(log).absoluteFilePath());
     QCOMPARE(openedOn[1], QThread::currentThreadId());
+    pending[1](false);
+    QCOMPARE(results, (std::vector<bool>{false, true, false}));
+}
+
+void FrontendTest::xdgOpenIsJudgedByItsExitStatus() {
+    QTemporaryDir bin;
+    QVERIFY(bin.isValid());
+    const QString script = bin.path() + "/xdg-open";
+    const auto writeOpener = [&](const QByteArray& body) {
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("#!/bin/sh\n" + body + "\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner));
+    };
+    const QByteArray oldPath = qgetenv("PATH");
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", oldPath); });
+    // The fake opener alone: /bin/sh runs it by its full path.
+    qputenv("PATH", bin.path().toLocal8Bit());
+
+    QtFrontend frontend;
+    const auto openWith = [&](const QByteArray& body) {
+        writeOpener(body);
+        std::optional<bool> result;
+        frontend.openWithXdgOpen(script, [&](bool ok) { result = ok; });
+        if (!QTest::qWaitFor([&] { return result.has_value(); }, 20000))
+            return std::optional<bool>();
+        return result;
+    };
+    // No program for the file: xdg-open gives up with status 3.
+    QCOMPARE(openWith("exit 3"), std::optional<bool>(false));
+    QCOMPARE(openWith("exit 4"), std::optional<bool>(false));
+    QCOMPARE(openWith("exit 0"), std::optional<bool>(true));
+    // The argument is the file, untouched.
+    QCOMPARE(openWith("[ \"$1\" = \"" + script.toLocal8Bit() + "\" ] && exit 0\nexit 1"),
+             std::optional<bool>(true));
+
+    // No xdg-open at all.
+    QVERIFY(QFile::remove(script));
+    std::optional<bool> result;
+    frontend.openWithXdgOpen(script, [&](bool ok) { result = ok; });
+    QCOMPARE(result, std::optional<bool>(false));
+}
+
+void FrontendTest::chineseTextsTranslateTheToolkitsButtons() {
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(translations + "/qtbase_zh_CN.qm"))
+        QSKIP("qtbase_zh_CN.qm is not installed (package qt6-translations-l10n)");
+    QtFrontend frontend;
+    const auto yesNoButtons = [&] {
+        QStringList texts;
+        QTimer poll;
+        answerNextBox(poll, [&](QMessageBox* box) {
+            texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+            box->button(QMessageBox::No)->click();
+        });
+        frontend.messageBox("continue?", "Notice", BoxIcon::Question, BoxButtons::YesNo);
+        return texts;
+    };
+    const QStringList english = yesNoButtons();
+    QCOMPARE(english, (QStringList{"&Yes", "&No"}));
+
+    frontend.useLanguage("zh_CN");
+    QCOMPARE(frontend.installedLanguage(), QStringLiteral("zh_CN"));
+    const QStringList chinese = yesNoButtons();
+    QCOMPARE(chinese.size(), 2);
+    QVERIFY2(chinese[0].contains(QChar(0x662F)), qPrintable(chinese[0]));  // 是
+    QVERIFY2(chinese[1].contains(QChar(0x5426)), qPrintable(chinese[1]));  // 否
+    QDialogButtonBox okBox(QDialogButtonBox::Ok);
+    QVERIFY(okBox.button(QDialogButtonBox::Ok)->text() != QStringLiteral("&OK"));
+
+    // English texts, or a language without a translation: the toolkit's own texts again.
+    frontend.useLanguage("en");
+    QCOMPARE(yesNoButtons(), english);
+    frontend.useLanguage("zh_CN");
+    frontend.useLanguage("xx");
+    QCOMPARE(frontend.installedLanguage(), QString());
+    QCOMPARE(yesNoButtons(), english);
 }
 
 void FrontendTest::saveDialogUsesFilterAndDefaultExtension() {

@@ -26,6 +26,9 @@ private slots:
     void refusedCloseKeepsTheWindowOpen();
     void exitItemEndsWithoutTheCloseHandler();
     void aboutDialogShowsOneLineAndOk();
+    void aboutTextComesFromTheTextTable();
+    void windowFitsASmallScreenWithTheGridAtItsSize_data();
+    void windowFitsASmallScreenWithTheGridAtItsSize();
 };
 
 class FrontendTest : public QObject {
@@ -36,6 +39,8 @@ private slots:
     void escapeGivesTheDismissAnswer();
     void closingReleasesAWaitingCaller();
     void shellOpenReportsAMissingFile();
+    void xdgOpenIsJudgedByItsExitStatus();
+    void chineseTextsTranslateTheToolkitsButtons();
     void saveDialogUsesFilterAndDefaultExtension();
     void cancelledOpenDialogChoosesNothing();
     void skinIsLoadedOrIgnored();

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -580,30 +582,135 @@ void MainWindowTest::exitItemEndsWithoutTheCloseHandler() {
     QVERIFY(core.commands.empty());
 }
 
-void MainWindowTest::aboutDialogShowsOneLineAndOk() {
-    RecordingCore core;
-    MainWindow window(core);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+namespace {
 
-    QString shownText;
+struct AboutShown {
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
     int buttons = 0;
+};
+
+// Shows the About dialog by act() and tells what it showed; OK closes it.
+AboutShown aboutDialogOf(const std::function<void()>& act) {
+    AboutShown shown;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         poll.stop();
-        shownText = dialog->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+        const auto* label = dialog->findChild<QLabel*>(QStringLiteral("aboutText"));
+        shown.text = label->text();
+        shown.format = label->textFormat();
         auto* box = dialog->findChild<QDialogButtonBox*>();
-        buttons = static_cast<int>(box->buttons().size());
+        shown.buttons = static_cast<int>(box->buttons().size());
         box->button(QDialogButtonBox::Ok)->click();
     });
     poll.start(10);
-    window.showAboutDialog();
-    QCOMPARE(shownText, MainWindow::aboutText());
-    QVERIFY(!shownText.contains('\n'));
-    QCOMPARE(buttons, 1);
+    act();
+    return shown;
+}
+
+}  // namespace
+
+void MainWindowTest::aboutDialogShowsOneLineAndOk() {
+    RecordingCore core;
+    MainWindow window(core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    const QString line = QStringLiteral("<b>KVQ_Nyra</b> 编程器");
+    const AboutShown shown = aboutDialogOf([&] { window.showAboutDialog(line); });
+    // Shown as it stands, never as markup.
+    QCOMPARE(shown.text, line);
+    QCOMPARE(shown.format, Qt::PlainText);
+    QVERIFY(!shown.text.contains('\n'));
+    QCOMPARE(shown.buttons, 1);
+}
+
+void MainWindowTest::aboutTextComesFromTheTextTable() {
+    ProgramFixture program;
+    QVERIFY(program.ok);
+    program.state.showAboutDialog = [&](const std::string& text) {
+        program.window->showAboutDialog(qt(text));
+    };
+    program.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.window.get()));
+    const AboutShown shown =
+        aboutDialogOf([&] { program.window->menuAction(kBtnAbout)->trigger(); });
+    QCOMPARE(shown.text, qt(testText(ftext(61))));
+    QCOMPARE(shown.buttons, 1);
+}
+
+namespace {
+
+// Whether the whole widget can be seen: shown and clipped by no parent
+// (the window's edge or the side panel's scroll area).
+bool fullyShown(QWidget* widget) {
+    return widget->isVisible() && widget->visibleRegion().boundingRect() == widget->rect();
+}
+
+}  // namespace
+
+void MainWindowTest::windowFitsASmallScreenWithTheGridAtItsSize_data() {
+    QTest::addColumn<QString>("language");
+    QTest::newRow("zh_CN") << QStringLiteral("zh_CN");
+    QTest::newRow("en") << QStringLiteral("en");
+}
+
+void MainWindowTest::windowFitsASmallScreenWithTheGridAtItsSize() {
+    QFETCH(QString, language);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    for (const QString& name : {QStringLiteral("ftext.ini"), QStringLiteral("itext.ini")}) {
+        QVERIFY(QFile::copy(QStringLiteral(NYRA_LANG_DIR) + "/" + language + "/" + name,
+                            folder.path() + "/" + name));
+    }
+    ScriptedFrontend frontend;
+    VirtualClock clock;
+    AppState state{frontend, clock, unavailableUsbApi()};
+    state.startUp(folder.path().toStdString());
+    state.worker().waitUntilIdle();
+    AppStateCore core{state};
+    MainWindow window(core);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // A 1024 x 768 screen less a window manager's frame, title bar and panel.
+    const QSize usable{1008, 700};
+    const QSize minimum = window.minimumSizeHint();
+    QVERIFY2(minimum.width() <= usable.width() && minimum.height() <= usable.height(),
+             qPrintable(QStringLiteral("%1 x %2").arg(minimum.width()).arg(minimum.height())));
+
+    HexGrid* grid = window.hexGrid();
+    const std::vector<int> mustShow = {
+        kBtnAuto,          kBtnErase,         kBtnProgram, kBtnRead,       kBtnVerify,
+        kBtnBlankCheck,    kBtnDetect,        kBtnBatch,   kListChipType,  kListManufacturer,
+        kListDevice,       kTextCapacity,     kBtnBrowse,  kCheckEditMode, kEditFileName,
+        kTextFileChecksum, kTextChipChecksum, kScrollHex,  kLogView,       kStatusLine};
+    for (const QSize& size : {minimum, usable}) {
+        window.resize(size);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(window.size(), size);
+        // The grid is never squeezed: every cell keeps its width and height.
+        QCOMPARE(grid->size(), grid->sizeHint());
+        QVERIFY(fullyShown(grid));
+        for (int row : {0, HexGrid::kRows - 1}) {
+            QCOMPARE(grid->cellRect(row, 0).size(), QSize(85, 18));
+            for (int column = 1; column <= 16; ++column)
+                QCOMPARE(grid->cellRect(row, column).size(), QSize(25, 18));
+            QCOMPARE(grid->cellRect(row, 17).size(), QSize(132, 18));
+        }
+        for (int id : mustShow)
+            QVERIFY2(fullyShown(window.control(id)), qPrintable(QString::number(id)));
+        // Captions are not cut off, in either language.
+        for (int id : {kBtnAuto, kBtnBlankCheck, kBtnBatch, kBtnBrowse}) {
+            auto* button = qobject_cast<QPushButton*>(window.control(id));
+            QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()),
+                     qPrintable(button->text()));
+        }
+    }
 }
 
 }  // namespace nyra::gui::test

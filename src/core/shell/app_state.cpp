@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/text_language.h"
 #include "ui/frontend.h"
 #include "ui/main_panel.h"
 #include "ui/panel_menu_state.h"
@@ -120,6 +121,7 @@ void AppState::startUp(const std::string& programFolder) {
     tempFolder_ = programFolder_ + "temp";
 
     texts_.loadFrom(programFolder_);
+    frontend_.useLanguage(textLanguage(texts_));
     buildMainPanel(panel_, [this](TextKey key) { return text(key); });
     panel_.setText(kEditFileName, text(itext(0)));
     selection_.modifyParameterBlock([](ChipParameterBlock& block) { block.bytes.fill(0); });
@@ -276,7 +278,7 @@ void AppState::command(int id) {
         case kBtnAbout:
         case kSysCmdAbout:
             if (showAboutDialog)
-                showAboutDialog();
+                showAboutDialog(text(kAboutTextKey));
             return;
         default:
             return;
@@ -284,9 +286,14 @@ void AppState::command(int id) {
 }
 
 void AppState::openThroughShell(const std::string& path) {
-    if (!frontend_.shellOpen(path)) {
-        frontend_.messageBox(text(itext(118)), text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);
-    }
+    // The desktop may report only after its opener ran; the path tells the
+    // user which file to look for or open by hand.
+    frontend_.shellOpen(path, [this, path](bool opened) {
+        if (!opened) {
+            frontend_.messageBox(text(itext(118)) + "\n" + path, text(itext(9)), BoxIcon::Warning,
+                                 BoxButtons::Ok);
+        }
+    });
 }
 
 const JobButton* AppState::jobButton(int buttonId) {

@@ -85,8 +85,9 @@ public:
     // The three chip lists' selection-changed notifications.
     void listSelectionChanged(int listId, int index);
 
-    // Called by the window for things only it can show.
-    std::function<void()> showAboutDialog;
+    // Called by the window for things only it can show; the About dialog
+    // gets its one line of text.
+    std::function<void(const std::string& text)> showAboutDialog;
     std::function<void()> showBatchWindow;
 
     // LinkHost

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,8 +78,16 @@ public:
     // Plays a sound file without waiting for it.
     virtual void playSound(const std::string& path) = 0;
     virtual void beep(BeepKind kind) = 0;
-    // Opens a file with its usual program; false when the file was not found.
-    virtual bool shellOpen(const std::string& path) = 0;
+    // Opens a file with its usual program. done(false) when the file was not
+    // found or no program could open it. The desktop may only know that after
+    // its opener ran, so done can come after shellOpen has returned (on the
+    // window thread); it comes at most once, and not at all once the front
+    // end has closed.
+    virtual void shellOpen(const std::string& path, std::function<void(bool opened)> done) = 0;
+    // The language of the interface texts as a locale name ("zh_CN"), or ""
+    // when unknown, so that the desktop's own texts (standard buttons) can
+    // follow it. Told at start-up once the texts are loaded, before any box.
+    virtual void useLanguage(const std::string& locale) { (void)locale; }
 
     // The first chosen file of a single-choice open dialog.
     std::optional<std::string> openFile(const FileDialogRequest& request) {

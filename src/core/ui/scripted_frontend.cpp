@@ -138,6 +138,22 @@ bool ScriptedFrontend::shellOpen(const std::string& path) {
     return found;
 }
 
+void ScriptedFrontend::shellOpen(const std::string& path, std::function<void(bool opened)> done) {
+    const bool found = shellOpen(path);
+    if (done)
+        done(found);
+}
+
+void ScriptedFrontend::useLanguage(const std::string& locale) {
+    std::lock_guard lock(mutex_);
+    language_ = locale;
+}
+
+std::optional<std::string> ScriptedFrontend::language() const {
+    std::lock_guard lock(mutex_);
+    return language_;
+}
+
 std::vector<FrontendCall> ScriptedFrontend::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;

@@ -63,7 +63,11 @@ public:
     std::optional<std::string> browseFolder(const std::string& title) override;
     void playSound(const std::string& path) override;
     void beep(BeepKind kind) override;
-    bool shellOpen(const std::string& path) override;
+    // done is called at once, with the scripted result.
+    void shellOpen(const std::string& path, std::function<void(bool opened)> done) override;
+    // The same, returning the result.
+    bool shellOpen(const std::string& path);
+    void useLanguage(const std::string& locale) override;
 
     std::vector<FrontendCall> calls() const;
     std::vector<FrontendCall> boxes() const;
@@ -71,6 +75,8 @@ public:
     std::vector<std::string> sounds() const;
     std::vector<BeepKind> beeps() const;
     std::vector<std::string> opened() const;
+    // The last language told, or nullopt when none was.
+    std::optional<std::string> language() const;
     // Script entries not used yet, so a test can tell that all were consumed.
     std::size_t unusedScript() const;
     // Scripted box answers that the box did not offer; the default was given instead.
@@ -86,6 +92,7 @@ private:
     std::deque<BoxAnswer> boxScript_;
     std::deque<std::vector<std::string>> dialogScript_;
     std::deque<bool> shellScript_;
+    std::optional<std::string> language_;
     bool positiveDefault_ = true;
     std::size_t mismatches_ = 0;
     std::vector<FrontendCall> calls_;

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "support/call_hold.h"
 #include "support/recording_usb.h"
@@ -179,7 +183,92 @@ TEST_F(AppStateTest, HelpAndChangeLogThatCannotBeFoundAreReported) {
     state.command(kCmdManual);
     ASSERT_EQ(frontend.opened().size(), 1u);
     EXPECT_EQ(frontend.opened()[0], dir.folder() + "KVQ_Nyra.CHM");
-    EXPECT_EQ(boxTexts().back(), "file not found");
+    EXPECT_EQ(boxTexts().back(), "file not found\n" + dir.folder() + "KVQ_Nyra.CHM");
+}
+
+TEST_F(AppStateTest, ChangeLogWithoutAProgramToOpenItNamesTheFile) {
+    startUp();
+    ASSERT_TRUE(std::filesystem::exists(state.logFilePath()));
+    const std::size_t boxesBefore = frontend.boxes().size();
+
+    // The log file is there, but the desktop has nothing that opens it.
+    frontend.shellOpenResult(false);
+    state.command(kCmdChangeLog);
+    ASSERT_EQ(frontend.opened(), (std::vector<std::string>{state.logFilePath()}));
+    const auto boxes = frontend.boxes();
+    ASSERT_EQ(boxes.size(), boxesBefore + 1);
+    EXPECT_EQ(boxes.back().text, "file not found\n" + dir.folder() + "log.txt");
+    EXPECT_EQ(boxes.back().caption, "Notice");
+    EXPECT_EQ(boxes.back().icon, BoxIcon::Warning);
+    EXPECT_EQ(boxes.back().buttons, BoxButtons::Ok);
+
+    // Opened: nothing to tell.
+    frontend.shellOpenResult(true);
+    state.command(kCmdChangeLog);
+    EXPECT_EQ(frontend.opened().size(), 2u);
+    EXPECT_EQ(frontend.boxes().size(), boxesBefore + 1);
+}
+
+// A desktop that learns only later whether its opener managed.
+class LateOpenFrontend : public ScriptedFrontend {
+public:
+    using ScriptedFrontend::shellOpen;
+    void shellOpen(const std::string& path, std::function<void(bool)> done) override {
+        paths.push_back(path);
+        pending.push_back(std::move(done));
+    }
+    std::vector<std::string> paths;
+    std::vector<std::function<void(bool)>> pending;
+};
+
+TEST_F(AppStateTest, AFailureReportedAfterTheOpenStartedIsStillShown) {
+    LateOpenFrontend late;
+    AppState lateState{late, clock, usb};
+    lateState.startUp(dir.folder());
+    lateState.worker().waitUntilIdle();
+    const std::size_t boxesBefore = late.boxes().size();
+
+    lateState.command(kCmdChangeLog);
+    lateState.command(kCmdManual);
+    ASSERT_EQ(late.pending.size(), 2u);
+    EXPECT_EQ(late.boxes().size(), boxesBefore);
+
+    late.pending[1](false);
+    late.pending[0](true);
+    const auto boxes = late.boxes();
+    ASSERT_EQ(boxes.size(), boxesBefore + 1);
+    EXPECT_EQ(boxes.back().text, "file not found\n" + dir.folder() + "KVQ_Nyra.CHM");
+    lateState.shutdown();
+}
+
+TEST_F(AppStateTest, AboutDialogGetsItsLineFromTheTexts) {
+    dir.write("ftext.ini", std::string(kFtext) + "61=About this program\r\n");
+    std::vector<std::string> shown;
+    state.showAboutDialog = [&](const std::string& text) { shown.push_back(text); };
+    startUp();
+    state.command(kBtnAbout);
+    state.command(kSysCmdAbout);
+    EXPECT_EQ(shown, (std::vector<std::string>{"About this program", "About this program"}));
+}
+
+TEST_F(AppStateTest, TheDesktopLearnsTheTextLanguageBeforeTheFirstBox) {
+    dir.write("ftext.ini", std::string(kFtext) + "62=zh_CN\r\n");
+    std::optional<std::string> languageAtFirstBox;
+    bool sawBox = false;
+    frontend.setObserver([&](const FrontendCall& call) {
+        if (call.kind == FrontendCall::Kind::MessageBox && !sawBox) {
+            sawBox = true;
+            languageAtFirstBox = frontend.language();
+        }
+    });
+    startUp();  // the missing catalogue shows a box
+    ASSERT_TRUE(sawBox);
+    EXPECT_EQ(languageAtFirstBox, std::optional<std::string>("zh_CN"));
+}
+
+TEST_F(AppStateTest, EnglishTextsWithoutALanguageLeaveTheDesktopsOwn) {
+    startUp();
+    EXPECT_EQ(frontend.language(), std::optional<std::string>(""));
 }
 
 TEST_F(AppStateTest, CloseAsksBeforeStoppingARunningJob) {

@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace nyra {
 namespace {
@@ -142,6 +145,25 @@ TEST(ScriptedDesktop, UnscriptedShellOpenFindsExistingFiles) {
     EXPECT_TRUE(frontend.shellOpen(path.string()));
     std::filesystem::remove(path);
     EXPECT_FALSE(frontend.shellOpen(path.string()));
+}
+
+TEST(ScriptedDesktop, ShellOpenAnswersThroughItsCallbackAndTheLanguageIsKept) {
+    ScriptedFrontend frontend;
+    Frontend& desktop = frontend;
+    std::vector<bool> answers;
+    frontend.shellOpenResult(false);
+    frontend.shellOpenResult(true);
+    desktop.shellOpen("log.txt", [&](bool opened) { answers.push_back(opened); });
+    desktop.shellOpen("KVQ_Nyra.CHM", [&](bool opened) { answers.push_back(opened); });
+    desktop.shellOpen("nobody-asks.txt", {});  // recorded all the same
+    EXPECT_EQ(answers, (std::vector<bool>{false, true}));
+    EXPECT_EQ(frontend.opened(),
+              (std::vector<std::string>{"log.txt", "KVQ_Nyra.CHM", "nobody-asks.txt"}));
+
+    EXPECT_FALSE(frontend.language().has_value());
+    desktop.useLanguage("zh_CN");
+    desktop.useLanguage("en");
+    EXPECT_EQ(frontend.language(), std::optional<std::string>("en"));
 }
 
 TEST(ScriptedDesktop, ObserverSeesEachCallWithItsAnswer) {
