@@ -1,5 +1,6 @@
 // Loads the built rwb_mod.so exactly as the program does and talks to the
 // simulated programmer through the link.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -57,6 +58,31 @@ TEST_F(RwbModTest, ProgramLoadsTheShimBesideItAndFindsTheSimulatedProgrammer) {
     EXPECT_EQ(link.ensureLink(), kLinkGoOn);
     link.releaseAndClose(link.handle(), 0);
     EXPECT_TRUE(host.alerts.empty());
+}
+
+TEST_F(RwbModTest, EveryFunctionIsBoundToTheSymbolOfItsName) {
+    const std::string path = demoFolder() + "/rwb_mod.so";
+    UsbLibrary library = UsbLibrary::loadFile(path);
+    ASSERT_TRUE(library.loaded()) << library.error();
+    // The same object, already loaded by the library above.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr);
+    const UsbApi& api = library.api();
+    const void* bound[12] = {reinterpret_cast<const void*>(api.init),
+                             reinterpret_cast<const void*>(api.findBusses),
+                             reinterpret_cast<const void*>(api.findDevices),
+                             reinterpret_cast<const void*>(api.getBusses),
+                             reinterpret_cast<const void*>(api.open),
+                             reinterpret_cast<const void*>(api.setConfiguration),
+                             reinterpret_cast<const void*>(api.claimInterface),
+                             reinterpret_cast<const void*>(api.releaseInterface),
+                             reinterpret_cast<const void*>(api.close),
+                             reinterpret_cast<const void*>(api.bulkWrite),
+                             reinterpret_cast<const void*>(api.bulkRead),
+                             reinterpret_cast<const void*>(api.interruptWrite)};
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(bound[i], dlsym(handle, kUsbApiSymbols[i])) << kUsbApiSymbols[i];
+    dlclose(handle);
 }
 
 TEST_F(RwbModTest, NoProgrammerAttachedIsReportedByTheLink) {

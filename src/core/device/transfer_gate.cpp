@@ -16,8 +16,8 @@ bool TransferGate::acquire(std::optional<std::chrono::milliseconds> bound) {
     const auto myTurn = [&] { return !owner_ && waiting_.front() == ticket; };
     if (bound) {
         if (!changed_.wait_for(lock, *bound, myTurn)) {
+            // Whoever is next in line is woken by the owner's release.
             waiting_.erase(std::find(waiting_.begin(), waiting_.end(), ticket));
-            changed_.notify_all();  // the next in line may be free to go now
             return false;
         }
     } else {

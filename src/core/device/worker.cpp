@@ -128,7 +128,6 @@ std::uint8_t Worker::resultState(std::uint8_t code, bool hasJob, std::uint8_t re
 std::uint8_t Worker::takeCode() {
     std::lock_guard lock(mutex_);
     phase_ = Phase::Running;
-    shared_.jobCode.store(cycleCode_);
     return cycleCode_;
 }
 
@@ -158,6 +157,7 @@ bool Worker::deviceChangeFilterLoopsBack() {
         if (counter >= kDeviceChangeRepeat) {
             // Every notice stored job 7; requests made meanwhile stay queued.
             cycleCode_ = job::kQuietIdentify;
+            shared_.jobCode.store(job::kQuietIdentify);
             phase_ = Phase::Woken;
             return true;
         }

@@ -64,6 +64,23 @@ TEST_F(LinkTest, StaleReplyIsDiscardedByTheDrain) {
     EXPECT_TRUE(usb().inQueue.empty());
 }
 
+TEST_F(LinkTest, ResetIdentityForgetsTheHandleAndReleaseAndCloseSucceeds) {
+    ASSERT_TRUE(link.connect(false));
+    ASSERT_NE(link.handle(), nullptr);
+    link.resetIdentity();
+    EXPECT_EQ(link.handle(), nullptr);
+    EXPECT_FALSE(link.connected());
+    EXPECT_EQ(link.identity().vendorId, 0x0716);
+    EXPECT_EQ(link.identity().productId, 0x5018);
+    EXPECT_EQ(link.identity().interfaceNumber, 0);
+    EXPECT_EQ(link.identity().dataEndpoint, 1);
+
+    ASSERT_TRUE(link.connect(false));
+    EXPECT_TRUE(link.releaseAndClose(link.handle(), 0));
+    EXPECT_FALSE(link.connected());
+    EXPECT_TRUE(link.releaseAndClose(nullptr, 0)) << "its result is always true";
+}
+
 TEST_F(LinkTest, FirstOfTwoProgrammersIsOpened) {
     usb().devicesPresent = 2;
     ASSERT_TRUE(link.connect(false));

@@ -241,7 +241,9 @@ TEST_F(HandOver, RequestInsideTheStateIndicationBeforeTheJobRunsAfterIt) {
     CallHold hold(CallHold::commandFrame(cmd::kStateIndication, state::kRunning));
     worker.startJob(job::kRead);
     hold.waitUntilInside();
+    EXPECT_EQ(shared.jobCode.load(), job::kRead) << "the request stores its code";
     worker.startJob(job::kErase);  // a double press lands here
+    EXPECT_EQ(shared.jobCode.load(), job::kRead) << "a waiting request leaves the code alone";
     hold.releaseCall();
     worker.waitUntilIdle();
     EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kErase}));
@@ -290,6 +292,25 @@ TEST_F(HandOver, NoticeDuringCommandNineAfterTheFilterRunsJobSevenNext) {
     EXPECT_EQ(shared.jobCode.load(), kIdleJobCode);
 }
 
+TEST_F(HandOver, AWaitingRequestAndALateNoticeBothRunInTheirOrder) {
+    worker.registerJob(job::kRead, [this] {
+        worker.startJob(job::kErase);
+        std::lock_guard lock(runsMutex);
+        runs.push_back(job::kRead);
+        return std::uint8_t{1};
+    });
+    startOn(kIdleJobCode);
+    std::atomic<bool> armed{true};
+    RecordingUsb::instance().setOnCall([this, &armed](const testing::UsbCall& call) {
+        if (CallHold::commandFrame(cmd::kEndOfOperation)(call) && armed.exchange(false))
+            worker.deviceChangeNotice();
+    });
+    worker.startJob(job::kRead);
+    worker.waitUntilIdle();
+    RecordingUsb::instance().setOnCall(nullptr);
+    EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kErase, job::kQuietIdentify}));
+}
+
 TEST_F(HandOver, RequestsWaitingWhileTheFilterRepeatsJobSevenStillRun) {
     worker.registerJob(job::kRead, [this] {
         for (int i = 0; i < 48; ++i)
@@ -314,6 +335,29 @@ TEST_F(HandOver, QuitDuringAJobEndsTheThreadWithoutRunningWhatWaits) {
     startOn(job::kRead);
     worker.join();
     EXPECT_EQ(ran(), (std::vector<int>{job::kRead}));
+}
+
+TEST_F(HandOver, WaitingForIdleEndsWhenTheThreadEndsDuringAJob) {
+    std::latch inJob{1};
+    std::latch leaveJob{1};
+    worker.registerJob(job::kRead, [&] {
+        inJob.count_down();
+        leaveJob.wait();
+        return std::uint8_t{1};
+    });
+    startOn(kIdleJobCode);
+    worker.startJob(job::kRead);
+    inJob.wait();
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        worker.waitUntilIdle();
+        returned = true;
+    });
+    worker.requestQuit();
+    leaveJob.count_down();
+    waiter.join();
+    EXPECT_TRUE(returned.load());
+    EXPECT_TRUE(worker.idle());
 }
 
 // Requests and notices from two threads at once: every request made after the

@@ -1,6 +1,7 @@
 #include "device/device_change_monitor.h"
 
 #include <gtest/gtest.h>
+#include <libudev.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -96,6 +98,73 @@ TEST(DeviceChangeMonitor, WorksAlongsideTheUdevWatch) {
     EXPECT_FALSE(monitor.watchingUdev());
 }
 
+// Whether this machine lets a process open a udev netlink monitor at all.
+bool udevMonitorAvailable() {
+    udev* context = udev_new();
+    if (!context)
+        return false;
+    udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
+    const bool ok = monitor && udev_monitor_enable_receiving(monitor) >= 0;
+    if (monitor)
+        udev_monitor_unref(monitor);
+    udev_unref(context);
+    return ok;
+}
+
+TEST(DeviceChangeMonitor, WatchesUdevWhereItCanAndOnlyWhenAsked) {
+    if (!udevMonitorAvailable())
+        GTEST_SKIP() << "no udev netlink monitor on this machine";
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.start(-1, counter.callback(), true));
+    EXPECT_TRUE(monitor.watchingUdev());
+    monitor.stop();
+    ASSERT_TRUE(monitor.start(-1, counter.callback(), false));
+    EXPECT_FALSE(monitor.watchingUdev());
+    monitor.stop();
+}
+
+int openFdCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+TEST(DeviceChangeMonitor, StopGivesBackEveryDescriptorItOpened) {
+    const int before = openFdCount();
+    NoticeCounter counter;
+    for (bool udev : {false, true}) {
+        DeviceChangeMonitor monitor;
+        ASSERT_TRUE(monitor.start(-1, counter.callback(), udev));
+        EXPECT_GT(openFdCount(), before);
+        monitor.stop();
+        EXPECT_EQ(openFdCount(), before) << (udev ? "with udev" : "without udev");
+    }
+}
+
+// A process started with standard input closed hands out fd 0 first.
+TEST(DeviceChangeMonitor, ANoticeFdNumberedZeroIsWatchedToo) {
+    const int savedStdin = dup(0);
+    ASSERT_GE(savedStdin, 0);
+    close(0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    const bool started = fds[0] == 0 && monitor.start(fds[0], counter.callback(), false);
+    if (started) {
+        const unsigned char byte = 1;
+        EXPECT_EQ(write(fds[1], &byte, 1), 1);
+        EXPECT_TRUE(counter.waitFor(1));
+        monitor.stop();
+    }
+    close(fds[1]);
+    dup2(savedStdin, 0);
+    close(savedStdin);
+    EXPECT_TRUE(started);
+}
+
 TEST(DeviceChangeMonitor, PipeNoticesAndAClosedWriter) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
@@ -178,6 +247,9 @@ TEST(ProgrammerMatch, FromAttributes) {
     EXPECT_FALSE(isProgrammerUsbDevice("0716", "5019", ""));
     EXPECT_FALSE(isProgrammerUsbDevice("1d6b", "5018", ""));
     EXPECT_FALSE(isProgrammerUsbDevice("", "", ""));
+    // Attribute files may carry blanks around the value.
+    EXPECT_TRUE(isProgrammerUsbDevice(" 0716", "\t5018 ", ""));
+    EXPECT_TRUE(isProgrammerUsbDevice("", "", " 716/ 5018/100"));
 }
 
 TEST(ProgrammerMatch, FromProductPropertyWhenAttributesAreGone) {
