@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "catalogue/catalogue_codec.h"
 #include "catalogue/catalogue_tools.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue_test_util.h"
@@ -294,6 +298,115 @@ TEST(CheckCatalogue, ReportsRecordFaultsWithTheirLine) {
     ASSERT_EQ(report.errors.size(), 1u);
     EXPECT_EQ(report.errors[0].line, 4u);
     EXPECT_NE(report.errors[0].message.find("record 1 (M BAD): main ID"), std::string::npos);
+}
+
+TEST(CheckCatalogue, WarnsAboutControlCharactersInTheListedNames) {
+    ChipCatalogue catalogue;
+    const std::string tail = ":1:N:1B:N:000:000000:000000:5:000";
+    catalogue.parse(crlf({"$T", "#M:", "@CLEAN" + tail, std::string("@NUL\0X", 6) + tail,
+                          "@TAB\tX" + tail, "@DEL\x7F" + tail, "#M\x01K:", "@OK" + tail}));
+    ASSERT_EQ(catalogue.count(), 5u);
+    const auto report = checkCatalogue(catalogue);
+    EXPECT_TRUE(report.ok()) << "a warning, not an error";
+    ASSERT_EQ(report.warnings.size(), 4u);
+    EXPECT_EQ(report.warnings[0].line, 4u);
+    EXPECT_NE(report.warnings[0].message.find("device name holds control character 0x00"),
+              std::string::npos);
+    EXPECT_EQ(report.warnings[1].line, 5u);
+    EXPECT_NE(report.warnings[1].message.find("0x09"), std::string::npos);
+    EXPECT_EQ(report.warnings[2].line, 6u);
+    EXPECT_NE(report.warnings[2].message.find("0x7F"), std::string::npos);
+    EXPECT_EQ(report.warnings[3].line, 8u);
+    EXPECT_NE(report.warnings[3].message.find("maker name holds control character 0x01"),
+              std::string::npos);
+
+    ChipCatalogue typeOnly;
+    typeOnly.parse(crlf({"$T\x1F", "#M:", "@A" + tail, "@B" + tail}));
+    const auto typeReport = checkCatalogue(typeOnly);
+    ASSERT_EQ(typeReport.warnings.size(), 2u) << "once per record";
+    EXPECT_NE(typeReport.warnings[0].message.find("type holds control character 0x1F"),
+              std::string::npos);
+
+    ChipCatalogue clean;
+    clean.parse(crlf({"$T", "#M:", "@CLEAN (x8)" + tail, "@W25Q16JV-IM" + tail}));
+    EXPECT_TRUE(checkCatalogue(clean).warnings.empty());
+}
+
+TEST(CheckText, WarnsAboutALastLineWithoutLineEnd) {
+    const std::string chip = "@LOST:1:N:1B:N:000:000000:000000:5:000";
+    const auto lost = unterminatedLastLine(crlf({"$T", "#M:"}) + chip);
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->line, 3u);
+    EXPECT_NE(lost->message.find("no line end"), std::string::npos);
+    EXPECT_NE(lost->message.find("chip is not loaded"), std::string::npos);
+
+    const auto other = unterminatedLastLine(crlf({"$T"}) + "#M:\r");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->line, 2u);
+    EXPECT_EQ(other->message.find("chip"), std::string::npos);
+
+    const auto only = unterminatedLastLine("$T");
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->line, 1u);
+
+    EXPECT_FALSE(unterminatedLastLine(crlf({"$T", "#M:", chip})));
+    EXPECT_FALSE(unterminatedLastLine("$T\n"));
+    EXPECT_FALSE(unterminatedLastLine(""));
+}
+
+// kvq-dbtool check on stored bytes: exit status and everything it printed.
+std::pair<int, std::string> dbtoolCheck(const std::string& name,
+                                        const std::vector<std::uint8_t>& stored) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("nyra_dbtool_" + std::to_string(::getpid()) + "_" + name + ".dat");
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stored.data()),
+               static_cast<std::streamsize>(stored.size()));
+    const auto tool = std::filesystem::path(std::getenv("NYRA_TEST_BINARY_DIR")) / "tools" /
+                      "dbtool" / "kvq-dbtool";
+    const std::string command = tool.string() + " check " + file.string() + " 2>&1";
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {-1, "cannot run " + command};
+    }
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        output.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    std::filesystem::remove(file);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(DbtoolCheck, WarnsAboutANulInADeviceNameAndALastLineWithoutLineEnd) {
+    if (std::getenv("NYRA_TEST_BINARY_DIR") == nullptr) {
+        GTEST_SKIP() << "NYRA_TEST_BINARY_DIR is set by ctest";
+    }
+    const std::string cleanText =
+        crlf({"$25 SPI FLASH", "#WINBOND:", "@W25Q80:256:4:1MB:N:300:EF4014:00EF13:3.3V:000"});
+    const auto clean = dbtoolCheck("clean", *catalogue_codec::scramble(cleanText));
+    EXPECT_EQ(clean.first, 0) << clean.second;
+    EXPECT_NE(clean.second.find("1 records, 1 types, 0 shared IDs, 0 error(s), 0 warning(s)"),
+              std::string::npos)
+        << clean.second;
+
+    constexpr char kNulInName[] =
+        "@W25Q\0"
+        "80:256:4:1MB:N:300:EF4014:00EF13:3.3V:000";
+    const std::string faulty =
+        crlf({"$25 SPI FLASH", "#WINBOND:", std::string_view(kNulInName, sizeof kNulInName - 1)}) +
+        "@W25Q16:256:4:2MB:N:300:EF4015:00EF14:3.3V:000";
+    const auto stored = catalogue_codec::scramble(faulty);
+    ASSERT_TRUE(stored);
+    const auto warned = dbtoolCheck("faulty", *stored);
+    EXPECT_EQ(warned.first, 0) << "warnings do not fail the check\n" << warned.second;
+    EXPECT_NE(warned.second.find(":3: warning: record 0 (WINBOND W25Q"), std::string::npos)
+        << warned.second;
+    EXPECT_NE(warned.second.find("control character 0x00"), std::string::npos) << warned.second;
+    EXPECT_NE(warned.second.find(":4: warning: the last line has no line end"), std::string::npos)
+        << warned.second;
+    EXPECT_NE(warned.second.find("0 error(s), 2 warning(s)"), std::string::npos) << warned.second;
 }
 
 std::string readAll(const std::filesystem::path& path) {
