@@ -80,11 +80,15 @@ TEST(BuildDatabase, LineFeedOnlyTextIsStoredWithCrLf) {
 }
 
 TEST(BuildDatabase, RefusesCharactersTheCodecCannotCarryWithTheirLine) {
-    const auto built = buildDatabase(
-        crlf({"$T", "#M:", "@w25q80:1:N:1B:N:000:000000:000000:5:000",
-              "@A_B:1:N:1B:N:000:000000:000000:5:000", "@\xC3\xA9:1:N:1B:N:000:000000:000000:5:000",
-              "@A\tB:1:N:1B:N:000:000000:000000:5:000"}));
-    ASSERT_EQ(built.errors.size(), 4u) << errorsOf(built);
+    const auto built = buildDatabase(crlf(
+        {"$T", "#M:", "@w25q80:1:N:1B:N:000:000000:000000:5:000",
+         "@A_B:1:N:1B:N:000:000000:000000:5:000", "@\xC3\xA9:1:N:1B:N:000:000000:000000:5:000",
+         "@A\tB:1:N:1B:N:000:000000:000000:5:000", "@A\x80:1:N:1B:N:000:000000:000000:5:000",
+         "@A\x7F:1:N:1B:N:000:000000:000000:5:000", "@A\x1F:1:N:1B:N:000:000000:000000:5:000"}));
+    ASSERT_EQ(built.errors.size(), 7u) << errorsOf(built);
+    EXPECT_NE(built.errors[4].message.find("byte 0x80 is not 7-bit ASCII"), std::string::npos);
+    EXPECT_NE(built.errors[5].message.find("control character 0x7F"), std::string::npos);
+    EXPECT_NE(built.errors[6].message.find("control character 0x1F"), std::string::npos);
     EXPECT_EQ(built.errors[0].line, 3u);
     EXPECT_NE(built.errors[0].message.find("character 'w' cannot be stored"), std::string::npos);
     EXPECT_EQ(built.errors[1].line, 4u);
@@ -283,6 +287,7 @@ TEST(CheckCatalogue, ReportsUnreachableDuplicatesSplitGroupsAndSharedIds) {
     EXPECT_NE(report.errors[0].message.find("can never be selected"), std::string::npos);
     ASSERT_EQ(report.warnings.size(), 1u);
     EXPECT_NE(report.warnings[0].message.find("\"WINBOND\""), std::string::npos);
+    EXPECT_EQ(report.warnings[0].line, 0u) << "a split group is a matter of the whole file";
     // Placeholder IDs of chips without one are not "shared".
     ASSERT_EQ(report.sharedIds.size(), 3u);
     EXPECT_EQ(report.sharedIds[0].rfind("main ID C22014 (2 records)", 0), 0u);

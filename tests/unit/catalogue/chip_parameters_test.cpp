@@ -226,6 +226,10 @@ TEST(QuadEnable, MacronixByDensityDigitPosition) {
     EXPECT_EQ(quadEnableFor(r, 16777216), std::nullopt);
     r.device = "MX25L643";  // eighth place, but only 8 characters
     EXPECT_EQ(quadEnableFor(r, 8388608), std::nullopt);
+    r.device = "MX25L6436";  // the shortest names that qualify
+    EXPECT_EQ(quadEnableFor(r, 8388608), kQeMacronix);
+    r.device = "MX25L12835";
+    EXPECT_EQ(quadEnableFor(r, 16777216), kQeMacronix);
 }
 
 TEST(ChipInformation, TextByteForByte) {

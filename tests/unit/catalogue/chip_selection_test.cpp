@@ -238,6 +238,17 @@ TEST(ChipSelectionLimits, ListsBeyondTheirRoomAreShownInFullAndNoted) {
     EXPECT_NE(log[0].find("7 type groups"), std::string::npos);
     EXPECT_TRUE(selection.typeChanged(6));
     EXPECT_EQ(selection.selectedChip(), 6u);
+
+    // Six types fill the list exactly: nothing to note.
+    const auto sixth = text.find("$T6");
+    ChipCatalogue six;
+    six.parse(text.substr(0, sixth));
+    ChipSelection fits(six);
+    log.clear();
+    fits.setLogSink([&log](const std::string& line) { log.push_back(line); });
+    fits.startUp();
+    EXPECT_EQ(fits.typeList().items.size(), 6u);
+    EXPECT_TRUE(log.empty());
 }
 
 TEST(ChipSelectionThreads, WorkerRecomputesWhileTheWindowSelects) {
