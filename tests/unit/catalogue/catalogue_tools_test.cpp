@@ -229,6 +229,12 @@ TEST(CheckRecord, FindsMalformedFields) {
     EXPECT_NE(problemsWith(4, "4K"), "");
     EXPECT_EQ(problemsWith(4, "F"), "");
     EXPECT_NE(problemsWith(4, "0"), "");
+    EXPECT_NE(problemsWith(4, "300"), "") << "no one-byte code";
+    EXPECT_EQ(problemsWith(4, "256"), "");
+    EXPECT_EQ(problemsWith(4, "N"), "");
+    EXPECT_NE(problemsWith(0, ""), "");
+    EXPECT_NE(problemsWith(1, ""), "");
+    EXPECT_NE(problemsWith(2, ""), "");
     EXPECT_NE(problemsWith(5, "1M"), "");
     EXPECT_NE(problemsWith(5, "1mB"), "");
     EXPECT_NE(problemsWith(5, "0KB"), "");
@@ -293,6 +299,42 @@ TEST(CheckCatalogue, ReportsUnreachableDuplicatesSplitGroupsAndSharedIds) {
     EXPECT_EQ(report.sharedIds[0].rfind("main ID C22014 (2 records)", 0), 0u);
     EXPECT_EQ(report.sharedIds[1].rfind("main ID EF4014 (3 records)", 0), 0u);
     EXPECT_EQ(report.sharedIds[2].rfind("secondary ID 00EF13 (3 records)", 0), 0u);
+}
+
+TEST(CheckCatalogue, ReportsListsBeyondTheirRoomForTheWholeFile) {
+    std::string text;
+    for (int t = 0; t < 7; ++t) {
+        text += "$T" + std::to_string(t) + "\r\n#M:\r\n" + chips("D", t == 0 ? 135 : 1);
+    }
+    text += "$T6\r\n";
+    for (int m = 0; m < 101; ++m) {
+        text += "#N" + std::to_string(m) + ":\r\n" + chips("E", 1);
+    }
+    ChipCatalogue catalogue;
+    catalogue.parse(text);
+    const auto report = checkCatalogue(catalogue);
+    ASSERT_EQ(report.errors.size(), 3u);
+    for (const auto& e : report.errors) {
+        EXPECT_EQ(e.line, 0u) << e.message;
+    }
+    EXPECT_NE(report.errors[0].message.find("7 type groups; at most 6"), std::string::npos);
+    EXPECT_NE(report.errors[1].message.find("\"M\" of type \"T0\" has 135 chips; at most 134"),
+              std::string::npos);
+    EXPECT_NE(report.errors[2].message.find("type \"T6\" has 102 makers; at most 100"),
+              std::string::npos);
+
+    // At the limits themselves nothing is reported.
+    std::string full;
+    for (int t = 0; t < 6; ++t) {
+        full += "$T" + std::to_string(t) + "\r\n#M:\r\n" + chips("D", t == 0 ? 134 : 1);
+    }
+    for (int m = 1; m < 100; ++m) {
+        full += "#N" + std::to_string(m) + ":\r\n" + chips("E", 1);
+    }
+    ChipCatalogue limits;
+    limits.parse(full);
+    ASSERT_EQ(limits.manufacturerList("T5").size(), 100u);
+    EXPECT_TRUE(checkCatalogue(limits).errors.empty());
 }
 
 TEST(CheckCatalogue, ReportsRecordFaultsWithTheirLine) {

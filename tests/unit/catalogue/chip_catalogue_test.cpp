@@ -71,6 +71,9 @@ TEST_F(ChipCatalogueTest, EveryLoadBlanksTheSlotsOfTheLoadBefore) {
     catalogue.parse(crlf({"$T", "#M:", kW25Q80}));
     ASSERT_EQ(catalogue.count(), 1u);
     const std::vector<std::uint8_t> huge(ChipCatalogue::kMaxImageSize + 1, 0x08);
+    catalogue.loadImage(std::span(huge).first(ChipCatalogue::kMaxImageSize));
+    EXPECT_TRUE(log.empty()) << "an image of exactly the limit is read";
+    catalogue.parse(crlf({"$T", "#M:", kW25Q80}));
     catalogue.loadImage(huge);
     EXPECT_EQ(catalogue.count(), 0u);
     EXPECT_EQ(catalogue.slot(0)->device, std::string(31, ' '));
