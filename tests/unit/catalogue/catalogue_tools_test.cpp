@@ -230,6 +230,9 @@ TEST(CheckRecord, FindsMalformedFields) {
     EXPECT_EQ(problemsWith(4, "F"), "");
     EXPECT_NE(problemsWith(4, "0"), "");
     EXPECT_NE(problemsWith(4, "300"), "") << "no one-byte code";
+    // Ten digits would wrap to a small number in 32 bits (256 and 4).
+    EXPECT_NE(problemsWith(3, "4294967552"), "");
+    EXPECT_NE(problemsWith(4, "4294967300"), "");
     EXPECT_EQ(problemsWith(4, "256"), "");
     EXPECT_EQ(problemsWith(4, "N"), "");
     EXPECT_NE(problemsWith(0, ""), "");

@@ -300,5 +300,17 @@ TEST_F(CatalogueFile, EmptyFileAndDirectoryGiveEmptyCatalogues) {
     EXPECT_NE(log.back().find("not a regular file"), std::string::npos);
 }
 
+TEST_F(CatalogueFile, FileOfExactlyTheSizeLimitIsReadAndOneByteMoreIsRefused) {
+    const auto path = write("limit.dat", {});
+    // Sparse: the zero bytes take no disk space.
+    std::filesystem::resize_file(path, ChipCatalogue::kMaxImageSize);
+    catalogue.load(path);
+    EXPECT_TRUE(log.empty()) << log.front();
+    std::filesystem::resize_file(path, ChipCatalogue::kMaxImageSize + 1);
+    catalogue.load(path);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("67108865 bytes long, too large"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace nyra
