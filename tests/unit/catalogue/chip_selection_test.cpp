@@ -171,6 +171,15 @@ TEST_F(ChipSelectionTest, SelectRecordShowsItInAllThreeLists) {
     EXPECT_FALSE(selection.selectRecord(9));
 }
 
+TEST_F(ChipSelectionTest, SelectRecordBeforeTheListsAreFilledRefuses) {
+    EXPECT_FALSE(selection.selectRecord(0));
+    EXPECT_TRUE(window.calls.empty());
+    ListModel list;
+    list.items = {"A", "B"};
+    EXPECT_EQ(list.indexOf("B"), 1);
+    EXPECT_EQ(list.indexOf("C"), -1);
+}
+
 TEST_F(ChipSelectionTest, ComputeParametersRefusesPositionsOutsideTheCatalogue) {
     selection.startUp();
     const ChipParameterBlock before = selection.parameterBlock();
