@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Generates catalogue.txt, the source text of database.dat, from the chip fact
-tables (spi-nor-flash.tsv, eeprom.tsv).
+tables (spi-nor-flash.tsv, spi-nor-second-id-only.tsv, eeprom.tsv).
 
 Run once by hand when the fact tables change; the generated text is committed
 and the build never runs this script:
@@ -52,6 +52,23 @@ FLASH_BYTE_PROGRAM = 1
 FLASH_AAI_PROGRAM = 2
 FLASH_GLOBAL_UNLOCK = 3
 FLASH_DIE_SELECT = 4
+# Write methods as spi-nor-second-id-only.tsv names them.
+FLASH_WRITE_METHODS = {"page": 0, "byte": FLASH_BYTE_PROGRAM, "AAI word": FLASH_AAI_PROGRAM}
+
+# Parts without RDID answer probe 1 with FFFFFF; a main ID of FFFFFF is never
+# looked up, so they are found by their second ID alone.
+NO_MAIN_ID = "FFFFFF"
+# Vendors the second-ID table spells differently from the main table.
+SECOND_ID_VENDORS = {"Zetta Device": "Zetta"}
+# A part that also has an RDID record gets the name of the read that finds
+# it, as the fact table names SST25VF040B.REMS.
+SECOND_ID_SUFFIXES = {"REMS 90h": ".REMS", "RES ABh, 2 bytes": ".RES"}
+
+# Parts that answer more than one RDID: one more record per further ID, its
+# name carrying that ID so that both records can be selected.
+EXTRA_MAIN_IDS = [
+    ("Zbit", "ZB25VQ16", "5E4015"),
+]
 
 # SPD EEPROMs answer on the further SCL/SDA socket (bus 4). Not in the fact
 # tables; entered from the makers' datasheets: 256 bytes, 16-byte pages.
@@ -91,10 +108,13 @@ def order_key(order):
     return key
 
 
-def flash_quirk(notes, size):
+def flash_quirk(row, size):
     mode = 1 if size > 16 << 20 else 0
     quirk = 0
-    if "AAI" in notes:
+    notes = row["notes"]
+    if "write" in row:
+        quirk = FLASH_WRITE_METHODS[row["write"]]
+    elif "AAI" in notes:
         quirk = FLASH_AAI_PROGRAM
     elif "byte program only" in notes:
         quirk = FLASH_BYTE_PROGRAM
@@ -131,6 +151,68 @@ def merged_name(names):
     return "/".join(names)
 
 
+def with_sst_twins(rows):
+    """PCT25VF parts are SST25VF dies under another name: they answer REMS and
+    take data as the SST part with the same RDID does."""
+    sst = collections.defaultdict(list)
+    for r in rows:
+        if r["vendor"] == "SST":
+            sst[r["jedec_id"]].append(r)
+    result = []
+    for r in rows:
+        if r["vendor"] == "PCT" and "SST25VF-compatible" in r["notes"]:
+            twins = sst[r["jedec_id"]]
+            if len(twins) != 1:
+                raise SystemExit("%s: %d SST parts with ID %s" % (r["part"], len(twins),
+                                                                   r["jedec_id"]))
+            twin = twins[0]
+            r = dict(r, rems_id=twin["rems_id"], notes=twin["notes"])
+        result.append(r)
+    return result
+
+
+def with_extra_main_ids(rows):
+    result = list(rows)
+    for vendor, part, jedec in EXTRA_MAIN_IDS:
+        found = [r for r in rows if r["vendor"] == vendor and r["part"] == part]
+        if len(found) != 1:
+            raise SystemExit("%s %s: %d rows" % (vendor, part, len(found)))
+        result.append(dict(found[0], part="%s(%s)" % (part, jedec), jedec_id=jedec))
+    return result
+
+
+def supply_class(vcc):
+    """3.3V or 1.8V from a range such as 1.65-1.95V."""
+    highest = float(vcc.rstrip("V").split("-")[-1])
+    return "1.8V" if highest <= 2.0 else "3.3V"
+
+
+def second_id_only_rows(rows, flash):
+    """Rows of spi-nor-second-id-only.tsv in the form of the main table."""
+    rdid_parts = {(r["vendor"], r["part"].upper()) for r in flash}
+    result = []
+    for r in rows:
+        vendor = SECOND_ID_VENDORS.get(r["vendor"], r["vendor"])
+        part = r["part"].upper()
+        if (vendor, part) in rdid_parts:
+            part += SECOND_ID_SUFFIXES[r["answers"]]
+        if r["write"] not in FLASH_WRITE_METHODS:
+            raise SystemExit("%s: unknown write method %r" % (part, r["write"]))
+        result.append({
+            "vendor": vendor,
+            "part": part,
+            "jedec_id": NO_MAIN_ID,
+            "rems_id": r["second_id"],
+            "size_bytes": r["size_bytes"],
+            "page_size": r["page_size"],
+            "min_erase_bytes": r["min_erase_bytes"],
+            "voltage": supply_class(r["vcc"]),
+            "notes": "",
+            "write": r["write"],
+        })
+    return result
+
+
 def flash_records(rows):
     """Groups parts with identical facts into records; returns
     {maker: [(size, name, fields)]}."""
@@ -138,7 +220,7 @@ def flash_records(rows):
     for r in rows:
         size = int(r["size_bytes"])
         key = (r["vendor"], r["jedec_id"], r["rems_id"], size, r["page_size"],
-               r["min_erase_bytes"], r["voltage"], flash_quirk(r["notes"], size))
+               r["min_erase_bytes"], r["voltage"], flash_quirk(r, size))
         groups.setdefault(key, []).append(r["part"])
 
     makers = collections.defaultdict(list)
@@ -263,11 +345,14 @@ def main():
         here, "..", "..", "..", "shared", "data")
     with open(os.path.join(source, "spi-nor-flash.tsv"), newline="") as f:
         flash = list(csv.DictReader(f, delimiter="\t"))
+    with open(os.path.join(source, "spi-nor-second-id-only.tsv"), newline="") as f:
+        second_id_only = list(csv.DictReader(f, delimiter="\t"))
     with open(os.path.join(source, "eeprom.tsv"), newline="") as f:
         eeprom = list(csv.DictReader(f, delimiter="\t"))
 
     catalogue = collections.OrderedDict()
-    catalogue[TYPE_FLASH] = flash_records(flash)
+    catalogue[TYPE_FLASH] = flash_records(
+        with_extra_main_ids(with_sst_twins(flash)) + second_id_only_rows(second_id_only, flash))
     eeproms = eeprom_records(eeprom)
     for type_name in (TYPE_I2C, TYPE_SPI_EEPROM, TYPE_MICROWIRE, TYPE_SPD,
                       TYPE_MICROWIRE_ROTATED):
@@ -285,6 +370,9 @@ def main():
             if len(chips) > MAX_DEVICES_PER_MAKER:
                 raise SystemExit("%s has %d chips of type %s" % (maker, len(chips), type_name))
             lines.append("#" + maker + ":")
+            names = [name for _, name, _ in chips]
+            if len(set(names)) != len(names):
+                raise SystemExit("%s of type %s repeats a device name" % (maker, type_name))
             for size, name, fields in chips:
                 if len(name) > MAX_FIELD:
                     raise SystemExit("device name too long: " + name)

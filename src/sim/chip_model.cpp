@@ -48,6 +48,15 @@ ChipModel flash(std::string name, std::uint32_t jedec, std::optional<std::uint32
     return m;
 }
 
+ChipModel secondIdOnly(std::string name, std::optional<std::uint32_t> rems,
+                       std::optional<std::uint32_t> res, std::uint32_t size, bool pageProgram) {
+    ChipModel m = flash(std::move(name), 0, rems, size);
+    m.jedecId.reset();
+    m.resId = res;
+    m.pageProgram = pageProgram;
+    return m;
+}
+
 ChipModel eeprom(std::string name, Family family, std::uint32_t size, std::uint32_t page) {
     ChipModel m;
     m.name = std::move(name);
@@ -81,11 +90,11 @@ std::vector<ChipModel> makeBuiltins() {
     ChipModel sst = flash("SST25VF016B", 0xBF2541, 0x00BF41, 2 * kMi);
     sst.pageProgram = false;
     chips.push_back(sst);
-    // An old part without RDID: found only by its REMS answer.
-    ChipModel old = flash("SST25LF040A", 0, 0x00BF44, 512 * kKi);
-    old.jedecId.reset();
-    old.pageProgram = false;
-    chips.push_back(old);
+    // Old parts without RDID, found only by their second ID: one that answers
+    // REMS and two that answer only RES with maker and device.
+    chips.push_back(secondIdOnly("SST25VF040", 0x00BF44, std::nullopt, 512 * kKi, false));
+    chips.push_back(secondIdOnly("SST25LF040A", std::nullopt, 0x00BF44, 512 * kKi, false));
+    chips.push_back(secondIdOnly("Pm25LV010", std::nullopt, 0x009D7C, 128 * kKi, true));
     chips.push_back(eeprom("AT24C02", Family::I2cEeprom, 256, 8));
     chips.push_back(eeprom("24C16", Family::I2cEeprom, 2 * kKi, 16));
     chips.push_back(eeprom("24C256", Family::I2cEeprom, 32 * kKi, 64));
@@ -165,8 +174,8 @@ bool validateChipModel(const ChipModel& m, std::string* error) {
     } else if (m.organisation != 8 || m.rotatedPinout) {
         return fail(error, "org and pinout apply to Microwire only");
     }
-    if (m.family != Family::SpiFlash && (m.jedecId || m.remsId || !m.pageProgram)) {
-        return fail(error, "id, rems and program apply to SPI flash only");
+    if (m.family != Family::SpiFlash && (m.jedecId || m.remsId || m.resId || !m.pageProgram)) {
+        return fail(error, "id, rems, res and program apply to SPI flash only");
     }
     return true;
 }
@@ -256,6 +265,10 @@ std::optional<ChipModel> parseChipDescription(std::string_view textIn, std::stri
             std::uint32_t id = 0;
             ok = parseId(value, id);
             m.remsId = id;
+        } else if (key == "res") {
+            std::uint32_t id = 0;
+            ok = parseId(value, id);
+            m.resId = id;
         } else if (key == "org") {
             ok = value == "8" || value == "16";
             m.organisation = value == "16" ? 16 : 8;
@@ -303,6 +316,8 @@ std::string describeChip(const ChipModel& m) {
     if (m.family == Family::SpiFlash) {
         out += ", sector " + std::to_string(m.sectorSize) + ", id " + hex6(m.jedecId) + ", rems " +
                hex6(m.remsId);
+        if (m.resId)
+            out += ", res " + hex6(m.resId);
         if (!m.pageProgram)
             out += ", byte program";
     } else if (m.family == Family::Microwire) {

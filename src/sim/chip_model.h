@@ -34,6 +34,7 @@ struct ChipModel {
     ChipTiming timing;                     // typical busy times of this part
     std::optional<std::uint32_t> jedecId;  // RDID (9Fh) answer
     std::optional<std::uint32_t> remsId;   // REMS (90h) answer: 00, maker, device
+    std::optional<std::uint32_t> resId;    // RES (ABh) read as 00, maker, device (RES-only parts)
     int organisation = 8;                  // Microwire: 8 or 16 bits
     bool rotatedPinout = false;            // Microwire: rotated pin-out parts
     bool pageProgram = true;               // SPI flash: false for byte/AAI-only parts (old SST)
@@ -54,7 +55,7 @@ const std::vector<ChipModel>& builtinChips();
 std::optional<ChipModel> builtinChip(std::string_view name);  // case-insensitive
 
 // A built-in name, or a generic description
-//   <family>:size=<n>[,page=<n>][,sector=<n>][,id=<hex6>][,rems=<hex6>]
+//   <family>:size=<n>[,page=<n>][,sector=<n>][,id=<hex6>][,rems=<hex6>][,res=<hex6>]
 //            [,org=8|16][,pinout=standard|rotated][,program=page|byte][,name=<text>]
 //            [,tpp=|tbp=|tse=|tbe=|tce=<time>] (SPI flash) [,twc=<time>] (EEPROMs)
 // with <family> one of spi-flash, i2c-eeprom, spi-eeprom, microwire, spd-eeprom.

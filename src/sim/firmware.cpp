@@ -191,7 +191,9 @@ std::uint32_t Firmware::probe(const CommandFrame& frame) const {
             case 0x20:
             case 0x70:  // REMS, fast and slow clock
                 return m.remsId.value_or(kNoAnswerSpi);
-            case 0x80:  // RES: the electronic signature alone
+            case 0x80:  // RES: maker and device from RES-only parts, else the signature alone
+                if (m.resId)
+                    return *m.resId;
                 return m.remsId ? (*m.remsId & 0xFF) : kNoAnswerSpi;
             default:  // RDID
                 return m.jedecId.value_or(kNoAnswerSpi);

@@ -184,6 +184,25 @@ TEST(ChipModels, BuiltinsAreValidAndFoundByAnyCase) {
     EXPECT_EQ(w->size, 8u << 20);
     EXPECT_FALSE(builtinChip("W25Q64"));
     EXPECT_FALSE(builtinChip("SST25LF040A")->jedecId);
+    // One built-in part of each kind without RDID.
+    const auto rems = builtinChip("SST25VF040");
+    ASSERT_TRUE(rems);
+    EXPECT_FALSE(rems->jedecId);
+    EXPECT_EQ(rems->remsId, 0x00BF44u);
+    EXPECT_FALSE(rems->resId);
+    EXPECT_FALSE(rems->pageProgram);
+    for (const char* name : {"SST25LF040A", "PM25LV010"}) {
+        const auto res = builtinChip(name);
+        ASSERT_TRUE(res) << name;
+        EXPECT_FALSE(res->jedecId) << name;
+        EXPECT_FALSE(res->remsId) << name;
+        EXPECT_TRUE(res->resId) << name;
+    }
+    EXPECT_EQ(builtinChip("Pm25LV010")->resId, 0x009D7Cu);
+    EXPECT_TRUE(builtinChip("Pm25LV010")->pageProgram);
+    EXPECT_EQ(describeChip(*builtinChip("Pm25LV010")),
+              "Pm25LV010: spi-flash, 131072 bytes, page 256, sector 4096, id none, rems none, res "
+              "009D7C");
 }
 
 TEST(ChipModels, GenericDescriptionsBuildAnyChip) {
@@ -203,6 +222,12 @@ TEST(ChipModels, GenericDescriptionsBuildAnyChip) {
     ASSERT_TRUE(old) << error;
     EXPECT_FALSE(old->jedecId);
     EXPECT_FALSE(old->pageProgram);
+    EXPECT_FALSE(old->resId);
+    auto resOnly = parseChipDescription("spi-flash:size=128K,res=009D7C", &error);
+    ASSERT_TRUE(resOnly) << error;
+    EXPECT_EQ(resOnly->resId, 0x009D7Cu);
+    EXPECT_FALSE(resOnly->remsId);
+    EXPECT_TRUE(resOnly->pageProgram);
 }
 
 TEST(ChipTimes, BuiltinsCarryTheTypicalFiguresOfTheirFamily) {
@@ -310,6 +335,8 @@ TEST(ChipModels, BadDescriptionsAreRefusedWithAReason) {
         "spi-flash:size=1M,size",
         "i2c-eeprom:size=256,sector=4K",  // EEPROMs have no sectors
         "i2c-eeprom:size=256,id=EF4017",
+        "spi-eeprom:size=256,res=00BF44",  // RES is an SPI flash probe
+        "spi-flash:size=1M,res=BF44",
         "microwire:size=128,org=32",
         "microwire:size=127,org=16",
         "spi-flash:size=99999999999999999999999",

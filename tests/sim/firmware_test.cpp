@@ -150,9 +150,56 @@ TEST_F(Firmware, SpiFlashAnswersRdidRemsAndNothingElse) {
 }
 
 TEST_F(Firmware, OldFlashWithoutRdidIsFoundByItsSecondId) {
-    start("SST25LF040A");
-    EXPECT_EQ(link->identity(probe(1)), kNoAnswerSpi);
-    EXPECT_EQ(link->identity(probe(2)), 0x00BF44u);
+    constexpr std::uint32_t F = kNoAnswerSpi;
+    // REMS parts answer probes 2 and 4 and give RES only their signature;
+    // RES-only parts answer probe 5 alone, with maker and device.
+    const struct {
+        const char* chip;
+        std::vector<std::uint32_t> flashProbes;
+    } cases[] = {
+        {"SST25VF040", {F, 0x00BF44, F, 0x00BF44, 0x000044}},
+        {"SST25LF040A", {F, F, F, F, 0x00BF44}},
+        {"Pm25LV010", {F, F, F, F, 0x009D7C}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chip);
+        start(c.chip);
+        auto expected = c.flashProbes;
+        expected.resize(12, kNoAnswer);
+        EXPECT_EQ(allProbes(), expected);
+        TearDown();
+    }
+}
+
+TEST_F(Firmware, GenericDescriptionAnswersTheProbesItNames) {
+    const struct {
+        const char* description;
+        std::vector<std::uint32_t> flashProbes;
+    } cases[] = {
+        {"spi-flash:size=128K,res=006215",
+         {kNoAnswerSpi, kNoAnswerSpi, kNoAnswerSpi, kNoAnswerSpi, 0x006215}},
+        {"spi-flash:size=1M,id=BF258E,rems=00BF8E,res=00BF8E",
+         {0xBF258E, 0x00BF8E, 0xBF258E, 0x00BF8E, 0x00BF8E}},
+        {"spi-flash:size=1M,id=C22014",
+         {0xC22014, kNoAnswerSpi, 0xC22014, kNoAnswerSpi, kNoAnswerSpi}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        std::string error;
+        SimulatorOptions o;
+        o.chip = parseChipDescription(c.description, &error);
+        ASSERT_TRUE(o.chip) << error;
+        o.time = &time;
+        sim = std::make_unique<Simulator>(o);
+        usb::bind(sim.get());
+        link = std::make_unique<Link>();
+        ASSERT_TRUE(link->ok());
+        std::vector<std::uint32_t> answers;
+        for (int n = 1; n <= 5; ++n)
+            answers.push_back(link->identity(probe(n)));
+        EXPECT_EQ(answers, c.flashProbes);
+        TearDown();
+    }
 }
 
 TEST_F(Firmware, EachEepromFamilyAnswersOnlyItsOwnProbe) {

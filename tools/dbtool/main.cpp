@@ -110,7 +110,14 @@ int check(const std::string& database) {
     if (openFailed) {
         return kUsage;
     }
-    const auto result = nyra::checkCatalogue(catalogue);
+    auto result = nyra::checkCatalogue(catalogue);
+    if (const auto stored = readFile(database)) {
+        const auto text = nyra::dumpDatabase(
+            std::span(reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()));
+        if (auto issue = nyra::unterminatedLastLine(text)) {
+            result.warnings.push_back(std::move(*issue));
+        }
+    }
     for (const auto& note : loadNotes) {
         report(database, {0, note}, "error");
     }

@@ -17,6 +17,8 @@ namespace {
 constexpr std::uint32_t kMaxTypes = ChipSelection::kTypeListRoom;
 constexpr std::uint32_t kMaxManufacturers = ChipSelection::kManufacturerListRoom;
 constexpr std::uint32_t kMaxDevices = ChipSelection::kDeviceListRoom;
+// How a warning names fields 0 to 2, the texts of the three lists.
+constexpr const char* kNameFieldKinds[] = {"type", "maker name", "device name"};
 
 std::string hexByteText(unsigned char c) {
     char text[8];
@@ -242,6 +244,20 @@ std::string dumpDatabase(std::span<const std::uint8_t> database) {
     return text;
 }
 
+std::optional<CatalogueIssue> unterminatedLastLine(std::string_view text) {
+    const std::size_t lastLf = text.rfind('\n');
+    const std::size_t tail = lastLf == std::string_view::npos ? 0 : lastLf + 1;
+    if (tail == text.size()) {
+        return std::nullopt;
+    }
+    const auto line = static_cast<std::uint32_t>(std::count(text.begin(), text.end(), '\n') + 1);
+    std::string message = "the last line has no line end; the reader ignores it";
+    if (text[tail] == '@') {
+        message += ", so its chip is not loaded";
+    }
+    return CatalogueIssue{line, std::move(message)};
+}
+
 bool isPlaceholderId(std::string_view id) {
     return id == "000000" || id == "FFFFFF";
 }
@@ -344,6 +360,23 @@ CheckReport checkCatalogue(const ChipCatalogue& catalogue) {
     for (std::uint32_t i = 0; i < catalogue.count(); ++i) {
         for (auto& problem : checkRecord(*catalogue.record(i))) {
             report.errors.push_back({catalogue.sourceLine(i), recordName(i) + ": " + problem});
+        }
+    }
+
+    // The names go to the lists as they are; a control character (a NUL
+    // above all) cuts or garbles what the user sees.
+    for (std::uint32_t i = 0; i < catalogue.count(); ++i) {
+        const ChipRecord& r = *catalogue.record(i);
+        for (std::size_t f = 0; f < 3; ++f) {
+            const auto bad = std::find_if(r.field(f).begin(), r.field(f).end(), [](char c) {
+                return static_cast<unsigned char>(c) < 32 || c == 127;
+            });
+            if (bad != r.field(f).end()) {
+                report.warnings.push_back(
+                    {catalogue.sourceLine(i), recordName(i) + ": " + kNameFieldKinds[f] +
+                                                  " holds control character " +
+                                                  hexByteText(static_cast<unsigned char>(*bad))});
+            }
         }
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ std::vector<std::string> checkRecord(const ChipRecord& record);
 
 // Every record and the limits of the lists; IDs shared by several records.
 CheckReport checkCatalogue(const ChipCatalogue& catalogue);
+
+// The unscrambled text's last line when no line feed ends it: the reader
+// ignores it, so no record shows the loss.
+std::optional<CatalogueIssue> unterminatedLastLine(std::string_view text);
 
 // "000000" and "FFFFFF" stand for a chip without that ID.
 bool isPlaceholderId(std::string_view id);

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "catalogue/catalogue_codec.h"
 #include "catalogue/catalogue_tools.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue_test_util.h"
@@ -76,11 +80,15 @@ TEST(BuildDatabase, LineFeedOnlyTextIsStoredWithCrLf) {
 }
 
 TEST(BuildDatabase, RefusesCharactersTheCodecCannotCarryWithTheirLine) {
-    const auto built = buildDatabase(
-        crlf({"$T", "#M:", "@w25q80:1:N:1B:N:000:000000:000000:5:000",
-              "@A_B:1:N:1B:N:000:000000:000000:5:000", "@\xC3\xA9:1:N:1B:N:000:000000:000000:5:000",
-              "@A\tB:1:N:1B:N:000:000000:000000:5:000"}));
-    ASSERT_EQ(built.errors.size(), 4u) << errorsOf(built);
+    const auto built = buildDatabase(crlf(
+        {"$T", "#M:", "@w25q80:1:N:1B:N:000:000000:000000:5:000",
+         "@A_B:1:N:1B:N:000:000000:000000:5:000", "@\xC3\xA9:1:N:1B:N:000:000000:000000:5:000",
+         "@A\tB:1:N:1B:N:000:000000:000000:5:000", "@A\x80:1:N:1B:N:000:000000:000000:5:000",
+         "@A\x7F:1:N:1B:N:000:000000:000000:5:000", "@A\x1F:1:N:1B:N:000:000000:000000:5:000"}));
+    ASSERT_EQ(built.errors.size(), 7u) << errorsOf(built);
+    EXPECT_NE(built.errors[4].message.find("byte 0x80 is not 7-bit ASCII"), std::string::npos);
+    EXPECT_NE(built.errors[5].message.find("control character 0x7F"), std::string::npos);
+    EXPECT_NE(built.errors[6].message.find("control character 0x1F"), std::string::npos);
     EXPECT_EQ(built.errors[0].line, 3u);
     EXPECT_NE(built.errors[0].message.find("character 'w' cannot be stored"), std::string::npos);
     EXPECT_EQ(built.errors[1].line, 4u);
@@ -221,6 +229,15 @@ TEST(CheckRecord, FindsMalformedFields) {
     EXPECT_NE(problemsWith(4, "4K"), "");
     EXPECT_EQ(problemsWith(4, "F"), "");
     EXPECT_NE(problemsWith(4, "0"), "");
+    EXPECT_NE(problemsWith(4, "300"), "") << "no one-byte code";
+    // Ten digits would wrap to a small number in 32 bits (256 and 4).
+    EXPECT_NE(problemsWith(3, "4294967552"), "");
+    EXPECT_NE(problemsWith(4, "4294967300"), "");
+    EXPECT_EQ(problemsWith(4, "256"), "");
+    EXPECT_EQ(problemsWith(4, "N"), "");
+    EXPECT_NE(problemsWith(0, ""), "");
+    EXPECT_NE(problemsWith(1, ""), "");
+    EXPECT_NE(problemsWith(2, ""), "");
     EXPECT_NE(problemsWith(5, "1M"), "");
     EXPECT_NE(problemsWith(5, "1mB"), "");
     EXPECT_NE(problemsWith(5, "0KB"), "");
@@ -279,11 +296,48 @@ TEST(CheckCatalogue, ReportsUnreachableDuplicatesSplitGroupsAndSharedIds) {
     EXPECT_NE(report.errors[0].message.find("can never be selected"), std::string::npos);
     ASSERT_EQ(report.warnings.size(), 1u);
     EXPECT_NE(report.warnings[0].message.find("\"WINBOND\""), std::string::npos);
+    EXPECT_EQ(report.warnings[0].line, 0u) << "a split group is a matter of the whole file";
     // Placeholder IDs of chips without one are not "shared".
     ASSERT_EQ(report.sharedIds.size(), 3u);
     EXPECT_EQ(report.sharedIds[0].rfind("main ID C22014 (2 records)", 0), 0u);
     EXPECT_EQ(report.sharedIds[1].rfind("main ID EF4014 (3 records)", 0), 0u);
     EXPECT_EQ(report.sharedIds[2].rfind("secondary ID 00EF13 (3 records)", 0), 0u);
+}
+
+TEST(CheckCatalogue, ReportsListsBeyondTheirRoomForTheWholeFile) {
+    std::string text;
+    for (int t = 0; t < 7; ++t) {
+        text += "$T" + std::to_string(t) + "\r\n#M:\r\n" + chips("D", t == 0 ? 135 : 1);
+    }
+    text += "$T6\r\n";
+    for (int m = 0; m < 101; ++m) {
+        text += "#N" + std::to_string(m) + ":\r\n" + chips("E", 1);
+    }
+    ChipCatalogue catalogue;
+    catalogue.parse(text);
+    const auto report = checkCatalogue(catalogue);
+    ASSERT_EQ(report.errors.size(), 3u);
+    for (const auto& e : report.errors) {
+        EXPECT_EQ(e.line, 0u) << e.message;
+    }
+    EXPECT_NE(report.errors[0].message.find("7 type groups; at most 6"), std::string::npos);
+    EXPECT_NE(report.errors[1].message.find("\"M\" of type \"T0\" has 135 chips; at most 134"),
+              std::string::npos);
+    EXPECT_NE(report.errors[2].message.find("type \"T6\" has 102 makers; at most 100"),
+              std::string::npos);
+
+    // At the limits themselves nothing is reported.
+    std::string full;
+    for (int t = 0; t < 6; ++t) {
+        full += "$T" + std::to_string(t) + "\r\n#M:\r\n" + chips("D", t == 0 ? 134 : 1);
+    }
+    for (int m = 1; m < 100; ++m) {
+        full += "#N" + std::to_string(m) + ":\r\n" + chips("E", 1);
+    }
+    ChipCatalogue limits;
+    limits.parse(full);
+    ASSERT_EQ(limits.manufacturerList("T5").size(), 100u);
+    EXPECT_TRUE(checkCatalogue(limits).errors.empty());
 }
 
 TEST(CheckCatalogue, ReportsRecordFaultsWithTheirLine) {
@@ -294,6 +348,115 @@ TEST(CheckCatalogue, ReportsRecordFaultsWithTheirLine) {
     ASSERT_EQ(report.errors.size(), 1u);
     EXPECT_EQ(report.errors[0].line, 4u);
     EXPECT_NE(report.errors[0].message.find("record 1 (M BAD): main ID"), std::string::npos);
+}
+
+TEST(CheckCatalogue, WarnsAboutControlCharactersInTheListedNames) {
+    ChipCatalogue catalogue;
+    const std::string tail = ":1:N:1B:N:000:000000:000000:5:000";
+    catalogue.parse(crlf({"$T", "#M:", "@CLEAN" + tail, std::string("@NUL\0X", 6) + tail,
+                          "@TAB\tX" + tail, "@DEL\x7F" + tail, "#M\x01K:", "@OK" + tail}));
+    ASSERT_EQ(catalogue.count(), 5u);
+    const auto report = checkCatalogue(catalogue);
+    EXPECT_TRUE(report.ok()) << "a warning, not an error";
+    ASSERT_EQ(report.warnings.size(), 4u);
+    EXPECT_EQ(report.warnings[0].line, 4u);
+    EXPECT_NE(report.warnings[0].message.find("device name holds control character 0x00"),
+              std::string::npos);
+    EXPECT_EQ(report.warnings[1].line, 5u);
+    EXPECT_NE(report.warnings[1].message.find("0x09"), std::string::npos);
+    EXPECT_EQ(report.warnings[2].line, 6u);
+    EXPECT_NE(report.warnings[2].message.find("0x7F"), std::string::npos);
+    EXPECT_EQ(report.warnings[3].line, 8u);
+    EXPECT_NE(report.warnings[3].message.find("maker name holds control character 0x01"),
+              std::string::npos);
+
+    ChipCatalogue typeOnly;
+    typeOnly.parse(crlf({"$T\x1F", "#M:", "@A" + tail, "@B" + tail}));
+    const auto typeReport = checkCatalogue(typeOnly);
+    ASSERT_EQ(typeReport.warnings.size(), 2u) << "once per record";
+    EXPECT_NE(typeReport.warnings[0].message.find("type holds control character 0x1F"),
+              std::string::npos);
+
+    ChipCatalogue clean;
+    clean.parse(crlf({"$T", "#M:", "@CLEAN (x8)" + tail, "@W25Q16JV-IM" + tail}));
+    EXPECT_TRUE(checkCatalogue(clean).warnings.empty());
+}
+
+TEST(CheckText, WarnsAboutALastLineWithoutLineEnd) {
+    const std::string chip = "@LOST:1:N:1B:N:000:000000:000000:5:000";
+    const auto lost = unterminatedLastLine(crlf({"$T", "#M:"}) + chip);
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->line, 3u);
+    EXPECT_NE(lost->message.find("no line end"), std::string::npos);
+    EXPECT_NE(lost->message.find("chip is not loaded"), std::string::npos);
+
+    const auto other = unterminatedLastLine(crlf({"$T"}) + "#M:\r");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->line, 2u);
+    EXPECT_EQ(other->message.find("chip"), std::string::npos);
+
+    const auto only = unterminatedLastLine("$T");
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->line, 1u);
+
+    EXPECT_FALSE(unterminatedLastLine(crlf({"$T", "#M:", chip})));
+    EXPECT_FALSE(unterminatedLastLine("$T\n"));
+    EXPECT_FALSE(unterminatedLastLine(""));
+}
+
+// kvq-dbtool check on stored bytes: exit status and everything it printed.
+std::pair<int, std::string> dbtoolCheck(const std::string& name,
+                                        const std::vector<std::uint8_t>& stored) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("nyra_dbtool_" + std::to_string(::getpid()) + "_" + name + ".dat");
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stored.data()),
+               static_cast<std::streamsize>(stored.size()));
+    const auto tool = std::filesystem::path(std::getenv("NYRA_TEST_BINARY_DIR")) / "tools" /
+                      "dbtool" / "kvq-dbtool";
+    const std::string command = tool.string() + " check " + file.string() + " 2>&1";
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {-1, "cannot run " + command};
+    }
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        output.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    std::filesystem::remove(file);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(DbtoolCheck, WarnsAboutANulInADeviceNameAndALastLineWithoutLineEnd) {
+    if (std::getenv("NYRA_TEST_BINARY_DIR") == nullptr) {
+        GTEST_SKIP() << "NYRA_TEST_BINARY_DIR is set by ctest";
+    }
+    const std::string cleanText =
+        crlf({"$25 SPI FLASH", "#WINBOND:", "@W25Q80:256:4:1MB:N:300:EF4014:00EF13:3.3V:000"});
+    const auto clean = dbtoolCheck("clean", *catalogue_codec::scramble(cleanText));
+    EXPECT_EQ(clean.first, 0) << clean.second;
+    EXPECT_NE(clean.second.find("1 records, 1 types, 0 shared IDs, 0 error(s), 0 warning(s)"),
+              std::string::npos)
+        << clean.second;
+
+    constexpr char kNulInName[] =
+        "@W25Q\0"
+        "80:256:4:1MB:N:300:EF4014:00EF13:3.3V:000";
+    const std::string faulty =
+        crlf({"$25 SPI FLASH", "#WINBOND:", std::string_view(kNulInName, sizeof kNulInName - 1)}) +
+        "@W25Q16:256:4:2MB:N:300:EF4015:00EF14:3.3V:000";
+    const auto stored = catalogue_codec::scramble(faulty);
+    ASSERT_TRUE(stored);
+    const auto warned = dbtoolCheck("faulty", *stored);
+    EXPECT_EQ(warned.first, 0) << "warnings do not fail the check\n" << warned.second;
+    EXPECT_NE(warned.second.find(":3: warning: record 0 (WINBOND W25Q"), std::string::npos)
+        << warned.second;
+    EXPECT_NE(warned.second.find("control character 0x00"), std::string::npos) << warned.second;
+    EXPECT_NE(warned.second.find(":4: warning: the last line has no line end"), std::string::npos)
+        << warned.second;
+    EXPECT_NE(warned.second.find("0 error(s), 2 warning(s)"), std::string::npos) << warned.second;
 }
 
 std::string readAll(const std::filesystem::path& path) {

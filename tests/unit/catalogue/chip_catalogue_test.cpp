@@ -52,8 +52,33 @@ TEST_F(ChipCatalogueTest, FreshSlotsHoldThirtyOneSpaces) {
     for (std::size_t f = 0; f < ChipRecord::kTextFieldCount; ++f) {
         EXPECT_EQ(slot->field(f), std::string(31, ' '));
     }
+    EXPECT_EQ(slot->index, 0u);
     EXPECT_EQ(catalogue.slot(ChipCatalogue::kMaxChipRecords), nullptr);
     EXPECT_EQ(catalogue.record(0), nullptr);
+}
+
+TEST_F(ChipCatalogueTest, EveryLoadBlanksTheSlotsOfTheLoadBefore) {
+    catalogue.parse(crlf({"$T", "#M:", "@A:1:N:1B:N:000:000000:000000:5:000", kW25Q80}));
+    ASSERT_EQ(catalogue.count(), 2u);
+    catalogue.parse(crlf({"$T", "#M:", "@A:1:N:1B:N:000:000000:000000:5:000"}));
+    ASSERT_EQ(catalogue.count(), 1u);
+    const ChipRecord* old = catalogue.slot(1);
+    EXPECT_EQ(old->device, std::string(31, ' '));
+    EXPECT_EQ(old->index, 0u);
+    EXPECT_EQ(catalogue.sourceLine(1), 0u);
+
+    // An image refused as too large leaves no chip of the earlier load behind.
+    catalogue.parse(crlf({"$T", "#M:", kW25Q80}));
+    ASSERT_EQ(catalogue.count(), 1u);
+    const std::vector<std::uint8_t> huge(ChipCatalogue::kMaxImageSize + 1, 0x08);
+    catalogue.loadImage(std::span(huge).first(ChipCatalogue::kMaxImageSize));
+    EXPECT_TRUE(log.empty()) << "an image of exactly the limit is read";
+    catalogue.parse(crlf({"$T", "#M:", kW25Q80}));
+    catalogue.loadImage(huge);
+    EXPECT_EQ(catalogue.count(), 0u);
+    EXPECT_EQ(catalogue.slot(0)->device, std::string(31, ' '));
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("too large"), std::string::npos);
 }
 
 TEST_F(ChipCatalogueTest, TextWithoutLineFeedIsAnEmptyCatalogue) {
@@ -294,6 +319,18 @@ TEST_F(CatalogueFile, EmptyFileAndDirectoryGiveEmptyCatalogues) {
     EXPECT_EQ(catalogue.count(), 0u);
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log.back().find("not a regular file"), std::string::npos);
+}
+
+TEST_F(CatalogueFile, FileOfExactlyTheSizeLimitIsReadAndOneByteMoreIsRefused) {
+    const auto path = write("limit.dat", {});
+    // Sparse: the zero bytes take no disk space.
+    std::filesystem::resize_file(path, ChipCatalogue::kMaxImageSize);
+    catalogue.load(path);
+    EXPECT_TRUE(log.empty()) << log.front();
+    std::filesystem::resize_file(path, ChipCatalogue::kMaxImageSize + 1);
+    catalogue.load(path);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("67108865 bytes long, too large"), std::string::npos);
 }
 
 }  // namespace

@@ -60,6 +60,10 @@ TEST(ChipSize, CapacityTextsInBytesAndWords) {
     EXPECT_EQ(chipSizeFromCapacity("*16bit"), 0u);
     EXPECT_EQ(chipSizeFromCapacity(""), 0u);
     EXPECT_EQ(chipSizeFromCapacity("B"), 0u);
+    // A unit letter alone leaves no digits in front of it.
+    EXPECT_EQ(chipSizeFromCapacity("G"), 0u);
+    EXPECT_EQ(chipSizeFromCapacity("M"), 0u);
+    EXPECT_EQ(chipSizeFromCapacity("K"), 0u);
     // Cut after the first B: what follows is ignored.
     EXPECT_EQ(chipSizeFromCapacity("8KBxyz"), 8192u);
 }
@@ -70,6 +74,12 @@ TEST(ChipSize, CapacityLabel) {
     EXPECT_EQ(capacityText("128MB", 134217728), "1Gbits/128Mbytes");
     EXPECT_EQ(capacityText("64B", 64), "512bits/64bytes");
     EXPECT_EQ(capacityText("512MB", 536870912), "4Gbits/512Mbytes");
+    // Exactly one unit takes the larger unit.
+    EXPECT_EQ(capacityText("128B", 128), "1Kbits/128bytes");
+    EXPECT_EQ(capacityText("1KB", 1024), "8Kbits/1Kbytes");
+    EXPECT_EQ(capacityText("128KB", 131072), "1Mbits/128Kbytes");
+    EXPECT_EQ(capacityText("1MB", 1048576), "8Mbits/1Mbytes");
+    EXPECT_EQ(capacityText("1GB", 1073741824), "8Gbits/1Gbytes");
     EXPECT_EQ(capacityText("1K*16bit", 2048), "1K*16bit");
     EXPECT_EQ(capacityText("64*16bit", 128), "64*16bit");
     EXPECT_EQ(capacityText("1M", 0), "1M");
@@ -226,6 +236,10 @@ TEST(QuadEnable, MacronixByDensityDigitPosition) {
     EXPECT_EQ(quadEnableFor(r, 16777216), std::nullopt);
     r.device = "MX25L643";  // eighth place, but only 8 characters
     EXPECT_EQ(quadEnableFor(r, 8388608), std::nullopt);
+    r.device = "MX25L6436";  // the shortest names that qualify
+    EXPECT_EQ(quadEnableFor(r, 8388608), kQeMacronix);
+    r.device = "MX25L12835";
+    EXPECT_EQ(quadEnableFor(r, 16777216), kQeMacronix);
 }
 
 TEST(ChipInformation, TextByteForByte) {

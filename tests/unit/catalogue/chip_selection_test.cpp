@@ -91,6 +91,7 @@ TEST_F(ChipSelectionTest, StartUpFillsTheListsAndSelectsTheFirstChip) {
         "refresh",   "qebutton:hide", "qecheck:hide"};
     EXPECT_EQ(window.calls, expected);
     EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(selection.applySelection()) << "always succeeds";
 }
 
 TEST_F(ChipSelectionTest, QeControlsShowCheckBoxFirstAndKeepTheDescriptorWhenHidden) {
@@ -170,6 +171,15 @@ TEST_F(ChipSelectionTest, SelectRecordShowsItInAllThreeLists) {
     EXPECT_FALSE(selection.selectRecord(9));
 }
 
+TEST_F(ChipSelectionTest, SelectRecordBeforeTheListsAreFilledRefuses) {
+    EXPECT_FALSE(selection.selectRecord(0));
+    EXPECT_TRUE(window.calls.empty());
+    ListModel list;
+    list.items = {"A", "B"};
+    EXPECT_EQ(list.indexOf("B"), 1);
+    EXPECT_EQ(list.indexOf("C"), -1);
+}
+
 TEST_F(ChipSelectionTest, ComputeParametersRefusesPositionsOutsideTheCatalogue) {
     selection.startUp();
     const ChipParameterBlock before = selection.parameterBlock();
@@ -238,6 +248,48 @@ TEST(ChipSelectionLimits, ListsBeyondTheirRoomAreShownInFullAndNoted) {
     EXPECT_NE(log[0].find("7 type groups"), std::string::npos);
     EXPECT_TRUE(selection.typeChanged(6));
     EXPECT_EQ(selection.selectedChip(), 6u);
+
+    // Six types fill the list exactly: nothing to note.
+    const auto sixth = text.find("$T6");
+    ChipCatalogue six;
+    six.parse(text.substr(0, sixth));
+    ChipSelection fits(six);
+    log.clear();
+    fits.setLogSink([&log](const std::string& line) { log.push_back(line); });
+    fits.startUp();
+    EXPECT_EQ(fits.typeList().items.size(), 6u);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST(ChipSelectionLimits, MakerAndDeviceListsAreNotedOnlyBeyondTheirRoom) {
+    const auto catalogueOf = [](int makers, int devices) {
+        std::string text = "$T\r\n";
+        for (int m = 0; m < makers; ++m) {
+            text += "#M" + std::to_string(m) + ":\r\n";
+            for (int d = 0; d < (m == 0 ? devices : 1); ++d) {
+                text += "@D" + std::to_string(d) + ":1:N:1B:N:000:000000:000000:5:000\r\n";
+            }
+        }
+        return text;
+    };
+    for (const bool beyond : {false, true}) {
+        SCOPED_TRACE(beyond ? "101 makers, 135 devices" : "100 makers, 134 devices");
+        ChipCatalogue catalogue;
+        catalogue.parse(catalogueOf(beyond ? 101 : 100, beyond ? 135 : 134));
+        ChipSelection selection(catalogue);
+        std::vector<std::string> log;
+        selection.setLogSink([&log](const std::string& line) { log.push_back(line); });
+        selection.startUp();
+        EXPECT_EQ(selection.manufacturerList().items.size(), beyond ? 101u : 100u);
+        EXPECT_EQ(selection.deviceList().items.size(), beyond ? 135u : 134u);
+        if (!beyond) {
+            EXPECT_TRUE(log.empty());
+            continue;
+        }
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_NE(log[0].find("101 makers of T"), std::string::npos);
+        EXPECT_NE(log[1].find("135 chips of M0 (T)"), std::string::npos);
+    }
 }
 
 TEST(ChipSelectionThreads, WorkerRecomputesWhileTheWindowSelects) {

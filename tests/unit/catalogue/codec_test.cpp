@@ -76,6 +76,11 @@ TEST(CatalogueCodec, RefusesSourcesAndEightBitText) {
     EXPECT_FALSE(scramble("W25Q80a").has_value());
     EXPECT_FALSE(scramble("A_B").has_value());
     EXPECT_FALSE(scramble("\xE5\x9E\x8B").has_value());
+    // Bit 7 is written as 0, so no byte from 128 up could come back.
+    for (int b = 128; b < 256; ++b) {
+        EXPECT_FALSE(canCarry(static_cast<std::uint8_t>(b))) << b;
+    }
+    EXPECT_FALSE(scramble("A\x80").has_value());
     for (const auto& [source, partner] : kSubstitutionPairs) {
         EXPECT_FALSE(canCarry(static_cast<std::uint8_t>(source)));
         EXPECT_EQ(substitute(static_cast<std::uint8_t>(source)),

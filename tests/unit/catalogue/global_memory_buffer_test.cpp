@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <string>
 #include <vector>
@@ -84,6 +85,19 @@ TEST_F(GlobalMemoryBufferTest, EmptyBlockIsAllocatedButHoldsNothing) {
     EXPECT_TRUE(buffer.allocated());
     EXPECT_EQ(buffer.setByte(0, 1), 0);
     expectOneBox("请求地址超出范围！  ");
+}
+
+TEST_F(GlobalMemoryBufferTest, ReleaseReturnsTheBlockToTheSystemAtOnce) {
+    // Far above the allocator's threshold, so the block is a mapping of its own.
+    constexpr std::uint32_t kSize = 32u << 20;
+    const auto mapped = [] { return mallinfo2().hblkhd; };
+    const std::size_t before = mapped();
+    ASSERT_NE(buffer.allocate(kSize), nullptr);
+    if (mapped() < before + kSize) {
+        GTEST_SKIP() << "the allocator in use does not report its mappings (sanitizer build)";
+    }
+    buffer.release();
+    EXPECT_LT(mapped(), before + kSize) << "the block is given back, not kept until destruction";
 }
 
 }  // namespace
