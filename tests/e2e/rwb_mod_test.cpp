@@ -85,6 +85,24 @@ TEST_F(RwbModTest, EveryFunctionIsBoundToTheSymbolOfItsName) {
     dlclose(handle);
 }
 
+TEST_F(RwbModTest, AMovedLibraryKeepsItsFunctionsAndTheSourceLetsGo) {
+    UsbLibrary first = UsbLibrary::loadFile(demoFolder() + "/rwb_mod.so");
+    ASSERT_TRUE(first.loaded()) << first.error();
+    const auto init = first.api().init;
+    UsbLibrary second = std::move(first);
+    EXPECT_TRUE(second.loaded());
+    EXPECT_EQ(second.api().init, init);
+    EXPECT_EQ(second.path(), demoFolder() + "/rwb_mod.so");
+    EXPECT_GE(second.eventFd(), 0);
+    // What is left behind after a move is part of the contract.
+    EXPECT_FALSE(first.loaded());
+    EXPECT_LT(first.eventFd(), 0);
+    UsbLibrary third;
+    third = std::move(second);
+    EXPECT_TRUE(third.loaded());
+    EXPECT_EQ(third.api().init, init);
+}
+
 TEST_F(RwbModTest, NoProgrammerAttachedIsReportedByTheLink) {
     dir.write("kvq-sim.conf", "programmers=0\ncontrol=off\ntiming=0\nimage=none\n");
     UsbLibrary library = UsbLibrary::loadFile(demoFolder() + "/rwb_mod.so");

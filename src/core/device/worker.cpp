@@ -131,14 +131,16 @@ std::uint8_t Worker::takeCode() {
     return cycleCode_;
 }
 
-std::uint8_t Worker::runJob(std::uint8_t code, bool& hasJob) {
+// The job's result, or nothing when the code has no job.
+std::optional<std::uint8_t> Worker::runJob(std::uint8_t code) {
     Job job;
     {
         std::lock_guard lock(mutex_);
         job = jobs_[code];
     }
-    hasJob = static_cast<bool>(job) && code != kIdleJobCode;
-    return hasJob ? job() : 0;
+    if (!job || code == kIdleJobCode)
+        return std::nullopt;
+    return job();
 }
 
 // The counter is read and written under the lock that notices count under,
@@ -190,9 +192,8 @@ void Worker::run() {
             break;
         channel_.stateIndication(state::kRunning);
         const std::uint8_t code = takeCode();
-        bool hasJob = false;
-        const std::uint8_t result = runJob(code, hasJob);
-        channel_.stateIndication(resultState(code, hasJob, result));
+        const std::optional<std::uint8_t> result = runJob(code);
+        channel_.stateIndication(resultState(code, result.has_value(), result.value_or(0)));
         if (deviceChangeFilterLoopsBack())
             continue;
         if (channel_.link().connected()) {

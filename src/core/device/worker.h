@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -104,7 +105,7 @@ private:
 
     void run();
     std::uint8_t takeCode();
-    std::uint8_t runJob(std::uint8_t code, bool& hasJob);
+    std::optional<std::uint8_t> runJob(std::uint8_t code);
     bool deviceChangeFilterLoopsBack();
     void finishCycle();
     void wake(std::uint8_t code);

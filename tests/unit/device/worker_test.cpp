@@ -324,6 +324,22 @@ TEST_F(HandOver, RequestsWaitingWhileTheFilterRepeatsJobSevenStillRun) {
     EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kQuietIdentify, job::kErase}));
 }
 
+TEST_F(HandOver, TheRepeatedJobSevenFindsItsOwnCodeInTheByte) {
+    std::atomic<int> codeSeenBySeven{-1};
+    worker.registerJob(job::kRead, [this] {
+        for (int i = 0; i < 48; ++i)
+            worker.deviceChangeNotice();
+        shared.jobCode = 0x55;  // a job may use the byte as a signal (find does)
+        return std::uint8_t{1};
+    });
+    worker.registerJob(job::kQuietIdentify, [&] {
+        codeSeenBySeven = shared.jobCode.load();
+        return std::uint8_t{1};
+    });
+    startOn(job::kRead);
+    EXPECT_EQ(codeSeenBySeven.load(), job::kQuietIdentify);
+}
+
 TEST_F(HandOver, QuitDuringAJobEndsTheThreadWithoutRunningWhatWaits) {
     worker.registerJob(job::kRead, [this] {
         worker.startJob(job::kErase);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <libudev.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -163,6 +164,34 @@ TEST(DeviceChangeMonitor, ANoticeFdNumberedZeroIsWatchedToo) {
     dup2(savedStdin, 0);
     close(savedStdin);
     EXPECT_TRUE(started);
+}
+
+void ignoreSignal(int) {}
+
+// A signal that interrupts the monitor's wait must not end the watch.
+TEST(DeviceChangeMonitor, AnInterruptedWaitGoesOn) {
+    struct sigaction action {};
+    action.sa_handler = ignoreSignal;  // no SA_RESTART: poll fails with EINTR
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+    EventFd events;
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.start(events.fd(), counter.callback(), false));
+    // Only the monitor's thread may take the signal.
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    sigset_t oldMask;
+    pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
+    std::this_thread::sleep_for(20ms);  // let it reach its wait
+    kill(getpid(), SIGUSR1);
+    std::this_thread::sleep_for(20ms);
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(1));
+    monitor.stop();
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    sigaction(SIGUSR1, &previous, nullptr);
 }
 
 TEST(DeviceChangeMonitor, PipeNoticesAndAClosedWriter) {
