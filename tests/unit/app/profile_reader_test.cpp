@@ -241,6 +241,13 @@ TEST(ProfileReader, MissingFileOrDirectoryIsFalseWithoutMessage) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST(ProfileReader, FifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    ProfileReader reader;
+    EXPECT_FALSE(reader.load(dir.file("fifo.ini")));
+}
+
 TEST(ProfileReader, RefusesHugeFile) {
     TempDir dir;
     const std::string path = dir.write("huge.ini", "[s]\r\n1=a\r\n");
