@@ -1,5 +1,6 @@
 #include "app/single_instance.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -108,6 +109,20 @@ TEST_F(LockFolder, PlantedLinkDoesNotKeepTheProgramFromStarting) {
     EXPECT_TRUE(instance.tryAcquire());
     EXPECT_EQ(instance.status(), SingleInstance::Status::Unavailable);
     EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(LockFolder, LockFileOfAnotherUserIsNotUsed) {
+    // Its owner could hold it to keep every copy of ours from starting.
+    const std::string path = folder + "/KVQ_Nyra.exe.lock";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    if (chown(path.c_str(), getuid() + 1, static_cast<gid_t>(-1)) != 0)
+        GTEST_SKIP() << "giving a file away needs root";
+    SingleInstance instance(folder);
+    EXPECT_TRUE(instance.tryAcquire());
+    EXPECT_EQ(instance.status(), SingleInstance::Status::Unavailable);
+    EXPECT_FALSE(instance.held());
 }
 
 TEST_F(LockFolder, MissingFolderStartsUnguarded) {
