@@ -371,6 +371,19 @@ TEST(ProfileReader, LoadLeavesNoDescriptorOpen) {
     EXPECT_EQ(openDescriptorCount(), before);
 }
 
+TEST(ProfileReader, LoadsThroughDescriptorZero) {
+    TempDir dir;
+    const std::string path = dir.write("t.ini", "[s]\r\n1=a\r\n");
+    ProfileReader reader;
+    {
+        const StandardInputClosed noInput;
+        ASSERT_TRUE(reader.load(path));
+    }
+    ASSERT_TRUE(reader.findSection("s"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    EXPECT_EQ(reader.value(), "a");
+}
+
 TEST(ProfileReader, CloseFreesTheFile) {
     ProfileReader reader;
     reader.loadFromMemory("[s]\r\n1=a\r\n");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <map>
 #include <string>
@@ -279,4 +280,28 @@ TEST_F(SwitchesTest, LeavesNoDescriptorOpen) {
     EXPECT_TRUE(switches.toggleAutoIdentify());
     EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchVerify));
     EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST_F(SwitchesTest, SettingsFileOnDescriptorZeroIsReadWrittenAndClosed) {
+    setFile("\x00\x00\x00\x00\x00"s);
+    const StandardInputClosed noInput;
+    const int before = openDescriptorCount();
+    switches.readAtStartup();
+    EXPECT_EQ(checks(), "00000");
+    EXPECT_EQ(openDescriptorCount(), before);
+    EXPECT_TRUE(switches.toggleSounds());
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchVerify));
+    EXPECT_EQ(file(), "\x01\x00\x00\x00\x01"s);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST_F(SwitchesTest, LeftoverInterruptCodeDoesNotStallTheEndOfAShortFile) {
+    // errno is only meaningful after a failed call; the end of the file is no failure.
+    setFile("\x00"s);
+    errno = EINTR;
+    switches.readAtStartup();
+    EXPECT_EQ(checks(), "01111");
+    errno = EINTR;
+    EXPECT_TRUE(switches.toggleBatchStep(kCmdBatchErase));
+    EXPECT_EQ(file(), "\x00\x01\x00\x01\x01"s);
 }

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include "support/open_descriptors.h"
+
 namespace nyra {
 namespace {
 
@@ -100,6 +102,17 @@ TEST_F(LockFolder, ReleasedWhenTheHoldingProcessIsKilled) {
     waitpid(holder, &status, 0);
     EXPECT_TRUE(second.tryAcquire());
     EXPECT_TRUE(second.held());
+}
+
+TEST_F(LockFolder, LockOnDescriptorZeroIsHeldAndReleased) {
+    const StandardInputClosed noInput;
+    {
+        SingleInstance first(folder);
+        EXPECT_TRUE(first.tryAcquire());
+        EXPECT_TRUE(first.held());
+        EXPECT_EQ(otherProcessTries(), 0);
+    }
+    EXPECT_EQ(otherProcessTries(), 1);
 }
 
 TEST_F(LockFolder, PlantedLinkDoesNotKeepTheProgramFromStarting) {
