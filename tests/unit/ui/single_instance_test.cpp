@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -132,10 +133,37 @@ TEST_F(LockFolder, LockFileOfAnotherUserIsNotUsed) {
     close(fd);
     if (chown(path.c_str(), getuid() + 1, static_cast<gid_t>(-1)) != 0)
         GTEST_SKIP() << "giving a file away needs root";
+    const int before = openDescriptorCount();
     SingleInstance instance(folder);
     EXPECT_TRUE(instance.tryAcquire());
     EXPECT_EQ(instance.status(), SingleInstance::Status::Unavailable);
     EXPECT_FALSE(instance.held());
+    EXPECT_EQ(openDescriptorCount(), before);  // the foreign file is not kept open
+
+    const StandardInputClosed noInput;  // the same when it opens as descriptor 0
+    SingleInstance onZero(folder);
+    EXPECT_TRUE(onZero.tryAcquire());
+    EXPECT_EQ(onZero.status(), SingleInstance::Status::Unavailable);
+}
+
+TEST_F(LockFolder, RefusedCopyRetriesOnTheSameDescriptor) {
+    SingleInstance holder(folder);
+    ASSERT_TRUE(holder.tryAcquire());
+    const StandardInputClosed noInput;
+    SingleInstance second(folder);
+    EXPECT_FALSE(second.tryAcquire());
+    const int opened = openDescriptorCount();
+    EXPECT_FALSE(second.tryAcquire());
+    EXPECT_EQ(second.status(), SingleInstance::Status::HeldElsewhere);
+    EXPECT_EQ(openDescriptorCount(), opened);
+}
+
+TEST_F(LockFolder, LeftoverInterruptCodeDoesNotRepeatASuccessfulLock) {
+    // errno is only meaningful after a failed call.
+    SingleInstance instance(folder);
+    errno = EINTR;
+    EXPECT_TRUE(instance.tryAcquire());
+    EXPECT_TRUE(instance.held());
 }
 
 TEST_F(LockFolder, MissingFolderStartsUnguarded) {
