@@ -83,7 +83,9 @@ ProfileReader::ProfileReader(MessageSink onMessage) : onMessage_(std::move(onMes
 
 bool ProfileReader::load(const std::string& path) {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer before the
+    // regular-file check could refuse it. Reads of regular files ignore it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool ok = loadFromDescriptor(fd);

@@ -147,19 +147,18 @@ bool Switches::toggleAutoIdentify() {
     SettingsFile file(path_);
     if (!file.isOpen())
         return false;
-    long long size = file.size();
+    const long long size = file.size();
     if (size < 0)
         return false;
     if (size == 0) {
+        // The sounds byte first, so that this switch gets its own byte.
         const unsigned char soundsOn = 1;
         if (!file.write(&soundsOn, 1, 0))
             return false;
-        size = 1;
     }
-    // At the end of a 1-byte file, else over byte 1: offset 1 either way.
-    const off_t offset = size == 1 ? static_cast<off_t>(size) : 1;
+    // Byte 1: appended to a 1-byte file, written over in a longer one.
     const unsigned char byte = static_cast<unsigned char>(v);
-    if (!file.write(&byte, 1, offset) || !file.close())
+    if (!file.write(&byte, 1, 1) || !file.close())
         return false;
     menu_.setChecked(kCmdAutoIdentify, v != 0);
     return true;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/open_descriptors.h"
 #include "support/temp_dir.h"
 
 using namespace nyra;
@@ -108,6 +109,16 @@ TEST(ProfileLineParse, LastCharacterOfASubscriptIsAWholeUtf8Character) {
     EXPECT_EQ(line.valueSubscript, "子]");
 }
 
+TEST(ProfileLineParse, SubscriptDropsAWholeWideLastCharacter) {
+    // A "]" anywhere in the value makes the text after "[" a subscript.
+    const ProfileLine one = parseProfileLine("0=]x[字");
+    EXPECT_EQ(one.valueName, "]x");
+    EXPECT_EQ(one.valueSubscript, "");
+    EXPECT_EQ(one.kind, ProfileLine::kKeyName | ProfileLine::kValue);
+    EXPECT_EQ(parseProfileLine("0=]x[b\xF0\x9F\x98\x80").valueSubscript, "b");
+    EXPECT_EQ(parseProfileLine("0=]x[bé").valueSubscript, "b");
+}
+
 TEST(ProfileReader, FindsSectionExactlyAndReadsItsKeyLines) {
     const std::string file =
         "; head\r\n[FTEXT]\r\n0=upper\r\n[ftext]\r\n0=Open\r\n\r\n  ; note\r\n1=Save\r\n"
@@ -186,6 +197,7 @@ TEST(ProfileReader, NumericKeyIsAllDigitsAndAtMostNine) {
     EXPECT_FALSE(numeric("a5", n));
     EXPECT_FALSE(numeric("-5", n));
     EXPECT_FALSE(numeric("５", n));  // full-width digit
+    EXPECT_FALSE(numeric("", n));    // "=v": no key name at all
     EXPECT_EQ(n, -1);
     EXPECT_TRUE(numeric("5[x]", n));  // the key name part is "5"
     EXPECT_EQ(n, 5);
@@ -241,6 +253,63 @@ TEST(ProfileReader, MissingFileOrDirectoryIsFalseWithoutMessage) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST(ProfileReader, FifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    ProfileReader reader;
+    EXPECT_FALSE(reader.load(dir.file("fifo.ini")));
+}
+
+TEST(ProfileReader, EmptyFileLoadsWithNothingInIt) {
+    TempDir dir;
+    ProfileReader reader;
+    EXPECT_TRUE(reader.load(dir.write("empty.ini", "")));
+    EXPECT_FALSE(reader.findSection("s"));
+}
+
+TEST(ProfileReader, LastByteAfterAFullReadPieceIsKept) {
+    TempDir dir;
+    const std::string head = "[s]\r\n;";
+    const std::string tail = "\r\n1=ab";
+    const std::string file =
+        head + std::string(ProfileReader::kReadPiece + 1 - head.size() - tail.size(), 'x') + tail;
+    ASSERT_EQ(file.size(), ProfileReader::kReadPiece + 1);
+    ProfileReader reader;
+    ASSERT_TRUE(reader.load(dir.write("t.ini", file)));
+    ASSERT_TRUE(reader.findSection("s"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    EXPECT_EQ(reader.value(), "ab");
+}
+
+TEST(ProfileReader, FileShorterThanItsReportedSizeIsNotPadded) {
+    // A descriptor already past its first bytes delivers fewer bytes than the
+    // file's size, as a file cut short during the read does.
+    TempDir dir;
+    const std::string path = dir.write("t.ini", "XXXX[s]\r\n1=ab");
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 4, SEEK_SET), 4);
+    std::vector<std::string> messages;
+    ProfileReader reader([&](const std::string& m) { messages.push_back(m); });
+    EXPECT_TRUE(reader.loadFromDescriptor(fd));
+    ::close(fd);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(reader.findSection("s"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    EXPECT_EQ(reader.value(), "ab");
+}
+
+TEST(ProfileReader, FileOfExactlyTheSizeLimitIsRead) {
+    TempDir dir;
+    const std::string path = dir.write("limit.ini", "[s]\r\n1=a\r\n");
+    ASSERT_EQ(truncate(path.c_str(), ProfileReader::kMaxFileBytes), 0);  // sparse
+    ProfileReader reader;
+    ASSERT_TRUE(reader.load(path));
+    ASSERT_TRUE(reader.findSection("s"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    EXPECT_EQ(reader.value(), "a");
+}
+
 TEST(ProfileReader, RefusesHugeFile) {
     TempDir dir;
     const std::string path = dir.write("huge.ini", "[s]\r\n1=a\r\n");
@@ -262,6 +331,57 @@ TEST(ProfileReader, ReadErrorShowsMessageWithErrorNumber) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "文件复制到内存失败！ \r\n错误代码：#" + std::to_string(EBADF));
     EXPECT_FALSE(reader.findSection("s"));
+}
+
+TEST(ProfileReader, FailedLoadForgetsTheFileBefore) {
+    TempDir dir;
+    ProfileReader reader;
+    reader.loadFromMemory("[s]\r\n1=a\r\n");
+    EXPECT_FALSE(reader.load(dir.file("absent.ini")));
+    EXPECT_FALSE(reader.findSection("s"));
+
+    reader.loadFromMemory("[s]\r\n1=a\r\n");
+    const int fd = ::open(dir.folder().c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_FALSE(reader.loadFromDescriptor(fd));
+    ::close(fd);
+    EXPECT_FALSE(reader.findSection("s"));
+}
+
+TEST(ProfileReader, NewContentStartsOutsideAnySection) {
+    ProfileReader reader;
+    reader.loadFromMemory("[s]\r\n1=a\r\n2=b\r\n");
+    ASSERT_TRUE(reader.findSection("s"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    reader.loadFromMemory("[t]\r\n1=x\r\n2=y\r\n3=z\r\n");
+    EXPECT_FALSE(reader.nextKeyLine());
+    EXPECT_EQ(reader.line().kind, 0u);
+    ASSERT_TRUE(reader.findSection("t"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    EXPECT_EQ(reader.value(), "x");
+}
+
+TEST(ProfileReader, LoadLeavesNoDescriptorOpen) {
+    TempDir dir;
+    const std::string path = dir.write("t.ini", "[s]\r\n1=a\r\n");
+    const int before = openDescriptorCount();
+    ProfileReader reader;
+    EXPECT_TRUE(reader.load(path));
+    EXPECT_FALSE(reader.load(dir.folder()));
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(ProfileReader, LoadsThroughDescriptorZero) {
+    TempDir dir;
+    const std::string path = dir.write("t.ini", "[s]\r\n1=a\r\n");
+    ProfileReader reader;
+    {
+        const StandardInputClosed noInput;
+        ASSERT_TRUE(reader.load(path));
+    }
+    ASSERT_TRUE(reader.findSection("s"));
+    ASSERT_TRUE(reader.nextKeyLine());
+    EXPECT_EQ(reader.value(), "a");
 }
 
 TEST(ProfileReader, CloseFreesTheFile) {

@@ -1,7 +1,10 @@
 #include "app/text_table.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -44,6 +47,32 @@ TEST_F(TextTableTest, SemicolonInsideValueCutsTheRest) {
 TEST_F(TextTableTest, LeadingBlankOfValueIsKept) {
     loadFtext("[ftext]\r\n9= Erase\r\n");
     EXPECT_EQ(table.text(ftext(9)), " Erase");
+}
+
+TEST_F(TextTableTest, FtextKeysStayInsideTheFtextSlots) {
+    loadFtext("[ftext]\r\n0=first\r\n137=beyond\r\n500=far\r\nname=x\r\n");
+    EXPECT_EQ(table.text(ftext(0)), "first");
+    EXPECT_EQ(table.slot(0), "");
+    // Neither the key 137 nor the other keys reach the slot of itext 0.
+    EXPECT_EQ(table.slot(138), "");
+    EXPECT_EQ(table.text(itext(0)), "");
+}
+
+TEST_F(TextTableTest, NonNumericKeysStoreNothing) {
+    loadFtext("[ftext]\r\nname=x\r\n=y\r\n[0]=z\r\n");
+    for (int i = 0; i < kTextSlots; ++i)
+        EXPECT_EQ(table.slot(i), "") << i;
+}
+
+TEST_F(TextTableTest, AnyBaseInsideTheTableIsFilled) {
+    table.loadTexts(dir.write("a.ini", "[s]\r\n0=zero\r\n1=one\r\n"), "s", 2, 0);
+    EXPECT_EQ(table.slot(0), "zero");
+    EXPECT_EQ(table.slot(1), "one");
+    // Keys that would land beyond the last slot are dropped.
+    table.loadTexts(dir.write("b.ini", "[s]\r\n0=last\r\n1=past\r\n5=far\r\n"), "s", 10,
+                    kTextSlots - 1);
+    EXPECT_EQ(table.slot(kTextSlots - 1), "last");
+    EXPECT_EQ(table.slot(kTextSlots), "");
 }
 
 TEST_F(TextTableTest, KeysMapToTheirSlots) {
@@ -110,6 +139,15 @@ TEST_F(TextTableTest, LoadFromReadsBothGbkFiles) {
     table.loadFrom(folder);
     EXPECT_EQ(table.text(ftext(54)), "擦除");
     EXPECT_EQ(table.text(itext(0)), "文件");
+}
+
+TEST_F(TextTableTest, LoadFromEmptyFolderReadsTheCurrentDirectory) {
+    dir.write("ftext.ini", "[ftext]\r\n1=here\r\n");
+    const std::filesystem::path previous = std::filesystem::current_path();
+    ASSERT_EQ(chdir(dir.folder().c_str()), 0);
+    table.loadFrom("");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(table.text(ftext(1)), "here");
 }
 
 TEST_F(TextTableTest, LoadFromReadsUtf8File) {

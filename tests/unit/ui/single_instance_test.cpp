@@ -1,16 +1,20 @@
 #include "app/single_instance.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+
+#include "support/open_descriptors.h"
 
 namespace nyra {
 namespace {
@@ -79,7 +83,9 @@ TEST_F(LockFolder, ReleasedWhenTheHoldingProcessIsKilled) {
     if (holder == 0) {
         SingleInstance instance(folder);
         const char byte = instance.tryAcquire() && instance.held() ? 'y' : 'n';
-        if (write(ready[1], &byte, 1) != 1)
+        // A holder without the lock ends at once, so a failing test does not
+        // wait for a child nobody will kill.
+        if (write(ready[1], &byte, 1) != 1 || byte != 'y')
             _exit(3);
         for (;;)
             pause();
@@ -101,6 +107,17 @@ TEST_F(LockFolder, ReleasedWhenTheHoldingProcessIsKilled) {
     EXPECT_TRUE(second.held());
 }
 
+TEST_F(LockFolder, LockOnDescriptorZeroIsHeldAndReleased) {
+    const StandardInputClosed noInput;
+    {
+        SingleInstance first(folder);
+        EXPECT_TRUE(first.tryAcquire());
+        EXPECT_TRUE(first.held());
+        EXPECT_EQ(otherProcessTries(), 0);
+    }
+    EXPECT_EQ(otherProcessTries(), 1);
+}
+
 TEST_F(LockFolder, PlantedLinkDoesNotKeepTheProgramFromStarting) {
     const std::string target = folder + "/elsewhere";
     ASSERT_EQ(symlink(target.c_str(), (folder + "/KVQ_Nyra.exe.lock").c_str()), 0);
@@ -108,6 +125,47 @@ TEST_F(LockFolder, PlantedLinkDoesNotKeepTheProgramFromStarting) {
     EXPECT_TRUE(instance.tryAcquire());
     EXPECT_EQ(instance.status(), SingleInstance::Status::Unavailable);
     EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(LockFolder, LockFileOfAnotherUserIsNotUsed) {
+    // Its owner could hold it to keep every copy of ours from starting.
+    const std::string path = folder + "/KVQ_Nyra.exe.lock";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0666);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    if (chown(path.c_str(), getuid() + 1, static_cast<gid_t>(-1)) != 0)
+        GTEST_SKIP() << "giving a file away needs root";
+    const int before = openDescriptorCount();
+    SingleInstance instance(folder);
+    EXPECT_TRUE(instance.tryAcquire());
+    EXPECT_EQ(instance.status(), SingleInstance::Status::Unavailable);
+    EXPECT_FALSE(instance.held());
+    EXPECT_EQ(openDescriptorCount(), before);  // the foreign file is not kept open
+
+    const StandardInputClosed noInput;  // the same when it opens as descriptor 0
+    SingleInstance onZero(folder);
+    EXPECT_TRUE(onZero.tryAcquire());
+    EXPECT_EQ(onZero.status(), SingleInstance::Status::Unavailable);
+}
+
+TEST_F(LockFolder, RefusedCopyRetriesOnTheSameDescriptor) {
+    SingleInstance holder(folder);
+    ASSERT_TRUE(holder.tryAcquire());
+    const StandardInputClosed noInput;
+    SingleInstance second(folder);
+    EXPECT_FALSE(second.tryAcquire());
+    const int opened = openDescriptorCount();
+    EXPECT_FALSE(second.tryAcquire());
+    EXPECT_EQ(second.status(), SingleInstance::Status::HeldElsewhere);
+    EXPECT_EQ(openDescriptorCount(), opened);
+}
+
+TEST_F(LockFolder, LeftoverInterruptCodeDoesNotRepeatASuccessfulLock) {
+    // errno is only meaningful after a failed call.
+    SingleInstance instance(folder);
+    errno = EINTR;
+    EXPECT_TRUE(instance.tryAcquire());
+    EXPECT_TRUE(instance.held());
 }
 
 TEST_F(LockFolder, MissingFolderStartsUnguarded) {
