@@ -27,6 +27,14 @@ protected:
         return names;
     }
 
+    // The worker's side: one read with a long time-out.
+    std::thread readOnAnotherThread() {
+        return std::thread([this] {
+            std::uint8_t reply[8];
+            link.readReply(reply, 8, 5000);
+        });
+    }
+
     UsbApi api = RecordingUsb::api();
     FakeLinkHost host;
     Link link{api, host};
@@ -246,10 +254,7 @@ TEST_F(LinkTest, TransfersFromTwoThreadsNeverOverlapInTheLibrary) {
 TEST_F(LinkTest, CloseWaitsForTheTransferInProgress) {
     ASSERT_TRUE(link.connect(false));
     CallHold hold(CallHold::named("bulk_read"));
-    std::thread worker([&] {
-        std::uint8_t reply[8];
-        link.readReply(reply, 8, 5000);
-    });
+    std::thread worker = readOnAnotherThread();
     hold.waitUntilInside();
     std::atomic<bool> closed{false};
     std::thread window([&] { closed = link.releaseAndCloseWithin(std::chrono::seconds(30)); });
@@ -267,10 +272,7 @@ TEST_F(LinkTest, CloseWaitsForTheTransferInProgress) {
 TEST_F(LinkTest, CloseGivesUpAfterItsBoundAndLeavesTheLinkAlone) {
     ASSERT_TRUE(link.connect(false));
     CallHold hold(CallHold::named("bulk_read"));
-    std::thread worker([&] {
-        std::uint8_t reply[8];
-        link.readReply(reply, 8, 5000);
-    });
+    std::thread worker = readOnAnotherThread();
     hold.waitUntilInside();
     EXPECT_FALSE(link.releaseAndCloseWithin(std::chrono::milliseconds(20)));
     {

@@ -231,6 +231,18 @@ protected:
         std::lock_guard lock(runsMutex);
         return {runs.begin(), runs.end()};
     }
+    // Job 13, with a notice sent from inside the worker's own command 9 after
+    // it: the filter of that cycle has passed by then.
+    void runReadWithANoticeInsideCommandNine() {
+        std::atomic<bool> armed{true};
+        RecordingUsb::instance().setOnCall([this, &armed](const testing::UsbCall& call) {
+            if (CallHold::commandFrame(cmd::kEndOfOperation)(call) && armed.exchange(false))
+                worker.deviceChangeNotice();
+        });
+        worker.startJob(job::kRead);
+        worker.waitUntilIdle();
+        RecordingUsb::instance().setOnCall(nullptr);
+    }
 
     std::mutex runsMutex;
     std::vector<std::uint8_t> runs;
@@ -277,15 +289,7 @@ TEST_F(HandOver, OnlyTheLastOfSeveralWaitingRequestsRuns) {
 
 TEST_F(HandOver, NoticeDuringCommandNineAfterTheFilterRunsJobSevenNext) {
     startOn(kIdleJobCode);
-    // Inside the worker's own command 9: the filter of this cycle has passed.
-    std::atomic<bool> armed{true};
-    RecordingUsb::instance().setOnCall([this, &armed](const testing::UsbCall& call) {
-        if (CallHold::commandFrame(cmd::kEndOfOperation)(call) && armed.exchange(false))
-            worker.deviceChangeNotice();
-    });
-    worker.startJob(job::kRead);
-    worker.waitUntilIdle();
-    RecordingUsb::instance().setOnCall(nullptr);
+    runReadWithANoticeInsideCommandNine();
     EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kQuietIdentify}));
     EXPECT_FALSE(shared.deviceChangeFlag.load()) << "the flag must not outlive the notice";
     EXPECT_EQ(shared.deviceChangeCounter.load(), 0);
@@ -300,14 +304,7 @@ TEST_F(HandOver, AWaitingRequestAndALateNoticeBothRunInTheirOrder) {
         return std::uint8_t{1};
     });
     startOn(kIdleJobCode);
-    std::atomic<bool> armed{true};
-    RecordingUsb::instance().setOnCall([this, &armed](const testing::UsbCall& call) {
-        if (CallHold::commandFrame(cmd::kEndOfOperation)(call) && armed.exchange(false))
-            worker.deviceChangeNotice();
-    });
-    worker.startJob(job::kRead);
-    worker.waitUntilIdle();
-    RecordingUsb::instance().setOnCall(nullptr);
+    runReadWithANoticeInsideCommandNine();
     EXPECT_EQ(ran(), (std::vector<int>{job::kRead, job::kErase, job::kQuietIdentify}));
 }
 
