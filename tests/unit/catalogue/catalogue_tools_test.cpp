@@ -161,6 +161,14 @@ TEST(BuildDatabase, RefusesMoreThan134ChipsOfOneMakerEvenAcrossGroups) {
     EXPECT_NE(built.errors[0].message.find("more than 134 chips of \"M\""), std::string::npos);
 }
 
+TEST(BuildDatabase, TakesExactly1100Chips) {
+    std::string text = "$T\r\n";
+    for (int m = 0; m < 10; ++m)
+        text += "#M" + std::to_string(m) + ":\r\n" + chips("D", 110);
+    const auto built = buildDatabase(text);
+    EXPECT_TRUE(built.ok()) << errorsOf(built);
+}
+
 TEST(BuildDatabase, RefusesMoreThan100MakersOfATypeAndMoreThan1100Chips) {
     std::string text = "$T\r\n";
     for (int m = 0; m < 101; ++m) {
@@ -266,7 +274,9 @@ TEST(CheckRecord, FindsInconsistentFields) {
     EXPECT_EQ(checkRecord(r).size(), 1u) << "words on a byte-wide bus";
     r.operationType = "300";
     r.secondaryAddress = "010";
-    EXPECT_EQ(checkRecord(r).size(), 1u) << "x16 capacity with x8 organisation";
+    ASSERT_EQ(checkRecord(r).size(), 1u) << "x16 capacity with x8 organisation";
+    EXPECT_NE(checkRecord(r)[0].find("organisation x8 of operation type 300"), std::string::npos)
+        << checkRecord(r)[0];
     r.operationType = "310";
     EXPECT_TRUE(checkRecord(r).empty());
     r.secondaryAddress = "00A";

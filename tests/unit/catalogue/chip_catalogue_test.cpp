@@ -109,6 +109,14 @@ TEST_F(ChipCatalogueTest, MakerLineDropsItsLastCharacter) {
     EXPECT_EQ(catalogue.record(0)->manufacturer, "A");
 }
 
+TEST_F(ChipCatalogueTest, ASingleLineWithoutCarriageReturnIsReportedToo) {
+    catalogue.parse(crlf({"$T", "#M:"}) + "@W25Q80:256:4:1MB:N:300:EF4014:00EF13:3.3V:0000\n");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("1 line(s) do not end with CR LF, the first at line 3"),
+              std::string::npos)
+        << log[0];
+}
+
 TEST_F(ChipCatalogueTest, LinesWithoutCarriageReturnLoseTheirLastCharacterAndAreReported) {
     catalogue.parse("$25 SPI FLASHX\n#WINBOND:\n@W25Q80:256:4:1MB:N:300:EF4014:00EF13:3.3V:0000\n");
     ASSERT_EQ(catalogue.count(), 1u);

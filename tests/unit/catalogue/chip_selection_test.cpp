@@ -314,3 +314,20 @@ TEST(ChipSelectionThreads, WorkerRecomputesWhileTheWindowSelects) {
 
 }  // namespace
 }  // namespace nyra
+
+namespace nyra {
+namespace {
+
+TEST(ListModelTest, ClearingDropsTheSelectionWithTheItems) {
+    ListModel list;
+    list.items = {"A", "B"};
+    ASSERT_TRUE(list.setCurrent(1));
+    list.clear();
+    EXPECT_TRUE(list.items.empty());
+    EXPECT_EQ(list.current, -1);
+    EXPECT_EQ(list.currentText(), "");
+    EXPECT_FALSE(list.setCurrent(0));
+}
+
+}  // namespace
+}  // namespace nyra
