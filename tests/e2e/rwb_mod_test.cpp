@@ -103,6 +103,11 @@ TEST_F(RwbModTest, AMovedLibraryKeepsItsFunctionsAndTheSourceLetsGo) {
     EXPECT_EQ(third.api().init, init);
 }
 
+TEST(ExecutableDirectory, IsTheFolderOfTheRunningProgram) {
+    const std::string folder = executableDirectory();
+    EXPECT_TRUE(std::filesystem::exists(folder + "/test_e2e")) << folder;
+}
+
 TEST_F(RwbModTest, NoProgrammerAttachedIsReportedByTheLink) {
     dir.write("kvq-sim.conf", "programmers=0\ncontrol=off\ntiming=0\nimage=none\n");
     UsbLibrary library = UsbLibrary::loadFile(demoFolder() + "/rwb_mod.so");

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <optional>
 
 #include "device/usb_api.h"
@@ -14,28 +16,19 @@ namespace nyra {
 
 namespace {
 
+// Up to four hex digits, as sysfs and udev write USB ids; blanks around them
+// are allowed.
 std::optional<unsigned> parseHex16(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    if (text.empty() || text.size() > 4)
+    constexpr std::string_view kBlanks = " \t\n";
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
         return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
     unsigned value = 0;
-    for (char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value * 16 + digit;
-    }
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 16);
+    if (error != std::errc() || stop != end || text.size() > 4)
+        return std::nullopt;
     return value;
 }
 
@@ -133,8 +126,9 @@ void runMonitor(UdevWatch watch, int simulatorFd, int wakeFd,
         if (simSlot != 0 && fds[simSlot].revents != 0) {
             const short events = fds[simSlot].revents;
             if (events & (POLLIN | POLLHUP)) {
-                unsigned char buffer[8];
-                const ssize_t n = read(simulatorFd, buffer, sizeof buffer);
+                // An eventfd hands over its 8-byte count; a pipe up to as many bytes.
+                std::uint64_t count = 0;
+                const ssize_t n = read(simulatorFd, &count, sizeof count);
                 if (n > 0) {
                     notify(onChange);
                 } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {

@@ -213,6 +213,26 @@ TEST_F(WorkerTest, RequestsMadeWhileAJobRunsAreNotLost) {
     EXPECT_EQ(runs.load(), kRequests);
 }
 
+TEST(WorkerLifetime, DestroyingAWorkerEndsItsThreadFirst) {
+    RecordingUsb::instance().reset();
+    UsbApi api = RecordingUsb::api();
+    FakeLinkHost host;
+    Link link{api, host};
+    CommandFrame block{};
+    CommandChannel channel{link, block};
+    WorkerShared shared;
+    std::atomic<int> runs{0};
+    {
+        Worker worker{shared, channel};
+        worker.registerJob(job::kRead, [&] { return static_cast<std::uint8_t>(++runs); });
+        shared.jobCode = job::kRead;
+        worker.start();
+        worker.waitUntilIdle();
+    }  // a joinable thread left behind would end the process here
+    EXPECT_EQ(runs.load(), 1);
+    EXPECT_EQ(shared.quit.load(), 1);
+}
+
 // Jobs that record the order in which they ran.
 class HandOver : public WorkerTest {
 protected:
