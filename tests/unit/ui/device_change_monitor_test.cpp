@@ -279,6 +279,9 @@ TEST(ProgrammerMatch, FromAttributes) {
     // Attribute files may carry blanks around the value.
     EXPECT_TRUE(isProgrammerUsbDevice(" 0716", "\t5018 ", ""));
     EXPECT_TRUE(isProgrammerUsbDevice("", "", " 716/ 5018/100"));
+    // USB ids have at most four hex digits, leading zeros or not.
+    EXPECT_FALSE(isProgrammerUsbDevice("00716", "5018", ""));
+    EXPECT_FALSE(isProgrammerUsbDevice("0716", "+5018", ""));
 }
 
 TEST(ProgrammerMatch, FromProductPropertyWhenAttributesAreGone) {
