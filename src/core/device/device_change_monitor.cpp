@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "device/usb_api.h"
@@ -94,17 +95,31 @@ void notify(const DeviceChangeMonitor::Callback& onChange) {
     }
 }
 
-void runMonitor(UdevWatch watch, int simulatorFd, int wakeFd,
+// The udev watch as a source of notices; the watch ends with the last copy.
+DeviceChangeMonitor::Source udevSource(UdevWatch watch) {
+    auto owned = std::shared_ptr<UdevWatch>(new UdevWatch(watch), [](UdevWatch* w) {
+        w->release();
+        delete w;
+    });
+    DeviceChangeMonitor::Source source;
+    source.fd = udev_monitor_get_fd(watch.monitor);
+    source.drain = [owned] { return drainUdev(owned->monitor); };
+    source.keepAlive = owned;
+    return source;
+}
+
+void runMonitor(DeviceChangeMonitor::Source source, int simulatorFd, int wakeFd,
                 const DeviceChangeMonitor::Callback& onChange) {
     while (true) {
+        // Slot 0 is the wake pipe; the others are there only while watched.
         pollfd fds[3];
         nfds_t count = 0;
         fds[count++] = {wakeFd, POLLIN, 0};
-        const nfds_t udevSlot = watch.monitor ? count++ : 0;
-        if (watch.monitor)
-            fds[udevSlot] = {udev_monitor_get_fd(watch.monitor), POLLIN, 0};
+        const nfds_t sourceSlot = source.fd >= 0 ? count++ : 0;
+        if (sourceSlot != 0)
+            fds[sourceSlot] = {source.fd, POLLIN, 0};
         const nfds_t simSlot = simulatorFd >= 0 ? count++ : 0;
-        if (simulatorFd >= 0)
+        if (simSlot != 0)
             fds[simSlot] = {simulatorFd, POLLIN, 0};
 
         if (poll(fds, count, -1) < 0) {
@@ -115,11 +130,11 @@ void runMonitor(UdevWatch watch, int simulatorFd, int wakeFd,
         if (fds[0].revents != 0)
             break;
 
-        if (udevSlot != 0 && fds[udevSlot].revents != 0) {
-            if (fds[udevSlot].revents & (POLLERR | POLLNVAL)) {
-                watch.release();
+        if (sourceSlot != 0 && fds[sourceSlot].revents != 0) {
+            if (fds[sourceSlot].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+                source = {};  // a broken watch is dropped; the others go on
             } else {
-                for (int n = drainUdev(watch.monitor); n > 0; --n)
+                for (int n = source.drain(); n > 0; --n)
                     notify(onChange);
             }
         }
@@ -127,8 +142,8 @@ void runMonitor(UdevWatch watch, int simulatorFd, int wakeFd,
             const short events = fds[simSlot].revents;
             if (events & (POLLIN | POLLHUP)) {
                 // An eventfd hands over its 8-byte count; a pipe up to as many bytes.
-                std::uint64_t count = 0;
-                const ssize_t n = read(simulatorFd, &count, sizeof count);
+                std::uint64_t notices = 0;
+                const ssize_t n = read(simulatorFd, &notices, sizeof notices);
                 if (n > 0) {
                     notify(onChange);
                 } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
@@ -139,7 +154,6 @@ void runMonitor(UdevWatch watch, int simulatorFd, int wakeFd,
             }
         }
     }
-    watch.release();
 }
 
 }  // namespace
@@ -164,24 +178,28 @@ DeviceChangeMonitor::~DeviceChangeMonitor() {
 }
 
 bool DeviceChangeMonitor::start(int simulatorEventFd, Callback onChange, bool watchUdev) {
+    UdevWatch watch = watchUdev ? openUdevWatch() : UdevWatch{};
+    return startWith(simulatorEventFd, watch.monitor ? udevSource(watch) : Source{},
+                     std::move(onChange));
+}
+
+bool DeviceChangeMonitor::startWith(int simulatorEventFd, Source source, Callback onChange) {
     std::lock_guard lock(lifecycle_);
     if (thread_.joinable())
         return false;
     int wake[2];
     if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-
-    UdevWatch watch = watchUdev ? openUdevWatch() : UdevWatch{};
-    watchingUdev_ = watch.monitor != nullptr;
+    const bool watching = source.fd >= 0;
     try {
-        thread_ = std::thread(runMonitor, watch, simulatorEventFd, wake[0], std::move(onChange));
+        thread_ = std::thread(runMonitor, std::move(source), simulatorEventFd, wake[0],
+                              std::move(onChange));
     } catch (...) {
-        watch.release();
         close(wake[0]);
         close(wake[1]);
-        watchingUdev_ = false;
         return false;
     }
+    watchingUdev_ = watching;
     wakeRead_ = wake[0];
     wakeWrite_ = wake[1];
     return true;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -16,6 +17,16 @@ class DeviceChangeMonitor {
 public:
     using Callback = std::function<void()>;
 
+    // A watch besides the simulator's fd: the udev monitor in the program.
+    // While fd is readable, drain() takes what is queued and says how many
+    // notices it held; a watch whose fd fails is dropped. keepAlive holds
+    // what the watch needs until the monitor thread ends.
+    struct Source {
+        int fd = -1;
+        std::function<int()> drain;
+        std::shared_ptr<void> keepAlive;
+    };
+
     DeviceChangeMonitor() = default;
     ~DeviceChangeMonitor();
     DeviceChangeMonitor(const DeviceChangeMonitor&) = delete;
@@ -28,6 +39,8 @@ public:
     // (or with watchUdev false) the fd alone is watched. False when already
     // running or the thread cannot be set up.
     bool start(int simulatorEventFd, Callback onChange, bool watchUdev = true);
+    // The same with the given watch in place of udev's (tests feed their own).
+    bool startWith(int simulatorEventFd, Source source, Callback onChange);
     // Ends and joins the thread; returns at once when not running. Must not
     // be called from the callback.
     void stop();

@@ -1,5 +1,6 @@
 #include "device/device_change_monitor.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libudev.h>
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -97,6 +99,105 @@ TEST(DeviceChangeMonitor, WorksAlongsideTheUdevWatch) {
     EXPECT_TRUE(counter.waitFor(1));
     monitor.stop();
     EXPECT_FALSE(monitor.watchingUdev());
+}
+
+// A watch of the udev kind over a pipe: each byte written is one event, and
+// drain() reports as many notices as the test asks for.
+class FakeWatch {
+public:
+    FakeWatch() { EXPECT_EQ(pipe2(fds_, O_CLOEXEC | O_NONBLOCK), 0); }
+    ~FakeWatch() {
+        closeReadEnd();
+        closeWriteEnd();
+    }
+    DeviceChangeMonitor::Source source() {
+        DeviceChangeMonitor::Source source;
+        source.fd = fds_[0];
+        source.drain = [this] {
+            unsigned char bytes[64];
+            while (read(fds_[0], bytes, sizeof bytes) > 0) {
+            }
+            drains.fetch_add(1);
+            return noticesPerDrain.load();
+        };
+        source.keepAlive = std::shared_ptr<void>(nullptr, [this](void*) { released = true; });
+        return source;
+    }
+    void event() {
+        const unsigned char byte = 1;
+        ASSERT_EQ(write(fds_[1], &byte, 1), 1);
+    }
+    void closeWriteEnd() {
+        if (fds_[1] >= 0)
+            close(fds_[1]);
+        fds_[1] = -1;
+    }
+    void closeReadEnd() {
+        if (fds_[0] >= 0)
+            close(fds_[0]);
+        fds_[0] = -1;
+    }
+
+    std::atomic<int> noticesPerDrain{1};
+    std::atomic<int> drains{0};
+    std::atomic<bool> released{false};
+
+private:
+    int fds_[2] = {-1, -1};
+};
+
+TEST(DeviceChangeMonitor, EveryNoticeAWatchDrainsReachesTheCallback) {
+    FakeWatch watch;
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.startWith(-1, watch.source(), counter.callback()));
+    EXPECT_TRUE(monitor.watchingUdev());
+    watch.noticesPerDrain = 3;  // three programmer events in one read
+    watch.event();
+    EXPECT_TRUE(counter.waitFor(3));
+    watch.noticesPerDrain = 0;  // events about other devices
+    watch.event();
+    while (watch.drains.load() < 2)
+        std::this_thread::yield();
+    watch.noticesPerDrain = 1;
+    watch.event();
+    EXPECT_TRUE(counter.waitFor(4));
+    monitor.stop();
+    EXPECT_EQ(counter.count(), 4);
+    EXPECT_TRUE(watch.released.load()) << "the watch ends with the monitor";
+}
+
+TEST(DeviceChangeMonitor, TheWatchAndTheSimulatorFdAreServedTogether) {
+    FakeWatch watch;
+    EventFd events;
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.startWith(events.fd(), watch.source(), counter.callback()));
+    watch.event();
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(2));
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(3));
+    watch.event();
+    EXPECT_TRUE(counter.waitFor(4));
+    monitor.stop();
+}
+
+TEST(DeviceChangeMonitor, ABrokenWatchIsDroppedAndTheSimulatorFdGoesOn) {
+    FakeWatch watch;
+    EventFd events;
+    NoticeCounter counter;
+    DeviceChangeMonitor monitor;
+    ASSERT_TRUE(monitor.startWith(events.fd(), watch.source(), counter.callback()));
+    watch.closeWriteEnd();  // the watch's fd hangs up
+    while (!watch.released.load())
+        std::this_thread::yield();
+    EXPECT_EQ(watch.drains.load(), 0) << "a failed watch is not read";
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(1));
+    events.signal();
+    EXPECT_TRUE(counter.waitFor(2));
+    monitor.stop();
 }
 
 // Whether this machine lets a process open a udev netlink monitor at all.
