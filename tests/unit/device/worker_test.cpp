@@ -213,24 +213,18 @@ TEST_F(WorkerTest, RequestsMadeWhileAJobRunsAreNotLost) {
     EXPECT_EQ(runs.load(), kRequests);
 }
 
-TEST(WorkerLifetime, DestroyingAWorkerEndsItsThreadFirst) {
-    RecordingUsb::instance().reset();
-    UsbApi api = RecordingUsb::api();
-    FakeLinkHost host;
-    Link link{api, host};
-    CommandFrame block{};
-    CommandChannel channel{link, block};
-    WorkerShared shared;
+TEST_F(WorkerTest, DestroyingAWorkerEndsItsThreadFirst) {
+    WorkerShared ownShared;
     std::atomic<int> runs{0};
     {
-        Worker worker{shared, channel};
-        worker.registerJob(job::kRead, [&] { return static_cast<std::uint8_t>(++runs); });
-        shared.jobCode = job::kRead;
-        worker.start();
-        worker.waitUntilIdle();
+        Worker own{ownShared, channel};
+        own.registerJob(job::kRead, [&] { return static_cast<std::uint8_t>(++runs); });
+        ownShared.jobCode = job::kRead;
+        own.start();
+        own.waitUntilIdle();
     }  // a joinable thread left behind would end the process here
     EXPECT_EQ(runs.load(), 1);
-    EXPECT_EQ(shared.quit.load(), 1);
+    EXPECT_EQ(ownShared.quit.load(), 1);
 }
 
 // Jobs that record the order in which they ran.
