@@ -13,7 +13,7 @@ public:
     Panel& panel() override { return state_.panel(); }
     LogModel& log() override { return state_.log(); }
     bool statusAlert() const override { return state_.statusKind() == StatusKind::Alert; }
-    int progressPosition() const override { return state_.progressPosition.load(); }
+    int progressPosition() const override { return state_.progress().position(); }
     void command(int id) override { state_.command(id); }
     bool keyPressed(ids::Key key, bool ctrlHeld) override {
         return state_.keyPressed(key, ctrlHeld);

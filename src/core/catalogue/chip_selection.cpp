@@ -46,7 +46,32 @@ void ChipSelection::notifyList(SelectionList which) {
     }
 }
 
+ListModel ChipSelection::typeList() const {
+    std::lock_guard lock(listsMutex_);
+    return types_;
+}
+
+ListModel ChipSelection::manufacturerList() const {
+    std::lock_guard lock(listsMutex_);
+    return manufacturers_;
+}
+
+ListModel ChipSelection::deviceList() const {
+    std::lock_guard lock(listsMutex_);
+    return devices_;
+}
+
+std::optional<std::uint32_t> ChipSelection::shownRecord() const {
+    std::lock_guard lock(listsMutex_);
+    const auto found = catalogue_.findChip(types_.currentText(), manufacturers_.currentText(),
+                                           devices_.currentText());
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
+}
+
 void ChipSelection::startUp() {
+    std::lock_guard lock(listsMutex_);
     if (catalogue_.count() == 0) {
         return;
     }
@@ -69,6 +94,7 @@ void appendAndSelectFirst(ListModel& list, std::vector<std::string> entries) {
 }  // namespace
 
 void ChipSelection::fillTypeList() {
+    std::lock_guard lists(listsMutex_);
     auto entries = catalogue_.typeList();
     if (entries.size() > kTypeListRoom) {
         note("The chip catalogue has " + std::to_string(entries.size()) +
@@ -79,6 +105,7 @@ void ChipSelection::fillTypeList() {
 }
 
 void ChipSelection::fillManufacturerList(bool reset) {
+    std::lock_guard lists(listsMutex_);
     if (reset) {
         manufacturers_.clear();
     }
@@ -93,6 +120,7 @@ void ChipSelection::fillManufacturerList(bool reset) {
 }
 
 void ChipSelection::fillDeviceList(bool reset) {
+    std::lock_guard lists(listsMutex_);
     if (reset) {
         devices_.clear();
     }
@@ -108,6 +136,7 @@ void ChipSelection::fillDeviceList(bool reset) {
 }
 
 bool ChipSelection::applySelection() {
+    std::lock_guard lists(listsMutex_);
     const std::string type = types_.currentText();
     const std::string maker = manufacturers_.currentText();
     const std::string device = devices_.currentText();
@@ -172,9 +201,11 @@ int ChipSelection::computeParameters(std::uint32_t position) {
 }
 
 bool ChipSelection::typeChanged(int index) {
+    std::lock_guard lists(listsMutex_);
     if (!types_.setCurrent(index)) {
         return false;
     }
+    notifyList(SelectionList::Type);
     fillManufacturerList(true);
     fillDeviceList(true);
     applySelection();
@@ -182,35 +213,43 @@ bool ChipSelection::typeChanged(int index) {
 }
 
 bool ChipSelection::manufacturerChanged(int index) {
+    std::lock_guard lists(listsMutex_);
     if (!manufacturers_.setCurrent(index)) {
         return false;
     }
+    notifyList(SelectionList::Manufacturer);
     fillDeviceList(true);
     applySelection();
     return true;
 }
 
 bool ChipSelection::deviceChanged(int index) {
+    std::lock_guard lists(listsMutex_);
     if (!devices_.setCurrent(index)) {
         return false;
     }
+    notifyList(SelectionList::Device);
     applySelection();
     return true;
 }
 
 bool ChipSelection::selectRecord(std::uint32_t position) {
+    std::lock_guard lists(listsMutex_);
     const ChipRecord* record = catalogue_.record(position);
     if (record == nullptr || !types_.setCurrent(types_.indexOf(record->type))) {
         return false;
     }
+    notifyList(SelectionList::Type);
     fillManufacturerList(true);
     if (!manufacturers_.setCurrent(manufacturers_.indexOf(record->manufacturer))) {
         return false;
     }
+    notifyList(SelectionList::Manufacturer);
     fillDeviceList(true);
     if (!devices_.setCurrent(devices_.indexOf(record->device))) {
         return false;
     }
+    notifyList(SelectionList::Device);
     applySelection();
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,8 +47,9 @@ public:
 };
 
 // The three linked lists, the selected chip and the parameters that every
-// command carries. Lists belong to the window thread; the selected chip,
-// chip size and parameter block may be read and recomputed by the worker.
+// command carries. The window thread (a user's choice) and the worker
+// (identification) both change the lists; each change runs whole under the
+// lists' lock, and the window hears of all three lists after it.
 class ChipSelection {
 public:
     // What the lists are built for; a catalogue beyond that is still listed
@@ -84,9 +86,11 @@ public:
     void showChipInformation();
     std::string chipInformation() const;
 
-    const ListModel& typeList() const { return types_; }
-    const ListModel& manufacturerList() const { return manufacturers_; }
-    const ListModel& deviceList() const { return devices_; }
+    ListModel typeList() const;
+    ListModel manufacturerList() const;
+    ListModel deviceList() const;
+    // The record the three lists show, if the catalogue has it.
+    std::optional<std::uint32_t> shownRecord() const;
 
     std::uint32_t selectedChip() const;
     std::string selectedType() const;
@@ -114,6 +118,8 @@ private:
     MessageSink messages_;
     LogSink log_;
 
+    // Recursive: the window's list hooks read the lists during a change.
+    mutable std::recursive_mutex listsMutex_;
     ListModel types_;
     ListModel manufacturers_;
     ListModel devices_;

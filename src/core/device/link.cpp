@@ -141,7 +141,7 @@ int Link::reopen(bool withMessages) {
     if (!failure)
         return kLinkGoOn;
     // Reported outside the gate: the box waits for the user.
-    host_.greyMenuCommand(kCmdChipFill);
+    host_.greyMenuCommand(kLinkFailureGreyedCommand);
     host_.statusAlert(*failure);
     if (withMessages)
         host_.warningBox(*failure);

@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include "app/text_language.h"
+#include "ops/identify.h"
+#include "ops/job_frame.h"
 #include "ui/frontend.h"
 #include "ui/main_panel.h"
 #include "ui/panel_menu_state.h"
@@ -22,7 +24,6 @@ constexpr int kCloseCommandTimeoutMs = 100;
 // How long the close handler waits for a transfer of the worker's to end
 // before it leaves the link alone (the erase wait reads for 1000 ms at a time).
 constexpr std::chrono::milliseconds kCloseWaitForTransfer{2000};
-constexpr int kDeviceChangeSettleMs = 50;
 
 std::string withSlash(std::string folder) {
     if (folder.empty() || folder.back() != '/')
@@ -77,7 +78,7 @@ public:
     void setQeButtonVisible(bool visible) override { panel_.setVisible(kBtnConfigure, visible); }
 
 private:
-    std::pair<int, const ListModel&> listOf(SelectionList which) const {
+    std::pair<int, ListModel> listOf(SelectionList which) const {
         switch (which) {
             case SelectionList::Type:
                 return {kListChipType, selection_.typeList()};
@@ -96,6 +97,9 @@ private:
 AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
     : frontend_(frontend),
       clock_(clock),
+      operationLog_(log_, clock_),
+      status_(panel_, operationLog_, frontend_),
+      progress_(panel_),
       texts_([this](const std::string& message) {
           frontend_.messageBox(message, "", BoxIcon::Warning, BoxButtons::Ok);
       }),
@@ -108,7 +112,11 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                        [&](ChipParameterBlock& block) { change(block.bytes); });
                }),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
-      menuChecks_(std::make_unique<PanelMenuState>(panel_)) {}
+      menuChecks_(std::make_unique<PanelMenuState>(panel_)),
+      jobContext_{channel_,  panel_,     status_,   operationLog_, progress_,
+                  flags_,    loadedFile_, identified_, workerShared_, selection_,
+                  catalogue_, texts_,    frontend_, clock_,        {},
+                  {}} {}
 
 AppState::~AppState() {
     shutdown();
@@ -130,14 +138,15 @@ void AppState::startUp(const std::string& programFolder) {
     selection_.setLogSink([this](const std::string& line) { logLine(line); });
     // The hex view is set up here once it exists.
 
-    finishSoundPath_ = programFolder_ + "sound/finishsound.wav";
-    deleteSoundPath_ = programFolder_ + "sound/del.wav";
+    jobContext_.finishSoundPath = programFolder_ + "sound/finishsound.wav";
+    jobContext_.deleteSoundPath = programFolder_ + "sound/del.wav";
     panel_.setVisible(kProgressBar, false);
 
     logFilePath_ = programFolder_ + "log.txt";
     const int logFd = ::open(logFilePath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (logFd >= 0)
         ::close(logFd);
+    operationLog_.setFilePath(logFilePath_);
 
     switches_ = std::make_unique<Switches>(programFolder_, *menuChecks_);
     switches_->readAtStartup();
@@ -179,37 +188,19 @@ void AppState::loadCatalogue() {
     selection_.startUp();
 }
 
+// The selection tells the lists what changed.
 void AppState::listSelectionChanged(int listId, int index) {
-    bool changed = false;
     if (listId == kListChipType)
-        changed = selection_.typeChanged(index);
+        selection_.typeChanged(index);
     if (listId == kListManufacturer)
-        changed = selection_.manufacturerChanged(index);
+        selection_.manufacturerChanged(index);
     if (listId == kListDevice)
-        changed = selection_.deviceChanged(index);
-    if (!changed)
-        return;
-    // The lists' own contents follow from the selection logic.
-    selectionPanel_->listChanged(SelectionList::Type);
-    selectionPanel_->listChanged(SelectionList::Manufacturer);
-    selectionPanel_->listChanged(SelectionList::Device);
+        selection_.deviceChanged(index);
 }
 
 void AppState::registerJobs() {
-    worker_->registerJob(job::kQuietIdentify, [this] { return quietIdentify(); });
-}
-
-// The connection part of quiet identification: the probe series joins it
-// with chip identification.
-std::uint8_t AppState::quietIdentify() {
-    if (!autoIdentifyOn())
-        return 1;
-    programmerBlocked_.store(false);
-    if (!fileLoaded.load())
-        panel_.greyMenuCommand(kCmdDataView);
-    if (workerShared_.deviceChangeFlag.load())
-        clock_.sleepMs(kDeviceChangeSettleMs);
-    return link_.linkCheck() == kLinkStop ? 0 : 1;
+    worker_->registerJob(job::kQuietIdentify, [this] { return quietIdentifyJob(jobContext_); });
+    worker_->registerJob(job::kFullIdentify, [this] { return fullIdentifyJob(jobContext_); });
 }
 
 void AppState::startJob(std::uint8_t code) {
@@ -296,57 +287,12 @@ void AppState::openThroughShell(const std::string& path) {
     });
 }
 
-const JobButton* AppState::jobButton(int buttonId) {
-    for (const JobButton& button : kJobButtons) {
-        if (button.id == buttonId)
-            return &button;
-    }
-    return nullptr;
-}
-
-std::atomic<bool>& AppState::stopRequestOf(int buttonId) {
-    switch (buttonId) {
-        case kBtnErase:
-            return stopErase;
-        case kBtnProgram:
-            return stopProgram;
-        case kBtnVerify:
-            return stopVerify;
-        case kBtnRead:
-            return stopRead;
-        default:
-            return stopBlankCheck;
-    }
-}
-
-std::uint8_t AppState::jobOfButton(int buttonId) {
-    switch (buttonId) {
-        case kBtnErase:
-            return job::kErase;
-        case kBtnProgram:
-            return job::kProgram;
-        case kBtnVerify:
-            return job::kVerify;
-        case kBtnRead:
-            return job::kRead;
-        default:
-            return job::kBlankCheck;
-    }
-}
-
 void AppState::startOrStop(int buttonId) {
-    const JobButton* button = jobButton(buttonId);
+    const ButtonJob* button = buttonJobOf(buttonId);
     if (!button)
         return;
-    const std::string& runningCaption = text(button->runningCaption);
-    // Without a running caption (texts missing) the idle and running captions
-    // would both be empty and the button could never start its job.
-    if (!runningCaption.empty() && panel_.text(buttonId) == runningCaption) {
-        stopRequestOf(buttonId).store(true);
-        return;
-    }
-    stopRequestOf(buttonId).store(false);
-    startJob(jobOfButton(buttonId));
+    if (const auto code = nyra::startOrStop(jobContext_, *button))
+        startJob(*code);
 }
 
 bool AppState::keyPressed(Key key, bool ctrlHeld) {
@@ -390,26 +336,26 @@ void AppState::sendEndOfOperationFromWindow() {
 }
 
 bool AppState::closeRequested() {
-    if (eraseRunning.load()) {
+    if (flags_.eraseRunning.load()) {
         if (!askToStop(itext(30)))
             return false;
-        stopErase.store(true);
+        flags_.stopErase.store(true);
         sendEndOfOperationFromWindow();
     }
-    if (programRunning.load()) {
+    if (flags_.programRunning.load()) {
         if (!askToStop(itext(31)))
             return false;
-        stopProgram.store(true);
+        flags_.stopProgram.store(true);
     }
-    if (verifyRunning.load()) {
+    if (flags_.verifyRunning.load()) {
         if (!askToStop(itext(32)))
             return false;
         sendEndOfOperationFromWindow();
     }
-    if (readRunning.load()) {
+    if (flags_.readRunning.load()) {
         if (!askToStop(itext(33)))
             return false;
-        closeRequestedFlag.store(true);
+        flags_.closeRequested.store(true);
         sendEndOfOperationFromWindow();
     }
     link_.releaseAndCloseWithin(kCloseWaitForTransfer);
@@ -429,28 +375,11 @@ void AppState::shutdown() {
 }
 
 void AppState::showStatus(const std::string& statusText, StatusKind kind, bool beep) {
-    statusKind_.store(kind);
-    // The window repaints the colours on this even when the text stays the same.
-    panel_.setChecked(kStatusLine, kind == StatusKind::Alert);
-    panel_.setText(kStatusLine, statusText);
-    if (beep)
-        frontend_.beep(BeepKind::Exclamation);
+    status_.show(statusText, kind, beep);
 }
 
 void AppState::logLine(const std::string& line) {
-    log_.append(line);
-
-    const LocalTime t = clock_.localTime();
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    const std::string fileLine = stamp + line + "\n";
-    const int fd = ::open(logFilePath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    const ssize_t written = ::write(fd, fileLine.data(), fileLine.size());
-    (void)written;  // a log line that cannot be written is not worth stopping for
-    ::close(fd);
+    operationLog_.line(line);
 }
 
 void AppState::statusAlert(TextKey key) {

@@ -15,6 +15,12 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
+#include "ops/identify_record.h"
+#include "ops/job_context.h"
+#include "ops/job_flags.h"
+#include "ops/operation_log.h"
+#include "ops/progress.h"
+#include "ops/status_line.h"
 #include "ui/ids.h"
 #include "ui/log_model.h"
 #include "ui/panel.h"
@@ -22,9 +28,6 @@
 namespace nyra {
 
 class Frontend;
-
-// Status kinds of the status line.
-enum class StatusKind : std::uint8_t { Normal = 0, Alert = 1 };
 
 // The main window without its widgets: the state every part of the program
 // shares, the command table, the start-up order and the close handler. The
@@ -58,7 +61,7 @@ public:
     LogModel& log() { return log_; }
     const TextTable& texts() const { return texts_; }
     const std::string& text(TextKey key) const { return texts_.text(key); }
-    StatusKind statusKind() const { return statusKind_.load(); }
+    StatusKind statusKind() const { return status_.kind(); }
     const std::string& programFolder() const { return programFolder_; }
 
     // Shared state.
@@ -71,6 +74,14 @@ public:
     ChipSelection& selection() { return selection_; }
     Frontend& frontend() { return frontend_; }
     Clock& clock() { return clock_; }
+    JobFlags& flags() { return flags_; }
+    LoadedFile& loadedFile() { return loadedFile_; }
+    Progress& progress() { return progress_; }
+    OperationLog& operationLog() { return operationLog_; }
+    // What the last identification found.
+    IdentifyRecord& identified() { return identified_; }
+    // What the chip jobs may use of the main window.
+    JobContext& jobContext() { return jobContext_; }
 
     bool soundSwitchOn() const { return panel_.menuChecked(kCmdSounds); }
     bool autoIdentifyOn() const { return panel_.menuChecked(kCmdAutoIdentify); }
@@ -94,21 +105,8 @@ public:
     void statusAlert(TextKey text) override;
     void warningBox(TextKey text) override;
     void greyMenuCommand(int commandId) override { panel_.greyMenuCommand(commandId); }
-    bool programmerBlocked() const override { return programmerBlocked_.load(); }
+    bool programmerBlocked() const override { return flags_.programmerBlocked.load(); }
     bool deviceChangePending() const override { return workerShared_.deviceChangeFlag.load(); }
-
-    // Job-running flags, stop requests and other shared flags.
-    std::atomic<bool> programmerBlocked_{false};
-    std::atomic<bool> closeRequestedFlag{false};
-    std::atomic<bool> upgradeRunning{false};
-    std::atomic<bool> fileLoaded{false};
-    std::atomic<bool> eraseRunning{false}, programRunning{false}, verifyRunning{false},
-        readRunning{false};
-    std::atomic<bool> stopErase{false}, stopProgram{false}, stopVerify{false}, stopRead{false},
-        stopBlankCheck{false};
-    // The progress bar's position (0..100). Store it before the bar's label
-    // (the Panel text of kProgressBar): the window reads it when the label changes.
-    std::atomic<int> progressPosition{0};
 
     std::atomic<std::uint32_t> batchRunParameter{0};
 
@@ -116,8 +114,8 @@ public:
     const std::string& imagePath1() const { return imagePath1_; }
     const std::string& tempFolder() const { return tempFolder_; }
     const std::string& logFilePath() const { return logFilePath_; }
-    const std::string& finishSoundPath() const { return finishSoundPath_; }
-    const std::string& deleteSoundPath() const { return deleteSoundPath_; }
+    const std::string& finishSoundPath() const { return jobContext_.finishSoundPath; }
+    const std::string& deleteSoundPath() const { return jobContext_.deleteSoundPath; }
 
 private:
     class SelectionPanel;
@@ -125,22 +123,23 @@ private:
     MessageSink messageSink();
     void loadCatalogue();
     void registerJobs();
-    std::uint8_t quietIdentify();
     void startOrStop(int buttonId);
     void openThroughShell(const std::string& path);
     bool askToStop(TextKey question);
     void sendEndOfOperationFromWindow();
-    static const ids::JobButton* jobButton(int buttonId);
-    static std::uint8_t jobOfButton(int buttonId);
-    std::atomic<bool>& stopRequestOf(int buttonId);
 
     Frontend& frontend_;
     Clock& clock_;
     Panel panel_;
     LogModel log_;
+    OperationLog operationLog_;
+    StatusLine status_;
+    Progress progress_;
+    JobFlags flags_;
+    LoadedFile loadedFile_;
+    IdentifyRecord identified_;
     TextTable texts_;
     std::string programFolder_;
-    std::atomic<StatusKind> statusKind_{StatusKind::Normal};
     WorkerShared workerShared_;
     ChipCatalogue catalogue_;
     ChipSelection selection_;
@@ -151,8 +150,8 @@ private:
     std::unique_ptr<MenuCheckState> menuChecks_;
     std::unique_ptr<Switches> switches_;
     bool workerStarted_ = false;
-    std::string imagePath0_, imagePath1_, tempFolder_, logFilePath_, finishSoundPath_,
-        deleteSoundPath_;
+    std::string imagePath0_, imagePath1_, tempFolder_, logFilePath_;
+    JobContext jobContext_;
 };
 
 }  // namespace nyra

@@ -132,9 +132,10 @@ TEST_F(ChipSelectionTest, TypeChangeRefillsMakerAndDeviceLists) {
     EXPECT_TRUE(block.sixteenBit());
     EXPECT_TRUE(block.fiveVolt());
     EXPECT_EQ(block.secondaryAddressLow(), 10);
-    EXPECT_EQ(window.calls[0], "list:maker");
-    EXPECT_EQ(window.calls[1], "list:device");
-    EXPECT_EQ(window.calls[5], "pinout:3");
+    EXPECT_EQ(window.calls[0], "list:type");
+    EXPECT_EQ(window.calls[1], "list:maker");
+    EXPECT_EQ(window.calls[2], "list:device");
+    EXPECT_EQ(window.calls[6], "pinout:3");
 }
 
 TEST_F(ChipSelectionTest, PinoutIsKeptWhenTheOperationTypeNamesNone) {

@@ -107,7 +107,7 @@ TEST_F(LinkTest, MissingProgrammerIsReportedAndStops) {
     EXPECT_EQ(link.ensureLink(), kLinkStop);
     EXPECT_EQ(host.alerts, std::vector<TextKey>{itext(34)});
     EXPECT_EQ(host.boxes, std::vector<TextKey>{itext(34)});
-    EXPECT_EQ(host.greyed, std::vector<int>{kCmdChipFill});
+    EXPECT_EQ(host.greyed, std::vector<int>{kLinkFailureGreyedCommand});
     EXPECT_TRUE(usb().callsNamed("open").empty());
 
     // The link check reports on the status line only.
@@ -133,7 +133,7 @@ TEST_F(LinkTest, OpenOrClaimFailureReportsBothTexts) {
         EXPECT_FALSE(link.connected());
         EXPECT_EQ(host.alerts, (std::vector<TextKey>{itext(34), itext(35)})) << failing;
         EXPECT_EQ(host.boxes, std::vector<TextKey>{itext(35)}) << failing;
-        EXPECT_EQ(host.greyed, std::vector<int>{kCmdChipFill}) << failing;
+        EXPECT_EQ(host.greyed, std::vector<int>{kLinkFailureGreyedCommand}) << failing;
         EXPECT_EQ(usb().openHandles, 0) << "a failed claim must close the handle";
         EXPECT_EQ(link.handle(), nullptr);
     }

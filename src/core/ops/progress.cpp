@@ -1,0 +1,38 @@
+#include "ops/progress.h"
+
+#include <algorithm>
+
+#include "ui/ids.h"
+
+namespace nyra {
+
+void Progress::setPosition(int position, const std::string& label) {
+    // The position first: the window reads it when the label changes.
+    position_.store(position);
+    panel_.setText(ids::kProgressBar, label);
+}
+
+void Progress::begin(const std::string& label) {
+    label_ = label;
+    shown_ = 0;
+    panel_.setVisible(ids::kProgressBar, true);
+    setPosition(0, label_ + "0%");
+}
+
+void Progress::update(std::uint64_t done, std::uint64_t total) {
+    if (total == 0)
+        return;
+    const auto percent = static_cast<int>(std::min<std::uint64_t>(done, total) * 100 / total);
+    if (percent <= shown_)
+        return;
+    shown_ = percent;
+    setPosition(percent, label_ + std::to_string(percent) + "%");
+}
+
+void Progress::end() {
+    shown_ = 0;
+    setPosition(0, "");
+    panel_.setVisible(ids::kProgressBar, false);
+}
+
+}  // namespace nyra

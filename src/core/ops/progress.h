@@ -1,0 +1,35 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "ui/panel.h"
+
+namespace nyra {
+
+// The progress bar with its percent label. The label moves only when the
+// whole percent grows, so a job's thousands of transfers cost a hundred
+// repaints at most.
+class Progress {
+public:
+    explicit Progress(Panel& panel) : panel_(panel) {}
+
+    // Shows the bar at 0 with label + "0%".
+    void begin(const std::string& label);
+    void update(std::uint64_t done, std::uint64_t total);
+    // Resets and hides the bar.
+    void end();
+
+    // The bar's position 0..100; the window reads it when the label changes.
+    int position() const { return position_.load(); }
+    void setPosition(int position, const std::string& label);
+
+private:
+    Panel& panel_;
+    std::atomic<int> position_{0};
+    std::string label_;
+    int shown_ = 0;
+};
+
+}  // namespace nyra
