@@ -41,6 +41,10 @@ std::string format(const char* pattern, auto... values) {
 
 }  // namespace
 
+std::span<const ButtonJob> buttonJobs() {
+    return kButtonJobs;
+}
+
 const ButtonJob* buttonJobOf(int button) {
     for (const ButtonJob& entry : kButtonJobs) {
         if (entry.button == button)

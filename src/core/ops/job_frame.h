@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "ops/job_context.h"
@@ -17,6 +19,8 @@ struct ButtonJob {
     std::atomic<bool> JobFlags::* running;  // nullptr: the job has no running flag
 };
 
+// The five job buttons that double as stop buttons while their job runs.
+std::span<const ButtonJob> buttonJobs();
 const ButtonJob* buttonJobOf(int button);
 const ButtonJob* buttonJobFor(std::uint8_t job);
 

@@ -240,21 +240,6 @@ inline constexpr auto kMainControls = std::to_array<ControlEntry>({
     {kGroupNotes, ControlKind::GroupBox, "注意", ftext(49), false, false},
 });
 
-// The five job buttons that double as stop buttons while their job runs.
-struct JobButton {
-    int id;
-    TextKey idleCaption;
-    TextKey runningCaption;
-};
-
-inline constexpr auto kJobButtons = std::to_array<JobButton>({
-    {kBtnErase, ftext(54), itext(36)},
-    {kBtnProgram, ftext(55), itext(38)},
-    {kBtnVerify, ftext(56), itext(40)},
-    {kBtnRead, ftext(57), itext(42)},
-    {kBtnBlankCheck, ftext(58), itext(44)},
-});
-
 // Keys handled before normal dialog key handling. Escape and Enter are
 // consumed separately (Enter commits the hex cell editor).
 enum class Key : unsigned char { F2, F3, F4, F5, F6, F7, F8, F9, O };

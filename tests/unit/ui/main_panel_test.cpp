@@ -52,16 +52,6 @@ TEST(MainMenuTable, OnlySwitchesAndEditModeCarryCheckMarks) {
                              ids::kCmdBatchErase, ids::kCmdBatchProgram, ids::kCmdBatchVerify}));
 }
 
-TEST(MainControlTable, JobButtonsStartWithTheirIdleCaption) {
-    for (const auto& button : ids::kJobButtons) {
-        const auto control = std::find_if(ids::kMainControls.begin(), ids::kMainControls.end(),
-                                          [&](const auto& c) { return c.id == button.id; });
-        ASSERT_NE(control, ids::kMainControls.end());
-        ASSERT_TRUE(control->caption.has_value());
-        EXPECT_EQ(*control->caption, button.idleCaption) << button.id;
-    }
-}
-
 TEST(MainControlTable, KeysReachOnlyMainWindowCommands) {
     std::set<int> known;
     for (const auto& c : ids::kMainControls)
