@@ -86,6 +86,9 @@ private:
     void drain(int timeoutMs);
     void probeAdapter();
     std::optional<int> probeSeries();
+    // A decided result, or nullopt to go on with the next probe.
+    std::optional<int> runProbe(const ProbeSetting& setting, bool changesGroup,
+                                std::vector<std::uint32_t>& candidates);
     void applyProbe(const ProbeSetting& setting);
     int selectFamily(const StateCode& code);
     std::optional<int> match(const std::vector<std::uint32_t>& candidates);
@@ -173,51 +176,12 @@ std::optional<int> Identification::probeSeries() {
     char previousGroup = 0;
     for (int probe = 1; probe <= lastProbe; ++probe) {
         const ProbeSetting& setting = probeSetting(probe);
-        applyProbe(setting);
-        drain(kProbeDrainTimeoutMs);
-        if (full_) {
-            c_.channel.sendCommand(cmd::kEndOfOperation, kEndOfOperationTimeoutMs);
-        } else {
-            c_.channel.sendCommand(cmd::kCarryParameters, kQuietParametersTimeoutMs);
-            c_.clock.sleepMs(kQuietProbeWaitMs);
-        }
-        if (setting.group != previousGroup)
-            c_.clock.sleepMs(kGroupSettleMs);
+        const bool changesGroup = setting.group != previousGroup;
         previousGroup = setting.group;
-
-        if (!c_.channel.sendCommand(cmd::kReadIdentity, kIdentityCommandTimeoutMs)) {
-            c_.panel.greyMenuCommand(kCmdChipFill);
-            failure(itext(35), BoxIcon::Warning);
-            return kIdentifyNoProgrammer;
-        }
-        std::uint8_t reply[kDrainLength] = {};
-        const int n =
-            c_.link().readReply(reply, 3, full_ ? kFullReadTimeoutMs : kQuietReadTimeoutMs);
-        if (n < 0) {
-            c_.panel.greyMenuCommand(kCmdChipFill);
-            failure(itext(72), BoxIcon::Information);
-            return kIdentifyFailed;
-        }
-        if (n != 3)
-            continue;
-
-        const std::uint32_t identity = (std::uint32_t{reply[0]} << 16) |
-                                       (std::uint32_t{reply[1]} << 8) | reply[2];
-        outcome_.identity = identity;
-        const std::string text = ChipCatalogue::idText(identity);
-        if (text == "000004") {
-            failure(itext(56), BoxIcon::Information);
-            c_.flags.programmerBlocked.store(true);
-            return kIdentifyFailed;
-        }
-        for (const StateCode& code : kStateCodes) {
-            if (text == code.text)
-                return selectFamily(code);
-        }
-        if (std::count(text.begin(), text.end(), '0') > 3)
-            continue;  // no answer
-        if (candidates.size() < kMaxCandidates)
-            candidates.push_back(identity);
+        if (const auto decided = runProbe(setting, changesGroup, candidates))
+            return decided;
+        // Most SPI flash parts answer the fifth probe with a bare signature,
+        // which is no answer: the IDs of the first four are looked up all the same.
         // Later probes only look for the state codes of families without an ID.
         if (probe == kProbesWithAdapter) {
             const auto left = evaluate(candidates);
@@ -225,6 +189,54 @@ std::optional<int> Identification::probeSeries() {
                 return match(left);
         }
     }
+    return std::nullopt;
+}
+
+std::optional<int> Identification::runProbe(const ProbeSetting& setting, bool changesGroup,
+                                            std::vector<std::uint32_t>& candidates) {
+    applyProbe(setting);
+    drain(kProbeDrainTimeoutMs);
+    if (full_) {
+        c_.channel.sendCommand(cmd::kEndOfOperation, kEndOfOperationTimeoutMs);
+    } else {
+        c_.channel.sendCommand(cmd::kCarryParameters, kQuietParametersTimeoutMs);
+        c_.clock.sleepMs(kQuietProbeWaitMs);
+    }
+    if (changesGroup)
+        c_.clock.sleepMs(kGroupSettleMs);
+
+    if (!c_.channel.sendCommand(cmd::kReadIdentity, kIdentityCommandTimeoutMs)) {
+        c_.panel.greyMenuCommand(kCmdChipFill);
+        failure(itext(35), BoxIcon::Warning);
+        return kIdentifyNoProgrammer;
+    }
+    std::uint8_t reply[kDrainLength] = {};
+    const int n = c_.link().readReply(reply, 3, full_ ? kFullReadTimeoutMs : kQuietReadTimeoutMs);
+    if (n < 0) {
+        c_.panel.greyMenuCommand(kCmdChipFill);
+        failure(itext(72), BoxIcon::Information);
+        return kIdentifyFailed;
+    }
+    if (n != 3)
+        return std::nullopt;
+
+    const std::uint32_t identity =
+        (std::uint32_t{reply[0]} << 16) | (std::uint32_t{reply[1]} << 8) | reply[2];
+    outcome_.identity = identity;
+    const std::string text = ChipCatalogue::idText(identity);
+    if (text == "000004") {
+        failure(itext(56), BoxIcon::Information);
+        c_.flags.programmerBlocked.store(true);
+        return kIdentifyFailed;
+    }
+    for (const StateCode& code : kStateCodes) {
+        if (text == code.text)
+            return selectFamily(code);
+    }
+    if (std::count(text.begin(), text.end(), '0') > 3)
+        return std::nullopt;  // no answer
+    if (candidates.size() < kMaxCandidates)
+        candidates.push_back(identity);
     return std::nullopt;
 }
 
