@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::IdentificationTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::ArtworkTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

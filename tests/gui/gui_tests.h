@@ -47,6 +47,16 @@ private slots:
     void unavailableUsbFindsNothingAndFails();
 };
 
+class IdentificationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpSelectsTheChipInTheSocket();
+    void detectKeyMakesTheListsFollowTheChip();
+    void deviceChangeReselectsAfterASwap();
+    void logLinesCarryTheTimeOfDay();
+    void missingProgrammerIsAnAlert();
+};
+
 class ArtworkTest : public QObject {
     Q_OBJECT
 private slots:
