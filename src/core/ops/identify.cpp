@@ -198,27 +198,29 @@ std::optional<int> Identification::probeSeries() {
             failure(itext(72), BoxIcon::Information);
             return kIdentifyFailed;
         }
-        if (n != 3)
-            continue;
-
-        const std::uint32_t identity = (std::uint32_t{reply[0]} << 16) |
-                                       (std::uint32_t{reply[1]} << 8) | reply[2];
-        outcome_.identity = identity;
-        const std::string text = ChipCatalogue::idText(identity);
-        if (text == "000004") {
-            failure(itext(56), BoxIcon::Information);
-            c_.flags.programmerBlocked.store(true);
-            return kIdentifyFailed;
+        if (n == 3) {
+            const std::uint32_t identity = (std::uint32_t{reply[0]} << 16) |
+                                           (std::uint32_t{reply[1]} << 8) | reply[2];
+            outcome_.identity = identity;
+            const std::string text = ChipCatalogue::idText(identity);
+            if (text == "000004") {
+                failure(itext(56), BoxIcon::Information);
+                c_.flags.programmerBlocked.store(true);
+                return kIdentifyFailed;
+            }
+            for (const StateCode& code : kStateCodes) {
+                if (text == code.text)
+                    return selectFamily(code);
+            }
+            // More than three zeros is no answer.
+            if (std::count(text.begin(), text.end(), '0') <= 3 &&
+                candidates.size() < kMaxCandidates)
+                candidates.push_back(identity);
         }
-        for (const StateCode& code : kStateCodes) {
-            if (text == code.text)
-                return selectFamily(code);
-        }
-        if (std::count(text.begin(), text.end(), '0') > 3)
-            continue;  // no answer
-        if (candidates.size() < kMaxCandidates)
-            candidates.push_back(identity);
-        // Later probes only look for the state codes of families without an ID.
+        // The flash probes' candidates decide after probe 5 even when probe 5
+        // itself gave nothing (RES answers 0000 + signature on most flash
+        // parts); later probes only look for the state codes of families
+        // without an ID.
         if (probe == kProbesWithAdapter) {
             const auto left = evaluate(candidates);
             if (!left.empty())
