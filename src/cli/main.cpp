@@ -3,10 +3,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "app/text_table.h"
 #include "console_host.h"
+#include "detect_command.h"
 #include "device/command_channel.h"
 #include "device/usb_library.h"
 #include "device/worker.h"
@@ -18,8 +20,15 @@ constexpr int kQueryTimeoutMs = 100;
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: kvq-cli demo   connect to the programmer and show what it answers\n");
-    return 2;
+                 "usage: kvq-cli demo     connect to the programmer and show what it answers\n"
+                 "       kvq-cli detect   identify the chip in the socket and print it as\n"
+                 "                        type : manufacturer : device : capacity\n"
+                 "detect exit status: %d chip found, %d USB library not loadable, %d usage,\n"
+                 "  %d chip family only (no chip ID), %d ID not in the catalogue,\n"
+                 "  %d no answer from the chip, %d programmer missing\n",
+                 kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly, kExitUnknownId,
+                 kExitNoAnswer, kExitNoProgrammer);
+    return kExitUsage;
 }
 
 std::string currentDirectory() {
@@ -30,6 +39,15 @@ std::string currentDirectory() {
 // Reads a reply of exactly n bytes into the transfer buffer; false otherwise.
 bool readExactly(Link& link, int n, int timeoutMs) {
     return link.readReply(link.transferBuffer().data() + kReplyOffset, n, timeoutMs) == n;
+}
+
+int detectCommand() {
+    UsbLibrary usb = UsbLibrary::loadFor(executableDirectory());
+    if (!usb.loaded()) {
+        std::fprintf(stderr, "%s\n", usb.error().c_str());
+        return kExitNoUsbLibrary;
+    }
+    return detect(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
 }
 
 int demo() {
@@ -93,5 +111,7 @@ int main(int argc, char** argv) {
         return nyra::cli::usage();
     if (std::strcmp(argv[1], "demo") == 0)
         return nyra::cli::demo();
+    if (std::strcmp(argv[1], "detect") == 0 && argc == 2)
+        return nyra::cli::detectCommand();
     return nyra::cli::usage();
 }

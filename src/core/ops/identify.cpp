@@ -362,6 +362,12 @@ const ProbeSetting& probeSetting(int probe) {
     return kProbes[static_cast<std::size_t>(std::clamp(probe, 1, kProbeCount) - 1)];
 }
 
+bool namesChipFamily(std::uint32_t identity) {
+    const std::string text = ChipCatalogue::idText(identity);
+    return std::any_of(kStateCodes.begin(), kStateCodes.end(),
+                       [&](const StateCode& code) { return text == code.text; });
+}
+
 int identifyChip(JobContext& context, bool full, bool connect) {
     Identification identification(context, full);
     const int result = identification.run(connect);

@@ -23,6 +23,11 @@ int identifyChip(JobContext& context, bool full, bool connect);
 std::uint8_t fullIdentifyJob(JobContext& context);
 std::uint8_t quietIdentifyJob(JobContext& context);
 
+// Whether an identity is one of the state codes that name a chip family
+// without a chip ID (24-series I2C, 25-series SPI, 93-series Microwire, 3.3 V
+// I2C EEPROMs), as opposed to a chip ID.
+bool namesChipFamily(std::uint32_t identity);
+
 // One probe's settings of bytes 1 to 3 of the parameter block.
 struct ProbeSetting {
     bool familyBit;           // byte 1 bit 7

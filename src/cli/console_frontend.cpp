@@ -1,0 +1,46 @@
+#include "console_frontend.h"
+
+namespace nyra::cli {
+
+BoxAnswer ConsoleFrontend::messageBox(const std::string& text, const std::string&, BoxIcon,
+                                      BoxButtons buttons) {
+    print(text);
+    return positiveAnswer(buttons);
+}
+
+void ConsoleFrontend::shellOpen(const std::string&, std::function<void(bool opened)> done) {
+    if (done)
+        done(false);
+}
+
+void ConsoleFrontend::print(const std::string& line) {
+    std::string flat = oneLine(line);
+    std::lock_guard lock(mutex_);
+    // A failure shows on the status line and then in a box with the same
+    // text; once on the terminal is enough.
+    if (flat == last_)
+        return;
+    err_ << flat << '\n' << std::flush;
+    last_ = std::move(flat);
+}
+
+std::string ConsoleFrontend::oneLine(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    bool inBreak = false;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            inBreak = true;
+            continue;
+        }
+        if (inBreak && !out.empty())
+            out += ' ';
+        inBreak = false;
+        out += c;
+    }
+    const auto end = out.find_last_not_of(" \t");
+    out.erase(end == std::string::npos ? 0 : end + 1);
+    return out;
+}
+
+}  // namespace nyra::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <mutex>
+#include <ostream>
+#include <string>
+
+#include "ui/frontend.h"
+
+namespace nyra::cli {
+
+// The person at the desk, for a run without one: every box is printed on one
+// line and answered with its positive (or only) answer, dialogs are cancelled,
+// nothing is played or opened. Boxes come from the worker thread too, so
+// printing is serialised.
+class ConsoleFrontend final : public Frontend {
+public:
+    explicit ConsoleFrontend(std::ostream& err) : err_(err) {}
+
+    BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                         BoxButtons buttons) override;
+    std::vector<std::string> openFileDialog(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> saveFileDialog(const FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> browseFolder(const std::string&) override { return std::nullopt; }
+    void playSound(const std::string&) override {}
+    void beep(BeepKind) override {}
+    void shellOpen(const std::string& path, std::function<void(bool opened)> done) override;
+
+    // One line of the program's own on the same stream as the boxes; the
+    // same text twice in a row is printed once.
+    void print(const std::string& line);
+
+    // The text on one line: each run of line breaks becomes one space, and
+    // trailing blanks (the boxes pad their last line) are dropped.
+    static std::string oneLine(const std::string& text);
+
+private:
+    std::mutex mutex_;
+    std::ostream& err_;
+    std::string last_;
+};
+
+}  // namespace nyra::cli

@@ -1,0 +1,93 @@
+#include "detect_command.h"
+
+#include "catalogue/chip_parameters.h"
+#include "console_frontend.h"
+#include "ops/identify.h"
+#include "shell/app_state.h"
+#include "ui/ids.h"
+
+namespace nyra::cli {
+
+int detectExitStatus(const IdentifyOutcome& outcome) {
+    switch (outcome.result) {
+        case kIdentifyMatched:
+            return kExitChipFound;
+        case kIdentifyNoMatch:
+            return namesChipFamily(outcome.identity) ? kExitFamilyOnly : kExitUnknownId;
+        case kIdentifyNoProgrammer:
+            return kExitNoProgrammer;
+        default:
+            return kExitNoAnswer;
+    }
+}
+
+std::string chipLine(const ChipRecord& record) {
+    // The size the selection computes for the record, so the text matches the window's.
+    const std::string capacity =
+        capacityText(record.capacity, chipSizeFromCapacity(record.capacity));
+    return record.type + " : " + record.manufacturer + " : " + record.device + " : " + capacity;
+}
+
+namespace {
+
+// Prints every new text of the status line while subscribed.
+class StatusEcho {
+public:
+    StatusEcho(Panel& panel, ConsoleFrontend& console) : panel_(panel) {
+        token_ = panel_.subscribe([this, &console](const PanelChange& change) {
+            if (change.target == PanelChange::Target::Control && change.id == ids::kStatusLine &&
+                change.property == PanelProperty::Text) {
+                const std::string text = panel_.text(ids::kStatusLine);
+                if (!text.empty())
+                    console.print(text);
+            }
+        });
+    }
+    ~StatusEcho() { panel_.unsubscribe(token_); }
+    StatusEcho(const StatusEcho&) = delete;
+    StatusEcho& operator=(const StatusEcho&) = delete;
+
+private:
+    Panel& panel_;
+    Panel::Token token_ = 0;
+};
+
+}  // namespace
+
+int detect(const std::string& programFolder, const UsbApi& usb, Clock& clock, std::ostream& out,
+           std::ostream& err) {
+    ConsoleFrontend console(err);
+    AppState state(console, clock, usb);
+    StatusEcho echo(state.panel(), console);
+
+    // Start-up runs the quiet identification (job 7) first; the detect job
+    // comes after it, as a press of the button would.
+    state.startUp(programFolder);
+    state.worker().waitUntilIdle();
+    // A detect job that never ran must not report what start-up found.
+    state.identified().store({});
+    state.startJob(job::kFullIdentify);
+    state.worker().waitUntilIdle();
+    const IdentifyOutcome outcome = state.identified().last();
+
+    if (outcome.result == kIdentifyMatched) {
+        ChipSelection& selection = state.selection();
+        out << selection.typeList().currentText() << " : "
+            << selection.manufacturerList().currentText() << " : "
+            << selection.deviceList().currentText() << " : " << selection.capacityText() << '\n';
+        if (outcome.matches.size() > 1) {
+            for (const std::uint32_t position : outcome.matches) {
+                if (const ChipRecord* record = state.catalogue().record(position))
+                    out << chipLine(*record) << '\n';
+            }
+        }
+        out << std::flush;
+    }
+
+    // The window's close path: the link released, the worker told to end.
+    state.closeRequested();
+    state.shutdown();
+    return detectExitStatus(outcome);
+}
+
+}  // namespace nyra::cli
