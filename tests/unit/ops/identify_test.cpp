@@ -250,27 +250,98 @@ TEST_F(IdentifyTest, AnEmptySocketGoesThroughAllTwelveProbesAndEndsWithNoAnswer)
 }
 
 TEST_F(IdentifyTest, ProbeFramesFollowTheProbeTable) {
-    start("none");
+    start("W25Q64FV");
+    // A 16-bit chip selected: bit 6 of byte 1 and the high nibble of byte 2 stay as they are.
+    pick("93 EEPROM (ROTATED)", "GENERIC", "93LC46B");
+    swap("none");
     detect();
+    struct Expected {
+        int familyBit, byte2, parameter;
+    };
+    const Expected expected[12] = {{0, 0x00, 0x00}, {0, 0x00, 0x20}, {0, 0x00, 0x60},
+                                   {0, 0x00, 0x70}, {0, 0x00, 0x80}, {1, 0x01, 0x00},
+                                   {0, 0x04, 0x00}, {1, 0x02, 0x00}, {1, 0x03, 0x00},
+                                   {1, 0x03, 0x10}, {1, 0x03, 0x01}, {1, 0x03, 0x11}};
     const auto probes = framesWith(cmd::kReadIdentity);
     ASSERT_EQ(probes.size(), 12u);
-    for (int probe = 1; probe <= 12; ++probe) {
-        const ProbeSetting& setting = probeSetting(probe);
-        const CommandFrame& frame = probes[static_cast<std::size_t>(probe - 1)];
-        SCOPED_TRACE(probe);
-        EXPECT_EQ((frame[1] & 0x80) != 0, setting.familyBit);
-        EXPECT_EQ(frame[2] & 0x0F, setting.busCode);
-        EXPECT_EQ(frame[3], setting.parameter);
+    for (std::size_t i = 0; i < 12; ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(probes[i][1] >> 7, expected[i].familyBit);
+        EXPECT_EQ(probes[i][1] & 0x40, 0x40);
+        EXPECT_EQ(probes[i][2], expected[i].byte2);
+        EXPECT_EQ(probes[i][3], expected[i].parameter);
     }
-    EXPECT_EQ(probes[1][3], 0x20);
-    EXPECT_EQ(probes[4][3], 0x80);
-    EXPECT_EQ(probes[6][2] & 0x0F, 4);
-    EXPECT_EQ(probes[11][3], 0x11);
     // The full form ends any stream before each probe; the quiet one sends the parameters.
     EXPECT_EQ(framesWith(cmd::kEndOfOperation).size(), 12u + 1u) << "and once after the job";
     run(job::kQuietIdentify);
     EXPECT_EQ(framesWith(cmd::kEndOfOperation).size(), 1u);
     EXPECT_EQ(framesWith(cmd::kCarryParameters).size(), 12u + 1u) << "and once at the end";
+}
+
+TEST_F(IdentifyTest, TimeOutsAndSettlingTimesOfEachForm) {
+    start("none");
+    simulator->clearTransferLog();
+    std::int64_t before = clock.nowMs();
+    detect();
+    // Four changes of settling group (probes 1, 6, 7, 8) and the wait at the end.
+    EXPECT_EQ(clock.nowMs() - before, 4 * 30 + 50);
+    std::vector<int> identityWrites, identityReads, drains, adapterReads;
+    for (const auto& call : simulator->transferLog(0)) {
+        if (call.call == sim::UsbCall::InterruptWrite && call.data.size() > 1 &&
+            (call.data[1] & 0x3F) == cmd::kReadIdentity)
+            identityWrites.push_back(call.timeout);
+        if (call.call == sim::UsbCall::InterruptWrite && call.data.size() > 1 &&
+            (call.data[1] & 0x3F) == cmd::kAdapterQuery)
+            adapterReads.push_back(call.timeout);
+        if (call.call == sim::UsbCall::BulkRead && call.size == 3)
+            identityReads.push_back(call.timeout);
+        if (call.call == sim::UsbCall::BulkRead && call.size == 1)
+            adapterReads.push_back(call.timeout);
+        if (call.call == sim::UsbCall::BulkRead && call.size == 64 && call.timeout < 100)
+            drains.push_back(call.timeout);
+    }
+    EXPECT_EQ(identityWrites, std::vector<int>(12, 5000));
+    EXPECT_EQ(identityReads, std::vector<int>(12, 10000));
+    EXPECT_EQ(drains, std::vector<int>(12, 1));
+    EXPECT_EQ(adapterReads, (std::vector<int>{1000, 1000}));
+
+    // The quiet form waits 6 ms after each parameter frame, reads with 5 s, drains first,
+    // and settles 50 ms more after a device change.
+    simulator->clearTransferLog();
+    before = clock.nowMs();
+    run(job::kQuietIdentify);
+    EXPECT_EQ(clock.nowMs() - before, 4 * 30 + 50 + 12 * 6);
+    std::vector<int> quietReads, quietDrains;
+    for (const auto& call : simulator->transferLog(0)) {
+        if (call.call == sim::UsbCall::BulkRead && call.size == 3)
+            quietReads.push_back(call.timeout);
+        if (call.call == sim::UsbCall::BulkRead && call.size == 64 && call.timeout == 10)
+            quietDrains.push_back(call.timeout);
+    }
+    EXPECT_EQ(quietReads, std::vector<int>(12, 5000));
+    EXPECT_EQ(quietDrains.size(), 1u);
+    before = clock.nowMs();
+    deviceChange();
+    EXPECT_EQ(clock.nowMs() - before, 50 + 4 * 30 + 50 + 12 * 6);
+}
+
+TEST_F(IdentifyTest, AFailedReadEndsWithNoAnswerAndGreysChipFill) {
+    start("W25Q64FV");
+    ASSERT_FALSE(state->panel().menuGreyed(kCmdChipFill));
+    simulator->setFault(0, "failed_reads", "always");
+    EXPECT_EQ(detect(), kIdentifyFailed);
+    EXPECT_EQ(status(), "no answer");
+    EXPECT_TRUE(alert());
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"no answer"});
+    EXPECT_EQ(framesWith(cmd::kReadIdentity).size(), 1u) << "the first failed read ends the series";
+    EXPECT_TRUE(state->panel().menuGreyed(kCmdChipFill));
+
+    // A chip found again gives chip fill and the data view back.
+    simulator->setFault(0, "clear", "1");
+    state->panel().greyMenuCommand(kCmdDataView);
+    EXPECT_EQ(detect(), kIdentifyMatched);
+    EXPECT_FALSE(state->panel().menuGreyed(kCmdChipFill));
+    EXPECT_FALSE(state->panel().menuGreyed(kCmdDataView));
 }
 
 TEST_F(IdentifyTest, AnAnswerWithFourZerosIsNoAnswer) {
@@ -320,6 +391,7 @@ TEST_P(StateCodeTest, MovesTheTypeListToTheFamily) {
     EXPECT_TRUE(alert());
     EXPECT_EQ(boxTexts(), std::vector<std::string>{c.message});
     EXPECT_FALSE(state->panel().menuGreyed(kCmdChipFill));
+    EXPECT_FALSE(state->panel().menuGreyed(kCmdDataView));
     // Already there: nothing to confirm, and the pre-step of a job says nothing.
     frontend.clearRecord();
     EXPECT_EQ(identifyChip(state->jobContext(), true, true), kIdentifyNoMatch);
@@ -382,6 +454,8 @@ TEST_F(IdentifyTest, AMissingProgrammerStopsWithTheTextsOfEachForm) {
     EXPECT_EQ(frontend.beeps().size(), 1u);
     EXPECT_TRUE(frontend.boxes().empty());
     EXPECT_TRUE(state->panel().menuGreyed(kCmdChipFill));
+    EXPECT_EQ(state->log().text().find("cannot open"), std::string::npos)
+        << "no probe is tried without a programmer";
 
     // Full: the alert and a warning box.
     EXPECT_EQ(detect(), kIdentifyNoProgrammer);
