@@ -5,6 +5,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ops/job_locks.h"
@@ -299,6 +300,44 @@ TEST_F(JobFrameTest, SoundsPlayOnlyWhileTheSoundSwitchIsOn) {
     playEraseSound(context());
     EXPECT_TRUE(frontend.sounds().empty());
     EXPECT_TRUE(frontend.calls().empty());
+}
+
+}  // namespace
+}  // namespace nyra
+
+namespace nyra {
+namespace {
+
+// A long job framed as the chip jobs are, polling its stop request once per unit of work.
+class StopRequestTest : public ops_test::DeskTest {};
+
+TEST_F(StopRequestTest, ASecondPressEndsTheRunningJobAtItsNextPoll) {
+    std::atomic<int> polls{0};
+    std::atomic<bool> started{false};
+    state.worker().registerJob(job::kErase, [&]() -> std::uint8_t {
+        JobContext& jobs = state.jobContext();
+        JobRun run(jobs, job::kErase);
+        started = true;
+        while (!jobs.flags.stopErase.load()) {
+            ++polls;
+            std::this_thread::yield();
+        }
+        return 0;
+    });
+    startUp();
+    state.command(ids::kBtnErase);
+    while (!started.load() || state.panel().text(ids::kBtnErase) != "Stop erase(F4)")
+        std::this_thread::yield();
+    EXPECT_TRUE(state.flags().eraseRunning.load());
+    EXPECT_FALSE(state.panel().enabled(ids::kBtnProgram));
+
+    state.command(ids::kBtnErase);  // the button now reads as its stop button
+    state.worker().waitUntilIdle();
+    EXPECT_GT(polls.load(), 0);
+    EXPECT_FALSE(state.flags().eraseRunning.load());
+    EXPECT_EQ(state.panel().text(ids::kBtnErase), "Erase(F4)");
+    EXPECT_TRUE(state.panel().enabled(ids::kBtnProgram));
+    EXPECT_TRUE(state.flags().stopErase.load()) << "the request stays until the next start";
 }
 
 }  // namespace
