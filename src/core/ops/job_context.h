@@ -4,6 +4,7 @@
 
 #include "app/clock.h"
 #include "app/text_table.h"
+#include "buffer/data_buffer.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_selection.h"
 #include "device/command_channel.h"
@@ -30,6 +31,7 @@ struct JobContext {
     Progress& progress;
     JobFlags& flags;
     LoadedFile& loadedFile;
+    DataBuffer& data;
     IdentifyRecord& identified;
     WorkerShared& worker;
     ChipSelection& selection;

@@ -59,8 +59,8 @@ bool fileCanBeOpened(const std::string& path) {
 // pictures and the QE controls live in the Panel.
 class AppState::SelectionPanel final : public SelectionWindow {
 public:
-    SelectionPanel(Panel& panel, const ChipSelection& selection)
-        : panel_(panel), selection_(selection) {}
+    SelectionPanel(Panel& panel, const ChipSelection& selection, DataBuffer& data)
+        : panel_(panel), selection_(selection), data_(data) {}
 
     void listChanged(SelectionList which) override {
         const auto [id, list] = listOf(which);
@@ -71,6 +71,11 @@ public:
     // The window draws the picture the text names.
     void setPinoutPicture(PinoutPicture picture) override {
         panel_.setText(kPicPinout, std::to_string(static_cast<int>(picture)));
+    }
+    void updateRows() override { data_.updateRows(selection_.chipSize()); }
+    void updateChipChecksum() override {
+        data_.updateChipChecksum(selection_.chipSize());
+        panel_.setText(kTextChipChecksum, data_.chipChecksumText());
     }
     void setQeCheckBoxVisible(bool visible) override {
         panel_.setVisible(kCheckQuadEnable, visible);
@@ -92,6 +97,7 @@ private:
 
     Panel& panel_;
     const ChipSelection& selection_;
+    DataBuffer& data_;
 };
 
 AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
@@ -104,7 +110,7 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
           frontend_.messageBox(message, "", BoxIcon::Warning, BoxButtons::Ok);
       }),
       selection_(catalogue_),
-      selectionPanel_(std::make_unique<SelectionPanel>(panel_, selection_)),
+      selectionPanel_(std::make_unique<SelectionPanel>(panel_, selection_, data_)),
       link_(usb, *this),
       channel_(link_,
                [this](const std::function<void(CommandFrame&)>& change) {
@@ -113,10 +119,10 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                }),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
       menuChecks_(std::make_unique<PanelMenuState>(panel_)),
-      jobContext_{channel_,  panel_,     status_,   operationLog_, progress_,
-                  flags_,    loadedFile_, identified_, workerShared_, selection_,
-                  catalogue_, texts_,    frontend_, clock_,        {},
-                  {}} {}
+      jobContext_{channel_,   panel_,   status_,      operationLog_, progress_,
+                  flags_,     loadedFile_, data_,    identified_, workerShared_,
+                  selection_, catalogue_, texts_,   frontend_,   clock_,
+                  {},         {}} {}
 
 AppState::~AppState() {
     shutdown();

@@ -9,6 +9,7 @@
 #include "app/clock.h"
 #include "app/switches.h"
 #include "app/text_table.h"
+#include "buffer/data_buffer.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_selection.h"
 #include "device/command_channel.h"
@@ -75,6 +76,7 @@ public:
     Frontend& frontend() { return frontend_; }
     Clock& clock() { return clock_; }
     JobFlags& flags() { return flags_; }
+    DataBuffer& dataBuffer() { return data_; }
     LoadedFile& loadedFile() { return loadedFile_; }
     Progress& progress() { return progress_; }
     OperationLog& operationLog() { return operationLog_; }
@@ -136,6 +138,7 @@ private:
     StatusLine status_;
     Progress progress_;
     JobFlags flags_;
+    DataBuffer data_;
     LoadedFile loadedFile_;
     IdentifyRecord identified_;
     TextTable texts_;

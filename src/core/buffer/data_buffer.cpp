@@ -1,0 +1,124 @@
+#include "buffer/data_buffer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace nyra {
+
+std::string formatChecksum(std::uint64_t sum) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%2X%8X", static_cast<unsigned>(sum >> 32),
+                  static_cast<unsigned>(sum & 0xFFFFFFFFu));
+    std::string result(text);
+    std::replace(result.begin(), result.end(), ' ', '0');
+    return result;
+}
+
+void DataBuffer::reset() {
+    working_.close();
+    reference_.close();
+    loaded_.store(false);
+    dataLength_.store(0);
+    {
+        std::lock_guard lock(rowsMutex_);
+        rows_ = {};
+    }
+}
+
+void DataBuffer::loaded(std::uint64_t checksum) {
+    dataChecksum_.store(checksum);
+    refreshLength();
+    loaded_.store(true);
+    everLoaded_.store(true);
+}
+
+void DataBuffer::refreshLength() {
+    // Longer files are refused before they are copied; the cap keeps a file
+    // grown behind our back from wrapping.
+    const std::uint64_t length = working_.length();
+    dataLength_.store(static_cast<std::uint32_t>(std::min<std::uint64_t>(length, 0xFFFFFFFFu)));
+}
+
+bool DataBuffer::writeByte(std::uint64_t offset, std::uint8_t value) {
+    const std::uint64_t length = dataLength();
+    std::uint64_t sum = dataChecksum();
+    if (offset < length) {
+        std::uint8_t old = 0;
+        working_.readAt(offset, &old, 1);
+        if (!working_.writeAt(offset, &value, 1))
+            return false;
+        sum = sum - old + value;
+    } else {
+        const std::vector<std::uint8_t> erased(kChecksumChunk, 0xFF);
+        for (std::uint64_t at = length; at < offset;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(
+                kChecksumChunk, offset - at));
+            if (!working_.writeAt(at, erased.data(), n)) {
+                // What did reach the file is counted; the length says how much.
+                dataChecksum_.store(sum);
+                refreshLength();
+                return false;
+            }
+            sum += 0xFFu * n;
+            at += n;
+        }
+        if (!working_.writeAt(offset, &value, 1)) {
+            dataChecksum_.store(sum);
+            refreshLength();
+            return false;
+        }
+        sum += value;
+    }
+    dataChecksum_.store(sum);
+    refreshLength();
+    return true;
+}
+
+std::uint64_t DataBuffer::updateChipChecksum(std::uint32_t chipSize) {
+    const std::uint64_t length = dataLength();
+    std::uint64_t sum = dataChecksum();
+    if (length < chipSize) {
+        sum += 0xFFull * (chipSize - length);
+    } else if (length > chipSize) {
+        sum = 0;
+        std::vector<std::uint8_t> chunk(kChecksumChunk);
+        for (std::uint64_t at = 0; at < chipSize;) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, chipSize - at));
+            const std::size_t got = working_.readAt(at, chunk.data(), want);
+            for (std::size_t i = 0; i < got; ++i)
+                sum += chunk[i];
+            if (got < want)
+                break;
+            at += got;
+        }
+    }
+    chipChecksum_.store(sum);
+    return sum;
+}
+
+DataBuffer::Rows DataBuffer::updateRows(std::uint32_t chipSize) {
+    Rows rows;
+    rows.data = static_cast<std::uint32_t>((std::uint64_t{dataLength()} + 15) / 16);
+    rows.chip = chipSize / 16;
+    rows.total = std::max(rows.data, rows.chip);
+    std::lock_guard lock(rowsMutex_);
+    rows_ = rows;
+    return rows;
+}
+
+DataBuffer::Rows DataBuffer::rows() const {
+    std::lock_guard lock(rowsMutex_);
+    return rows_;
+}
+
+std::string DataBuffer::dataChecksumText() const {
+    return everLoaded_.load() ? formatChecksum(dataChecksum()) : kNoChecksumText;
+}
+
+std::string DataBuffer::chipChecksumText() const {
+    return everLoaded_.load() ? formatChecksum(chipChecksum()) : kNoChecksumText;
+}
+
+}  // namespace nyra

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "buffer/working_file.h"
+
+namespace nyra {
+
+inline constexpr int kRowBytes = 16;
+inline constexpr std::size_t kChecksumChunk = 8192;
+inline constexpr const char* kNoChecksumText = "0000000000";
+
+// "%2X%8X" of the upper and lower 32 bits, spaces made "0": ten upper-case
+// hex digits for any sum below 2^40.
+std::string formatChecksum(std::uint64_t sum);
+
+// The data the program writes to a chip or read from one: the working file
+// u_mod1.dll, the reference file last loaded (for the view's changed marks),
+// the data length, rows and the two checksums. The data never lives in memory.
+class DataBuffer {
+public:
+    WorkingFile& working() { return working_; }
+    const WorkingFile& working() const { return working_; }
+    WorkingFile& reference() { return reference_; }
+    const WorkingFile& reference() const { return reference_; }
+
+    // Every load starts here: both files closed, everything 0.
+    void reset();
+    // A load's outcome: the working file's length and the sum the copy counted.
+    void loaded(std::uint64_t checksum);
+    bool isLoaded() const { return loaded_.load(); }
+
+    std::uint32_t dataLength() const { return dataLength_.load(); }
+    // Reads the length back from the working file.
+    void refreshLength();
+    std::uint64_t dataChecksum() const { return dataChecksum_.load(); }
+    std::uint64_t chipChecksum() const { return chipChecksum_.load(); }
+
+    // Writes one byte at offset; past the end the gap is filled with 0xFF first.
+    // The data checksum follows; false when the file refused the write.
+    bool writeByte(std::uint64_t offset, std::uint8_t value);
+    // Sets the data checksum after a tool changed the file (fill).
+    void setDataChecksum(std::uint64_t sum) { dataChecksum_.store(sum); }
+
+    // What the chip would hold after programming: the data, then erased bytes,
+    // or only the first chipSize bytes of a longer file.
+    std::uint64_t updateChipChecksum(std::uint32_t chipSize);
+
+    struct Rows {
+        std::uint32_t data = 0;
+        std::uint32_t chip = 0;
+        std::uint32_t total = 0;
+    };
+    Rows updateRows(std::uint32_t chipSize);
+    Rows rows() const;
+
+    std::string dataChecksumText() const;
+    std::string chipChecksumText() const;
+
+private:
+    WorkingFile working_;
+    WorkingFile reference_;
+    std::atomic<bool> loaded_{false};
+    std::atomic<std::uint32_t> dataLength_{0};
+    std::atomic<std::uint64_t> dataChecksum_{0};
+    std::atomic<std::uint64_t> chipChecksum_{0};
+    // The texts read "0000000000" until the first checksum is shown.
+    std::atomic<bool> everLoaded_{false};
+    mutable std::mutex rowsMutex_;
+    Rows rows_;
+};
+
+}  // namespace nyra

@@ -1,0 +1,133 @@
+#include "buffer/data_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace nyra {
+namespace {
+
+class DataBufferTest : public ::testing::Test {
+protected:
+    // Loads bytes as the loader does: the working file holds them and their sum is counted.
+    void load(const std::string& bytes) {
+        dir.write("u_mod1.dll", bytes);
+        buffer.reset();
+        ASSERT_TRUE(buffer.working().openReadWrite(dir.file("u_mod1.dll")));
+        std::uint64_t sum = 0;
+        for (unsigned char c : bytes)
+            sum += c;
+        buffer.loaded(sum);
+    }
+    std::string contents() { return dir.read("u_mod1.dll"); }
+
+    TempDir dir;
+    DataBuffer buffer;
+};
+
+TEST(FormatChecksum, TenUpperCaseDigitsWithZerosForSpaces) {
+    EXPECT_EQ(formatChecksum(0), "0000000000");
+    EXPECT_EQ(formatChecksum(0x406), "0000000406");
+    EXPECT_EQ(formatChecksum(8556379905ull), "01FDFFFF01");
+    EXPECT_EQ(formatChecksum(0xABCDEF0123ull), "ABCDEF0123");
+    EXPECT_EQ(formatChecksum(0xFFFFFFFFull), "00FFFFFFFF");
+}
+
+TEST_F(DataBufferTest, TextsReadZerosUntilTheFirstLoad) {
+    EXPECT_EQ(buffer.dataChecksumText(), "0000000000");
+    EXPECT_EQ(buffer.chipChecksumText(), "0000000000");
+    buffer.updateChipChecksum(8);
+    EXPECT_EQ(buffer.chipChecksumText(), "0000000000");
+    EXPECT_FALSE(buffer.isLoaded());
+}
+
+TEST_F(DataBufferTest, ChipChecksumForShorterEqualAndLongerData) {
+    load(std::string("\x01\x02\x03\x04", 4));
+    EXPECT_TRUE(buffer.isLoaded());
+    EXPECT_EQ(buffer.dataLength(), 4u);
+    EXPECT_EQ(buffer.dataChecksumText(), "000000000A");
+    buffer.updateChipChecksum(8);
+    EXPECT_EQ(buffer.chipChecksumText(), "0000000406");
+    buffer.updateChipChecksum(4);
+    EXPECT_EQ(buffer.chipChecksum(), 10u);
+    buffer.updateChipChecksum(2);
+    EXPECT_EQ(buffer.chipChecksumText(), "0000000003") << "only the bytes the chip holds";
+}
+
+TEST_F(DataBufferTest, LongerDataIsSummedAcrossChunkBoundaries) {
+    std::string bytes(3 * kChecksumChunk + 5, '\x01');
+    bytes[kChecksumChunk] = '\x10';  // first byte of the second chunk
+    load(bytes);
+    buffer.updateChipChecksum(static_cast<std::uint32_t>(kChecksumChunk + 1));
+    EXPECT_EQ(buffer.chipChecksum(), kChecksumChunk + 0x10);
+    buffer.updateChipChecksum(static_cast<std::uint32_t>(2 * kChecksumChunk));
+    EXPECT_EQ(buffer.chipChecksum(), 2 * kChecksumChunk - 1 + 0x10);
+}
+
+TEST_F(DataBufferTest, LargeChipOverAOneByteFileNeedsMoreThanThirtyTwoBits) {
+    load(std::string(1, '\0'));
+    buffer.updateChipChecksum(32u * 1024 * 1024);
+    EXPECT_EQ(buffer.chipChecksum(), 255ull * 33554431);
+    EXPECT_EQ(buffer.chipChecksumText(), "01FDFFFF01");
+}
+
+TEST_F(DataBufferTest, EditsMoveTheChecksumAndFillTheGapWithErasedBytes) {
+    load(std::string("\x01\x02\x03\x04", 4));
+    ASSERT_TRUE(buffer.writeByte(3, 5));
+    EXPECT_EQ(buffer.dataChecksum(), 11u);
+    ASSERT_TRUE(buffer.writeByte(6, 0));
+    EXPECT_EQ(buffer.dataChecksum(), 11u + 510);
+    EXPECT_EQ(buffer.dataLength(), 7u);
+    EXPECT_EQ(contents(), std::string("\x01\x02\x03\x05\xFF\xFF\x00", 7));
+    ASSERT_TRUE(buffer.writeByte(7, 0x20)) << "right at the end: appended";
+    EXPECT_EQ(buffer.dataLength(), 8u);
+    EXPECT_EQ(buffer.dataChecksum(), 11u + 510 + 0x20);
+    ASSERT_TRUE(buffer.writeByte(0, 0)) << "a byte lowered";
+    EXPECT_EQ(buffer.dataChecksum(), 10u + 510 + 0x20);
+}
+
+TEST_F(DataBufferTest, AFailedWriteIsReportedAndLeavesTheSum) {
+    load(std::string("\x01\x02", 2));
+    buffer.working().close();
+    EXPECT_FALSE(buffer.writeByte(0, 9));
+    EXPECT_FALSE(buffer.writeByte(5, 9));
+    EXPECT_EQ(buffer.dataChecksum(), 3u);
+}
+
+TEST_F(DataBufferTest, RowsCountPartialRowsOfDataButWholeRowsOfChip) {
+    load(std::string(17, 'x'));
+    const auto rows = buffer.updateRows(40);
+    EXPECT_EQ(rows.data, 2u);
+    EXPECT_EQ(rows.chip, 2u);
+    EXPECT_EQ(rows.total, 2u);
+    EXPECT_EQ(buffer.updateRows(64).total, 4u);
+    EXPECT_EQ(buffer.rows().chip, 4u);
+    buffer.reset();
+    EXPECT_EQ(buffer.dataLength(), 0u);
+    EXPECT_EQ(buffer.rows().total, 0u);
+    EXPECT_FALSE(buffer.working().isOpen());
+}
+
+TEST(WorkingFileTest, ShortReadsKeepTheCallersPrefill) {
+    TempDir dir;
+    dir.write("f", "abc");
+    WorkingFile file;
+    ASSERT_TRUE(file.openReadOnly(dir.file("f")));
+    std::uint8_t area[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(file.readAt(1, area, 6), 2u);
+    EXPECT_EQ(area[0], 'b');
+    EXPECT_EQ(area[1], 'c');
+    EXPECT_EQ(area[2], 0xFF);
+    EXPECT_EQ(file.readAt(10, area, 6), 0u);
+    EXPECT_FALSE(file.writeAt(0, area, 1)) << "opened for reading";
+    EXPECT_EQ(file.length(), 3u);
+    file.close();
+    EXPECT_EQ(file.readAt(0, area, 1), 0u);
+    EXPECT_EQ(file.length(), 0u);
+    EXPECT_FALSE(file.openReadOnly(dir.file("missing")));
+}
+
+}  // namespace
+}  // namespace nyra
