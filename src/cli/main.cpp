@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "app/text_table.h"
 #include "console_host.h"
 #include "detect_command.h"
+#include "info_command.h"
 #include "device/command_channel.h"
 #include "device/usb_library.h"
 #include "device/worker.h"
@@ -23,6 +25,9 @@ int usage() {
                  "usage: kvq-cli demo     connect to the programmer and show what it answers\n"
                  "       kvq-cli detect   identify the chip in the socket and print it as\n"
                  "                        type : manufacturer : device : capacity\n"
+                 "       kvq-cli info FILE [--chip DEVICE]\n"
+                 "                        data length, size, data and chip checksum as the\n"
+                 "                        window shows them (chip: the catalogue's device name)\n"
                  "detect exit status: %d chip found, %d USB library not loadable, %d usage,\n"
                  "  %d chip family only (no chip ID), %d ID not in the catalogue,\n"
                  "  %d no answer from the chip, %d programmer missing\n",
@@ -113,5 +118,10 @@ int main(int argc, char** argv) {
         return nyra::cli::demo();
     if (std::strcmp(argv[1], "detect") == 0 && argc == 2)
         return nyra::cli::detectCommand();
+    if (std::strcmp(argv[1], "info") == 0 && (argc == 3 || (argc == 5 &&
+                                                            std::strcmp(argv[3], "--chip") == 0))) {
+        const auto chip = argc == 5 ? std::optional<std::string>(argv[4]) : std::nullopt;
+        return nyra::cli::info(nyra::cli::currentDirectory(), argv[2], chip, std::cout, std::cerr);
+    }
     return nyra::cli::usage();
 }

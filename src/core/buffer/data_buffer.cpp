@@ -15,6 +15,22 @@ std::string formatChecksum(std::uint64_t sum) {
     return result;
 }
 
+std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count) {
+    std::uint64_t sum = 0;
+    std::vector<std::uint8_t> chunk(kChecksumChunk);
+    for (std::uint64_t at = 0; at < count;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, count - at));
+        const std::size_t got = file.readAt(at, chunk.data(), want);
+        for (std::size_t i = 0; i < got; ++i)
+            sum += chunk[i];
+        if (got < want)
+            break;
+        at += got;
+    }
+    return sum;
+}
+
 void DataBuffer::reset() {
     working_.close();
     reference_.close();
@@ -81,18 +97,7 @@ std::uint64_t DataBuffer::updateChipChecksum(std::uint32_t chipSize) {
     if (length < chipSize) {
         sum += 0xFFull * (chipSize - length);
     } else if (length > chipSize) {
-        sum = 0;
-        std::vector<std::uint8_t> chunk(kChecksumChunk);
-        for (std::uint64_t at = 0; at < chipSize;) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, chipSize - at));
-            const std::size_t got = working_.readAt(at, chunk.data(), want);
-            for (std::size_t i = 0; i < got; ++i)
-                sum += chunk[i];
-            if (got < want)
-                break;
-            at += got;
-        }
+        sum = sumOfFirstBytes(working_, chipSize);
     }
     chipChecksum_.store(sum);
     return sum;

@@ -17,6 +17,10 @@ inline constexpr const char* kNoChecksumText = "0000000000";
 // hex digits for any sum below 2^40.
 std::string formatChecksum(std::uint64_t sum);
 
+// The sum of the first count bytes of a file (fewer when it is shorter),
+// read in 8192-byte chunks.
+std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count);
+
 // The data the program writes to a chip or read from one: the working file
 // u_mod1.dll, the reference file last loaded (for the view's changed marks),
 // the data length, rows and the two checksums. The data never lives in memory.
