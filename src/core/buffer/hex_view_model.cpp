@@ -72,6 +72,27 @@ HexViewModel::HexViewModel(DataBuffer& data, ChipSize chipSize, Panel& panel, St
     }
 }
 
+HexViewSnapshot HexViewModel::snapshot() const {
+    std::lock_guard lock(mutex_);
+    HexViewSnapshot view;
+    for (int row = 0; row < hexview::kGridRows; ++row) {
+        for (int column = 0; column < hexview::kGridColumns; ++column) {
+            const auto i = static_cast<std::size_t>(row * hexview::kGridColumns + column);
+            view.cells[i] = cells_[i];
+            view.textColours[i] = textColour(row, column);
+            view.backgrounds[i] = background(row, column);
+        }
+    }
+    view.editor = editor_;
+    view.scrollBar = bar_;
+    view.focusRow = focusRow_;
+    view.focusColumn = focusColumn_;
+    view.focusMarkDrawn = focusMarkDrawn_;
+    view.editMode = editMode_;
+    view.revision = revision_;
+    return view;
+}
+
 const HexCell& HexViewModel::cell(int row, int column) const {
     return cells_[static_cast<std::size_t>(row * kGridColumns + column)];
 }
@@ -116,6 +137,7 @@ void HexViewModel::status(int key, bool alert, bool beep) {
 }
 
 void HexViewModel::resetForLoad(bool userFile) {
+    std::lock_guard lock(mutex_);
     viewStart_ = 0;
     previousViewStart_ = 0;
     tracking_ = false;
@@ -136,6 +158,7 @@ int HexViewModel::barPosition(std::uint32_t total) const {
 }
 
 void HexViewModel::refreshView() {
+    std::lock_guard lock(mutex_);
     std::array<std::uint8_t, kWindowBytes> window;
     std::array<std::uint8_t, kWindowBytes> reference;
     window.fill(255);
@@ -217,6 +240,7 @@ void HexViewModel::trackFocus() {
 }
 
 void HexViewModel::setScrollRange() {
+    std::lock_guard lock(mutex_);
     const std::uint32_t total = data_.rows().total;
     bar_.minimum = 0;
     bar_.position = 0;
@@ -236,6 +260,7 @@ bool HexViewModel::scrollBlocked() const {
 }
 
 void HexViewModel::scroll(HexScroll action, int thumbPosition) {
+    std::lock_guard lock(mutex_);
     if (scrollBlocked())
         return;
     focusOwner_ = HexFocusOwner::ScrollBar;
@@ -266,6 +291,7 @@ void HexViewModel::scroll(HexScroll action, int thumbPosition) {
 }
 
 void HexViewModel::wheel(int delta) {
+    std::lock_guard lock(mutex_);
     if (scrollBlocked() || delta == 0)
         return;
     if (focusOwner_ != HexFocusOwner::Grid && focusOwner_ != HexFocusOwner::ScrollBar &&
@@ -280,6 +306,7 @@ void HexViewModel::wheel(int delta) {
 }
 
 void HexViewModel::setFocusOwner(HexFocusOwner owner) {
+    std::lock_guard lock(mutex_);
     if (focusOwner_ == owner)
         return;
     focusOwner_ = owner;
@@ -287,6 +314,7 @@ void HexViewModel::setFocusOwner(HexFocusOwner owner) {
 }
 
 void HexViewModel::highlightCell(int row, int column) {
+    std::lock_guard lock(mutex_);
     if (!dataCell(row, column))
         return;
     at(row, column).state = kCellHighlighted;
@@ -294,6 +322,7 @@ void HexViewModel::highlightCell(int row, int column) {
 }
 
 bool HexViewModel::showAddress(std::uint64_t offset) {
+    std::lock_guard lock(mutex_);
     const std::uint64_t length = data_.dataLength();
     if (offset >= length) {
         status(55, true);
@@ -331,6 +360,7 @@ void HexViewModel::rememberFocus() {
 }
 
 void HexViewModel::clickCell(int row, int column, bool rightHalf) {
+    std::lock_guard lock(mutex_);
     tracking_ = true;
     focusOwner_ = HexFocusOwner::Grid;
     if (!dataCell(row, column)) {
@@ -349,6 +379,7 @@ void HexViewModel::clickCell(int row, int column, bool rightHalf) {
 
 void HexViewModel::openEditor(int row, int column, const std::string& text, int selectionStart,
                               int selectionLength) {
+    std::lock_guard lock(mutex_);
     if (!dataCell(row, column))
         return;
     status(3);
@@ -370,6 +401,7 @@ void HexViewModel::hideEditor() {
 }
 
 void HexViewModel::editorTextChanged(const std::string& newText, int caret) {
+    std::lock_guard lock(mutex_);
     if (newText.empty()) {
         status(7, true);
         frontend_.messageBox(text(7), text(2), BoxIcon::Warning, BoxButtons::Ok);
@@ -428,6 +460,7 @@ void HexViewModel::editorTextChanged(const std::string& newText, int caret) {
 }
 
 void HexViewModel::typeIntoEditor(char key) {
+    std::lock_guard lock(mutex_);
     if (!editor_.visible)
         return;
     std::string t = editor_.text;
@@ -440,6 +473,7 @@ void HexViewModel::typeIntoEditor(char key) {
 }
 
 void HexViewModel::commitEdit() {
+    std::lock_guard lock(mutex_);
     if (jobs_.programRunning.load() || !data_.isLoaded() || (!editMode_ && !editorOpen_))
         return;
     std::string value = editor_.text;
@@ -496,6 +530,7 @@ void HexViewModel::commitEdit() {
 }
 
 void HexViewModel::toggleEditMode(bool fromMenu) {
+    std::lock_guard lock(mutex_);
     if (jobs_.programRunning.load()) {
         panel_.setChecked(ids::kCheckEditMode, editMode_);
         return;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/text_table.h"
@@ -71,6 +72,24 @@ enum class HexScroll { LineUp, LineDown, PageUp, PageDown, Thumb };
 // Which of the view's controls has the keyboard focus (the wheel needs one).
 enum class HexFocusOwner { Other, Grid, ScrollBar, Editor };
 
+// Everything a widget draws, taken at one moment.
+struct HexViewSnapshot {
+    static constexpr std::size_t kCells = hexview::kGridRows * hexview::kGridColumns;
+    std::array<HexCell, kCells> cells{};
+    std::array<Rgb, kCells> textColours{};
+    std::array<Rgb, kCells> backgrounds{};
+    HexEditor editor;
+    HexScrollBar scrollBar;
+    int focusRow = -1, focusColumn = -1;
+    bool focusMarkDrawn = true;
+    bool editMode = false;
+    std::uint64_t revision = 0;
+
+    const HexCell& cell(int row, int column) const {
+        return cells[static_cast<std::size_t>(row * hexview::kGridColumns + column)];
+    }
+};
+
 // The hex view's logic as data: a 21 x 18 grid of texts and colour states,
 // the editor and the scroll bar. A widget draws these and forwards the
 // user's input to the operations; it must not echo the editor text it
@@ -82,7 +101,10 @@ public:
     HexViewModel(DataBuffer& data, ChipSize chipSize, Panel& panel, StatusLine& status,
                  Frontend& frontend, const TextTable& texts, JobFlags& jobs);
 
-    // The look.
+    // The look, whole and consistent, for a widget on another thread than
+    // the one that changed it (identification refreshes from the worker).
+    HexViewSnapshot snapshot() const;
+    // The parts, for the thread that changes the view.
     const HexCell& cell(int row, int column) const;
     Rgb textColour(int row, int column) const;
     Rgb background(int row, int column) const;
@@ -170,6 +192,9 @@ private:
     HexEditor snapshot_;
     std::string lastValid_;
 
+    // Every operation runs whole under it: the window thread edits and scrolls,
+    // the worker refreshes after it selected a chip. Recursive: operations call each other.
+    mutable std::recursive_mutex mutex_;
     std::uint64_t revision_ = 0;
     std::function<void()> listener_;
     std::function<void()> grown_;
