@@ -141,6 +141,8 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       selectionPanel_(std::make_unique<SelectionPanel>(panel_, selection_, data_)),
       loadPanel_(std::make_unique<LoadPanel>(*this)),
       fileLoader_(std::make_unique<FileLoader>(data_, panel_, frontend_, texts_, *loadPanel_)),
+      fileSaver_(std::make_unique<FileSaver>(*fileLoader_, data_, panel_, frontend_, texts_,
+                                             *loadPanel_, clock_)),
       link_(usb, *this),
       channel_(link_,
                [this](const std::function<void(CommandFrame&)>& change) {
@@ -302,6 +304,12 @@ void AppState::command(int id) {
             return;
         case kBtnBrowse:
             fileLoader_->openFile();
+            return;
+        case kCmdSaveFile:
+            fileSaver_->saveFile();
+            return;
+        case kCmdSaveAs:
+            fileSaver_->saveFileAs();
             return;
         case kBtnChipDetails:
             selection_.showChipInformation();

@@ -11,6 +11,7 @@
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
 #include "buffer/file_loader.h"
+#include "buffer/file_saver.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_selection.h"
 #include "device/command_channel.h"
@@ -155,6 +156,7 @@ private:
     std::unique_ptr<SelectionPanel> selectionPanel_;
     std::unique_ptr<LoadPanel> loadPanel_;
     std::unique_ptr<FileLoader> fileLoader_;
+    std::unique_ptr<FileSaver> fileSaver_;
     Link link_;
     CommandChannel channel_;
     std::unique_ptr<Worker> worker_;

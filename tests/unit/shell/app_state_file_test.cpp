@@ -91,5 +91,18 @@ TEST_F(AppStateFileTest, AFailedLoadClearsTheSharedLoadedState) {
     EXPECT_EQ(state.panel().text(kStatusLine), "load failed");
 }
 
+TEST_F(AppStateFileTest, TheSaveCommandsReachTheSaver) {
+    const std::string path = dir.write("data.bin", "abc");
+    ASSERT_TRUE(state.fileLoader().loadFile(path, true));
+    ASSERT_TRUE(state.dataBuffer().writeByte(2, 'z'));
+    state.command(kCmdSaveFile);
+    EXPECT_EQ(dir.read("data.bin"), "abz");
+    EXPECT_NE(dir.read("log.txt").find("[00000002]: 63 --> 7A"), std::string::npos);
+
+    frontend.chooseFile(dir.file("copy.bin"));
+    state.command(kCmdSaveAs);
+    EXPECT_EQ(dir.read("copy.bin"), "abz");
+}
+
 }  // namespace
 }  // namespace nyra
