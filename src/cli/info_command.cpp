@@ -3,7 +3,6 @@
 #include "buffer/data_buffer.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_parameters.h"
-#include "ops/operation_log.h"
 
 namespace nyra::cli {
 

@@ -8,12 +8,6 @@
 
 namespace nyra {
 
-std::string sizeText(std::uint64_t bytes) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%0.2fKB", static_cast<double>(bytes) / 1024.0);
-    return text;
-}
-
 void OperationLog::setFilePath(std::string path) {
     std::lock_guard lock(mutex_);
     filePath_ = std::move(path);

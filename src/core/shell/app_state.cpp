@@ -100,6 +100,34 @@ private:
     DataBuffer& data_;
 };
 
+// The loader's view of the main window: status, log, the shared loaded-file
+// state and the selected chip.
+class AppState::LoadPanel final : public LoadWindow {
+public:
+    explicit LoadPanel(AppState& state) : state_(state) {}
+
+    void showStatus(const std::string& text, bool alert) override {
+        state_.showStatus(text, alert ? StatusKind::Alert : StatusKind::Normal, false);
+    }
+    void logDataFile(const std::string& path, std::uint64_t bytes) override {
+        state_.operationLog_.dataFile(path, bytes);
+    }
+    void setLoadedFile(const std::string& path, std::uint64_t bytes) override {
+        state_.loadedFile_.set(path, bytes);
+        state_.flags_.fileLoaded.store(true);
+    }
+    void clearLoadedFile() override {
+        state_.flags_.fileLoaded.store(false);
+        state_.loadedFile_.clear();
+    }
+    std::uint32_t chipSize() const override { return state_.selection_.chipSize(); }
+    std::string deviceName() const override { return state_.selection_.selectedDevice(); }
+    bool programStreaming() const override { return state_.flags_.programRunning.load(); }
+
+private:
+    AppState& state_;
+};
+
 AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
     : frontend_(frontend),
       clock_(clock),
@@ -111,6 +139,10 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       }),
       selection_(catalogue_),
       selectionPanel_(std::make_unique<SelectionPanel>(panel_, selection_, data_)),
+      loadPanel_(std::make_unique<LoadPanel>(*this)),
+      fileLoader_(std::make_unique<FileLoader>(data_, panel_, frontend_, texts_, *loadPanel_)),
+      fileSaver_(std::make_unique<FileSaver>(*fileLoader_, data_, panel_, frontend_, texts_,
+                                             *loadPanel_, clock_)),
       link_(usb, *this),
       channel_(link_,
                [this](const std::function<void(CommandFrame&)>& change) {
@@ -153,6 +185,7 @@ void AppState::startUp(const std::string& programFolder) {
     if (logFd >= 0)
         ::close(logFd);
     operationLog_.setFilePath(logFilePath_);
+    fileLoader_->setFiles({imagePath0_, imagePath1_, logFilePath_});
 
     switches_ = std::make_unique<Switches>(programFolder_, *menuChecks_);
     switches_->readAtStartup();
@@ -269,6 +302,15 @@ void AppState::command(int id) {
             // The window has already moved the list's current index.
             listSelectionChanged(id, panel_.currentIndex(id));
             return;
+        case kBtnBrowse:
+            fileLoader_->openFile();
+            return;
+        case kCmdSaveFile:
+            fileSaver_->saveFile();
+            return;
+        case kCmdSaveAs:
+            fileSaver_->saveFileAs();
+            return;
         case kBtnChipDetails:
             selection_.showChipInformation();
             return;
@@ -323,6 +365,9 @@ bool AppState::escapeOrEnterPressed(bool enter) {
 void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
     if (message == kMsgDeviceChange) {
         worker_->deviceChangeNotice();
+    } else if (message == kMsgFileDropped) {
+        if (wordParameter != 0)
+            fileLoader_->filesDropped(*reinterpret_cast<const std::vector<std::string>*>(wordParameter));
     } else if (message == kMsgBatchRunRequest) {
         batchRunParameter.store(static_cast<std::uint32_t>(wordParameter));
         startJob(job::kBatchCycle);
@@ -365,7 +410,7 @@ bool AppState::closeRequested() {
         sendEndOfOperationFromWindow();
     }
     link_.releaseAndCloseWithin(kCloseWaitForTransfer);
-    // The data buffer's file is closed here once the data buffer exists.
+    data_.reset();
     ::unlink((tempFolder_ + "/tempFile.bin").c_str());
     ::rmdir(tempFolder_.c_str());
     worker_->requestQuit();

@@ -10,6 +10,8 @@
 #include "app/switches.h"
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
+#include "buffer/file_loader.h"
+#include "buffer/file_saver.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_selection.h"
 #include "device/command_channel.h"
@@ -50,7 +52,9 @@ public:
     // Enter are always consumed.
     bool keyPressed(ids::Key key, bool ctrlHeld);
     bool escapeOrEnterPressed(bool enter);
-    // Window messages: device change, batch run request, OTP messages.
+    // Window messages: device change, batch run request, OTP messages, and
+    // files dropped onto the hex grid (the word parameter is the address of
+    // the window's std::vector<std::string> of paths, valid during the call).
     void windowMessage(int message, std::uintptr_t wordParameter = 0);
     // The close handler; false when the window stays open.
     bool closeRequested();
@@ -80,6 +84,8 @@ public:
     LoadedFile& loadedFile() { return loadedFile_; }
     Progress& progress() { return progress_; }
     OperationLog& operationLog() { return operationLog_; }
+    // Loading the data file; the hex view and the tools set its hooks.
+    FileLoader& fileLoader() { return *fileLoader_; }
     // What the last identification found.
     IdentifyRecord& identified() { return identified_; }
     // What the chip jobs may use of the main window.
@@ -121,6 +127,7 @@ public:
 
 private:
     class SelectionPanel;
+    class LoadPanel;
 
     MessageSink messageSink();
     void loadCatalogue();
@@ -147,6 +154,9 @@ private:
     ChipCatalogue catalogue_;
     ChipSelection selection_;
     std::unique_ptr<SelectionPanel> selectionPanel_;
+    std::unique_ptr<LoadPanel> loadPanel_;
+    std::unique_ptr<FileLoader> fileLoader_;
+    std::unique_ptr<FileSaver> fileSaver_;
     Link link_;
     CommandChannel channel_;
     std::unique_ptr<Worker> worker_;

@@ -53,6 +53,8 @@ inline constexpr int kGroupDataArea = 1171;
 inline constexpr int kGroupNotes = 1172;
 inline constexpr int kBtnConfigure = 1183;
 inline constexpr int kCheckQuadEnable = 1189;
+// The window's title bar; no control of the window carries this id.
+inline constexpr int kWindowTitle = 999;
 
 // Commands.
 inline constexpr int kCmdExit = 1;

@@ -1,0 +1,237 @@
+#include "buffer/file_loader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "buffer/file_name_text.h"
+#include "ui/ids.h"
+
+namespace nyra {
+
+using namespace ids;
+
+namespace {
+
+// The data length is 32-bit: 4 GiB and more cannot be held.
+constexpr std::uint64_t kLargestData = 0xFFFFFFFFull;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // close() reports a write the file system could not finish.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// A whole chunk unless the file ends; -1 on a read error.
+ssize_t readChunk(int fd, std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd, buffer + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd, buffer + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool FileLoader::loadFile(const std::string& path, bool userChoice) {
+    if (userChoice && isProgramImageName(path)) {
+        frontend_.messageBox(text(24), text(2), BoxIcon::Warning, BoxButtons::Ok);
+        return false;
+    }
+    if (isCapFile(path)) {
+        if (hooks_.addressOffset)
+            hooks_.addressOffset(path, kCapFileOffset);
+        return false;
+    }
+    const bool readImage = path == files_.readImage;
+
+    // Checked before anything is closed, so a file that cannot be loaded
+    // leaves the current data as it was.
+    Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = source.get() < 0 ? errno : EISDIR;
+        window_.showStatus(text(25), true);
+        errorBox(text(25) + "\n" + path + "\n" + std::strerror(error));
+        return false;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > kLargestData) {
+        window_.showStatus(text(25), true);
+        errorBox(text(25) + "\n" + path + "\n" + sizeText(static_cast<std::uint64_t>(info.st_size)) +
+                 ": 4 GiB or more cannot be loaded.");
+        return false;
+    }
+
+    data_.reset();
+    window_.clearLoadedFile();
+    loadedPath_ = path;
+
+    Descriptor working(
+        ::open(files_.working.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (working.get() < 0) {
+        loadFailed(readImage, files_.working + "\n" + std::strerror(errno));
+        return false;
+    }
+    std::uint64_t checksum = 0;
+    std::vector<std::uint8_t> chunk(kChecksumChunk);
+    for (;;) {
+        const ssize_t got = readChunk(source.get(), chunk.data(), chunk.size());
+        if (got < 0) {
+            loadFailed(readImage, path + "\n" + std::strerror(errno));
+            return false;
+        }
+        const auto count = static_cast<std::size_t>(got);
+        if (!writeAll(working.get(), chunk.data(), count)) {
+            loadFailed(readImage, files_.working + "\n" + std::strerror(errno));
+            return false;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            checksum += chunk[i];
+        if (count < chunk.size())
+            break;
+    }
+    if (!working.close()) {
+        loadFailed(readImage, files_.working + "\n" + std::strerror(errno));
+        return false;
+    }
+    source.close();
+
+    if (!data_.working().openReadWrite(files_.working)) {
+        loadFailed(readImage, files_.working + "\n" + std::strerror(errno));
+        return false;
+    }
+    // The reference only marks changed bytes; without it every byte shows as changed.
+    data_.reference().openReadOnly(path);
+    data_.loaded(checksum);
+    showLoaded(path, readImage);
+    return true;
+}
+
+void FileLoader::showLoaded(const std::string& path, bool readImage) {
+    const std::uint32_t length = data_.dataLength();
+    const std::string size = sizeText(length);
+    const std::uint32_t chipSize = window_.chipSize();
+    data_.updateChipChecksum(chipSize);
+    panel_.setText(kTextChipChecksum, data_.chipChecksumText());
+    data_.updateRows(chipSize);
+    if (hooks_.rowsChanged)
+        hooks_.rowsChanged();
+
+    const bool editMode = panel_.menuChecked(kCmdEditMode);
+    if (!readImage) {
+        window_.logDataFile(path, length);
+        window_.showStatus(text(189), false);
+        if (hooks_.clearFocus)
+            hooks_.clearFocus();
+        panel_.setText(kTextFileChecksum, data_.dataChecksumText());
+        panel_.setText(kWindowTitle,
+                       std::string(kMainWindowTitle) + " - " + fileNamePart(path) + "  " + size);
+        panel_.setText(kEditFileName, shortenedFileNameText(path));
+        window_.setLoadedFile(path, length);
+        for (const int id : {kCmdSaveAs, kCmdFind, kCmdGoTo, kCmdEditMode, kCmdDataView})
+            panel_.enableMenuCommand(id);
+        // Nothing to save until something is edited.
+        panel_.greyMenuCommand(kCmdSaveFile);
+    } else {
+        window_.showStatus(text(26), false);
+        window_.setLoadedFile(path, length);
+        if (hooks_.clearFocus)
+            hooks_.clearFocus();
+        panel_.setText(kTextFileChecksum, data_.dataChecksumText());
+        panel_.setText(kWindowTitle,
+                       std::string(kMainWindowTitle) + " - " + window_.deviceName() + "_" + size);
+        // The chip's data has no file yet, so it can be saved at once.
+        for (const int id : {kCmdSaveAs, kCmdFind, kCmdDataView, kCmdEditMode, kCmdSaveFile, kCmdGoTo})
+            panel_.enableMenuCommand(id);
+        panel_.setText(kEditFileName, text(27));
+    }
+    if (editMode)
+        panel_.enableMenuCommand(kCmdFileFill);
+    if (hooks_.refreshView)
+        hooks_.refreshView();
+}
+
+void FileLoader::loadFailed(bool readImage, const std::string& detail) {
+    // Whatever reached the working file is not data: nothing is loaded, and
+    // nothing on the window may claim otherwise.
+    data_.reset();
+    data_.setDataChecksum(0);
+    window_.clearLoadedFile();
+    panel_.setText(kTextFileChecksum, kNoChecksumText);
+    panel_.setText(kTextChipChecksum, kNoChecksumText);
+    panel_.setText(kWindowTitle, kMainWindowTitle);
+    panel_.setText(kEditFileName, text(0));
+    for (const int id : {kCmdSaveFile, kCmdSaveAs, kCmdFind, kCmdFileFill, kCmdGoTo, kCmdDataView})
+        panel_.greyMenuCommand(id);
+    data_.updateRows(window_.chipSize());
+    if (hooks_.rowsChanged)
+        hooks_.rowsChanged();
+    if (hooks_.refreshView)
+        hooks_.refreshView();
+
+    const int message = readImage ? 146 : 25;
+    window_.showStatus(text(message), true);
+    errorBox(text(message) + "\n" + detail);
+}
+
+void FileLoader::errorBox(const std::string& message) {
+    frontend_.messageBox(message, text(29), BoxIcon::Error, BoxButtons::Ok);
+}
+
+void FileLoader::openFile() {
+    FileDialogRequest request;
+    request.filter = kOpenFileFilter;
+    request.defaultExtension = ".*";
+    if (const auto path = frontend_.openFile(request))
+        loadFile(*path, true);
+}
+
+void FileLoader::filesDropped(const std::vector<std::string>& paths) {
+    if (!panel_.enabled(kBtnBrowse)) {
+        frontend_.messageBox(text(119), text(9), BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    if (!paths.empty())
+        loadFile(paths.front(), true);
+}
+
+}  // namespace nyra

@@ -1,0 +1,240 @@
+#include "buffer/file_saver.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "buffer/change_log.h"
+#include "buffer/file_name_text.h"
+#include "ui/ids.h"
+
+namespace nyra {
+
+using namespace ids;
+
+namespace {
+
+constexpr std::size_t kSaveChunk = 4096;
+constexpr std::size_t kSaveAsChunk = 65536;
+// The change log is written in pieces of about this size.
+constexpr std::size_t kLogPiece = 65536;
+
+bool writeAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// log.txt, opened for one save. A log that cannot be written does not stop
+// the save: the user's data matters more than its record.
+class ChangeLogFile {
+public:
+    explicit ChangeLogFile(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        struct stat info {};
+        if (fd_ >= 0 && ::fstat(fd_, &info) == 0 &&
+            static_cast<std::uint64_t>(info.st_size) >= change_log::kRestartSize) {
+            if (::ftruncate(fd_, 0) != 0) {
+                ::close(fd_);
+                fd_ = -1;
+            }
+        }
+    }
+    ~ChangeLogFile() {
+        flush();
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ChangeLogFile(const ChangeLogFile&) = delete;
+    ChangeLogFile& operator=(const ChangeLogFile&) = delete;
+
+    void add(const std::string& text) {
+        pending_ += text;
+        if (pending_.size() >= kLogPiece)
+            flush();
+    }
+    void flush() {
+        if (fd_ >= 0 && !pending_.empty()) {
+            const off_t end = ::lseek(fd_, 0, SEEK_END);
+            if (end >= 0) {
+                const bool written =
+                    writeAllAt(fd_, reinterpret_cast<const std::uint8_t*>(pending_.data()),
+                               pending_.size(), static_cast<std::uint64_t>(end));
+                (void)written;
+            }
+        }
+        pending_.clear();
+    }
+
+private:
+    int fd_ = -1;
+    std::string pending_;
+};
+
+}  // namespace
+
+std::optional<std::string> FileSaver::askTarget(const char* filter) {
+    FileDialogRequest request;
+    request.filter = filter;
+    request.defaultExtension = "*.bin";
+    request.overwritePrompt = true;
+    auto target = frontend_.saveFileDialog(request);
+    if (!target)
+        return std::nullopt;
+    if (isProgramImageName(*target)) {
+        frontend_.messageBox(text(24), text(2), BoxIcon::Warning, BoxButtons::Ok);
+        return std::nullopt;
+    }
+    return target;
+}
+
+bool FileSaver::saveFile() {
+    if (!data_.isLoaded())
+        return false;
+    if (loader_.loadedFromChip()) {
+        const auto target = askTarget(kSaveChipFilter);
+        return target && saveInto(*target, true);
+    }
+    return saveInto(loader_.loadedPath(), false);
+}
+
+bool FileSaver::saveInto(const std::string& target, bool newFile) {
+    if (panel_.menuChecked(kCmdEditMode) && loader_.hooks().commitEdit)
+        loader_.hooks().commitEdit();
+
+    // Created only for chip data: a loaded file that has gone is an error,
+    // not a file to make up from the changed bytes alone.
+    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | (newFile ? O_CREAT | O_TRUNC : 0),
+                          0644);
+    if (fd < 0) {
+        saveFailed(target, errno);
+        return false;
+    }
+
+    const LocalTime now = clock_.localTime();
+    ChangeLogFile log(loader_.files().log);
+    log.add(newFile ? change_log::chipHeader(now, window_.deviceName())
+                    : change_log::fileHeader(now, fileNamePart(target)));
+
+    std::vector<std::uint8_t> working(kSaveChunk);
+    std::vector<std::uint8_t> reference(kSaveChunk);
+    bool referenceEnded = newFile;
+    int error = 0;
+    for (std::uint64_t offset = 0;; offset += kSaveChunk) {
+        const std::size_t got = data_.working().readAt(offset, working.data(), kSaveChunk);
+        if (newFile) {
+            if (!writeAllAt(fd, working.data(), got, offset)) {
+                error = errno;
+                break;
+            }
+        } else {
+            std::size_t known = 0;
+            if (!referenceEnded) {
+                known = data_.reference().readAt(offset, reference.data(), kSaveChunk);
+                referenceEnded = known < kSaveChunk;
+            }
+            for (std::size_t i = 0; i < got && error == 0; ++i) {
+                if (i < known && working[i] == reference[i])
+                    continue;
+                if (!writeAllAt(fd, &working[i], 1, offset + i)) {
+                    error = errno;
+                    break;
+                }
+                log.add(change_log::byteLine(offset + i,
+                                             i < known ? std::optional(reference[i]) : std::nullopt,
+                                             working[i]));
+            }
+            if (error != 0)
+                break;
+        }
+        if (got < kSaveChunk)
+            break;
+    }
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (newFile && error == 0)
+        log.add(change_log::savedAsLine(window_.deviceName(), fileNamePart(target)));
+    if (error != 0)
+        log.add(std::string("        save failed: ") + std::strerror(error) + "\r\n");
+    log.add(change_log::closingLine());
+    log.flush();
+
+    if (error != 0) {
+        saveFailed(target, error);
+        return false;
+    }
+    if (newFile) {
+        panel_.setText(kEditFileName, text(117));
+        loader_.loadFile(target, true);
+    } else {
+        // The saved file is the new reference: no byte shows as changed.
+        data_.reference().openReadOnly(target);
+    }
+    panel_.greyMenuCommand(kCmdSaveFile);
+    window_.showStatus(text(116), false);
+    if (loader_.hooks().refreshView)
+        loader_.hooks().refreshView();
+    return true;
+}
+
+bool FileSaver::saveFileAs() {
+    if (!data_.isLoaded() || window_.programStreaming())
+        return false;
+    const auto target = askTarget(kSaveAsFilter);
+    if (!target)
+        return false;
+    if (*target == loader_.loadedPath())
+        return saveFile();
+
+    const int fd = ::open(target->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        saveFailed(*target, errno);
+        return false;
+    }
+    std::vector<std::uint8_t> chunk(kSaveAsChunk);
+    int error = 0;
+    for (std::uint64_t offset = 0;; offset += kSaveAsChunk) {
+        const std::size_t got = data_.working().readAt(offset, chunk.data(), kSaveAsChunk);
+        if (!writeAllAt(fd, chunk.data(), got, offset)) {
+            error = errno;
+            break;
+        }
+        if (got < kSaveAsChunk)
+            break;
+    }
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        saveFailed(*target, error);
+        return false;
+    }
+    window_.showStatus(text(116), false);
+    if (loader_.loadedFromChip()) {
+        panel_.setText(kEditFileName, text(117));
+        loader_.loadFile(*target, true);
+    }
+    return true;
+}
+
+void FileSaver::saveFailed(const std::string& path, int error) {
+    const std::string message = path + "\n" + std::strerror(error);
+    window_.showStatus(message, true);
+    frontend_.messageBox(message, text(29), BoxIcon::Error, BoxButtons::Ok);
+}
+
+}  // namespace nyra
