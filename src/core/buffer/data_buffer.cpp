@@ -31,12 +31,6 @@ std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count) {
     return sum;
 }
 
-std::string sizeText(std::uint64_t bytes) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%0.2fKB", static_cast<double>(bytes) / 1024.0);
-    return text;
-}
-
 void DataBuffer::reset() {
     working_.close();
     reference_.close();

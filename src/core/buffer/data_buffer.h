@@ -6,6 +6,7 @@
 #include <string>
 
 #include "buffer/working_file.h"
+#include "ui/operation_log.h"
 
 namespace nyra {
 
@@ -16,8 +17,6 @@ inline constexpr const char* kNoChecksumText = "0000000000";
 // "%2X%8X" of the upper and lower 32 bits, spaces made "0": ten upper-case
 // hex digits for any sum below 2^40.
 std::string formatChecksum(std::uint64_t sum);
-// "%0.2fKB" of the length in KiB: the window title and the log's data file line.
-std::string sizeText(std::uint64_t bytes);
 
 // The sum of the first count bytes of a file (fewer when it is shorter),
 // read in 8192-byte chunks.

@@ -9,7 +9,7 @@
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
 #include "ops/job_flags.h"
-#include "ops/status_line.h"
+#include "ui/status_line.h"
 #include "ui/frontend.h"
 #include "ui/panel.h"
 

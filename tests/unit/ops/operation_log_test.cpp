@@ -1,4 +1,4 @@
-#include "ops/operation_log.h"
+#include "ui/operation_log.h"
 
 #include <gtest/gtest.h>
 

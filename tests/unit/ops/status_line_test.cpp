@@ -1,4 +1,4 @@
-#include "ops/status_line.h"
+#include "ui/status_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ops/operation_log.h"
+#include "ui/operation_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,6 +7,12 @@
 #include <cstdio>
 
 namespace nyra {
+
+std::string sizeText(std::uint64_t bytes) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%0.2fKB", static_cast<double>(bytes) / 1024.0);
+    return text;
+}
 
 void OperationLog::setFilePath(std::string path) {
     std::lock_guard lock(mutex_);

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/clock.h"
-#include "buffer/data_buffer.h"
 #include "ui/log_model.h"
 
 namespace nyra {
@@ -39,5 +38,8 @@ private:
     std::mutex mutex_;  // the last logged text and the order of view changes
     std::string lastText_;
 };
+
+// "%0.2fKB" of the length in KiB.
+std::string sizeText(std::uint64_t bytes);
 
 }  // namespace nyra

@@ -1,4 +1,4 @@
-#include "ops/progress.h"
+#include "ui/progress.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ops/operation_log.h"
+#include "ui/operation_log.h"
 #include "ui/frontend.h"
 #include "ui/panel.h"
 
