@@ -161,7 +161,7 @@ void FileLoader::showLoaded(const std::string& path, bool readImage) {
         window_.logDataFile(path, length);
         window_.showStatus(text(189), false);
         if (hooks_.clearFocus)
-            hooks_.clearFocus();
+            hooks_.clearFocus(true);
         panel_.setText(kTextFileChecksum, data_.dataChecksumText());
         panel_.setText(kWindowTitle,
                        std::string(kMainWindowTitle) + " - " + fileNamePart(path) + "  " + size);
@@ -175,7 +175,7 @@ void FileLoader::showLoaded(const std::string& path, bool readImage) {
         window_.showStatus(text(26), false);
         window_.setLoadedFile(path, length);
         if (hooks_.clearFocus)
-            hooks_.clearFocus();
+            hooks_.clearFocus(false);
         panel_.setText(kTextFileChecksum, data_.dataChecksumText());
         panel_.setText(kWindowTitle,
                        std::string(kMainWindowTitle) + " - " + window_.deviceName() + "_" + size);

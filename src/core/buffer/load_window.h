@@ -27,8 +27,9 @@ public:
 struct LoadHooks {
     // The address-offset tool for a .cap file, with its offset value.
     std::function<void(const std::string& path, std::uint32_t offset)> addressOffset;
-    // Focus tracking, the grid's focus cell and the cell editor forgotten.
-    std::function<void()> clearFocus;
+    // Focus tracking and the grid's focus cell forgotten; after a user's file
+    // (not the chip image) the cell editor too.
+    std::function<void(bool userFile)> clearFocus;
     // Rows changed: the scroll range follows and the view starts at 0.
     std::function<void()> rowsChanged;
     std::function<void()> refreshView;

@@ -61,6 +61,7 @@ class AppState::SelectionPanel final : public SelectionWindow {
 public:
     SelectionPanel(Panel& panel, const ChipSelection& selection, DataBuffer& data)
         : panel_(panel), selection_(selection), data_(data) {}
+    void setHexView(HexViewModel* view) { view_ = view; }
 
     void listChanged(SelectionList which) override {
         const auto [id, list] = listOf(which);
@@ -76,6 +77,14 @@ public:
     void updateChipChecksum() override {
         data_.updateChipChecksum(selection_.chipSize());
         panel_.setText(kTextChipChecksum, data_.chipChecksumText());
+    }
+    void setScrollRange() override {
+        if (view_)
+            view_->setScrollRange();
+    }
+    void refreshView() override {
+        if (view_)
+            view_->refreshView();
     }
     void setQeCheckBoxVisible(bool visible) override {
         panel_.setVisible(kCheckQuadEnable, visible);
@@ -98,6 +107,7 @@ private:
     Panel& panel_;
     const ChipSelection& selection_;
     DataBuffer& data_;
+    HexViewModel* view_ = nullptr;
 };
 
 // The loader's view of the main window: status, log, the shared loaded-file
@@ -140,6 +150,9 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       selection_(catalogue_),
       selectionPanel_(std::make_unique<SelectionPanel>(panel_, selection_, data_)),
       loadPanel_(std::make_unique<LoadPanel>(*this)),
+      hexView_(std::make_unique<HexViewModel>(
+          data_, [this] { return selection_.chipSize(); }, panel_, status_, frontend_, texts_,
+          flags_)),
       fileLoader_(std::make_unique<FileLoader>(data_, panel_, frontend_, texts_, *loadPanel_)),
       fileSaver_(std::make_unique<FileSaver>(*fileLoader_, data_, panel_, frontend_, texts_,
                                              *loadPanel_, clock_)),
@@ -172,6 +185,12 @@ void AppState::startUp(const std::string& programFolder) {
     panel_.setText(kEditFileName, text(itext(0)));
     selection_.modifyParameterBlock([](ChipParameterBlock& block) { block.bytes.fill(0); });
     selection_.setWindow(selectionPanel_.get());
+    selectionPanel_->setHexView(hexView_.get());
+    LoadHooks& hooks = fileLoader_->hooks();
+    hooks.clearFocus = [this](bool userFile) { hexView_->resetForLoad(userFile); };
+    hooks.rowsChanged = [this] { hexView_->setScrollRange(); };
+    hooks.refreshView = [this] { hexView_->refreshView(); };
+    hooks.commitEdit = [this] { hexView_->commitEdit(); };
     selection_.setMessageSink(messageSink());
     selection_.setLogSink([this](const std::string& line) { logLine(line); });
     // The hex view is set up here once it exists.
@@ -311,6 +330,10 @@ void AppState::command(int id) {
         case kCmdSaveAs:
             fileSaver_->saveFileAs();
             return;
+        case kCheckEditMode:
+        case kCmdEditMode:
+            hexView_->toggleEditMode(id == kCmdEditMode);
+            return;
         case kBtnChipDetails:
             selection_.showChipInformation();
             return;
@@ -357,8 +380,9 @@ bool AppState::keyPressed(Key key, bool ctrlHeld) {
 }
 
 bool AppState::escapeOrEnterPressed(bool enter) {
-    // Enter commits the hex cell editor once the hex view exists; neither key closes the window.
-    (void)enter;
+    // Enter commits the hex cell editor; neither key closes the window.
+    if (enter)
+        hexView_->commitEdit();
     return true;
 }
 

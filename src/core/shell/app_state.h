@@ -10,6 +10,7 @@
 #include "app/switches.h"
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
+#include "buffer/hex_view_model.h"
 #include "buffer/file_loader.h"
 #include "buffer/file_saver.h"
 #include "catalogue/chip_catalogue.h"
@@ -86,6 +87,8 @@ public:
     OperationLog& operationLog() { return operationLog_; }
     // Loading the data file; the hex view and the tools set its hooks.
     FileLoader& fileLoader() { return *fileLoader_; }
+    // The hex view; the window draws its snapshots and forwards input to it.
+    HexViewModel& hexView() { return *hexView_; }
     // What the last identification found.
     IdentifyRecord& identified() { return identified_; }
     // What the chip jobs may use of the main window.
@@ -155,6 +158,7 @@ private:
     ChipSelection selection_;
     std::unique_ptr<SelectionPanel> selectionPanel_;
     std::unique_ptr<LoadPanel> loadPanel_;
+    std::unique_ptr<HexViewModel> hexView_;
     std::unique_ptr<FileLoader> fileLoader_;
     std::unique_ptr<FileSaver> fileSaver_;
     Link link_;

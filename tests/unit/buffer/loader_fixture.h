@@ -55,7 +55,7 @@ protected:
         buildMainPanel(panel, [this](TextKey key) { return texts.text(key); });
         loader.setFiles({dir.file("u_mod0.dll"), dir.file("u_mod1.dll"), dir.file("log.txt")});
         loader.hooks().refreshView = [this] { ++refreshes; };
-        loader.hooks().clearFocus = [this] { ++focusClears; };
+        loader.hooks().clearFocus = [this](bool) { ++focusClears; };
     }
     std::vector<std::string> boxTexts() const {
         std::vector<std::string> out;
