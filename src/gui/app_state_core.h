@@ -14,6 +14,7 @@ public:
     LogModel& log() override { return state_.log(); }
     bool statusAlert() const override { return state_.statusKind() == StatusKind::Alert; }
     int progressPosition() const override { return state_.progress().position(); }
+    HexViewModel* hexView() override { return &state_.hexView(); }
     void command(int id) override { state_.command(id); }
     bool keyPressed(ids::Key key, bool ctrlHeld) override {
         return state_.keyPressed(key, ctrlHeld);

@@ -1,6 +1,9 @@
 #include "hex_grid.h"
 
 #include <QFontDatabase>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -26,6 +29,7 @@ HexGrid::HexGrid(QWidget* parent) : QWidget(parent), cells_(kRows * kColumns) {
     setFont(font);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAcceptDrops(true);
 }
 
 int HexGrid::columnWidth(int column) {
@@ -129,6 +133,23 @@ void HexGrid::mousePressEvent(QMouseEvent* event) {
 void HexGrid::mouseReleaseEvent(QMouseEvent* event) {
     emit released();
     QWidget::mouseReleaseEvent(event);
+}
+
+void HexGrid::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void HexGrid::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile());
+    }
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        emit filesDropped(paths);
+    }
 }
 
 }  // namespace nyra::gui

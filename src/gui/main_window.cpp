@@ -24,6 +24,7 @@
 
 #include "artwork.h"
 #include "hex_grid.h"
+#include "hex_view_binder.h"
 #include "labelled_progress_bar.h"
 #include "panel_binder.h"
 
@@ -412,6 +413,9 @@ void MainWindow::bindControls() {
                 binder_->bindList(entry.id, static_cast<QComboBox*>(widget));
                 break;
             case ControlKind::Edit:
+                // The hex view draws its own cell editor.
+                if (entry.id == kEditHexCell && core_.hexView())
+                    break;
                 binder_->bindEdit(entry.id, static_cast<QLineEdit*>(widget));
                 break;
             case ControlKind::Static:
@@ -451,7 +455,19 @@ void MainWindow::bindControls() {
                 break;
         }
     }
-    connect(hexGrid(), &HexGrid::released, this, [this] { core_.command(kGridHex); });
+    binder_->bindWindowTitle(kWindowTitle, this);
+    connect(hexGrid(), &HexGrid::filesDropped, this, [this](const QStringList& paths) {
+        std::vector<std::string> files;
+        for (const QString& path : paths)
+            files.push_back(path.toStdString());
+        core_.windowMessage(kMsgFileDropped, reinterpret_cast<std::uintptr_t>(&files));
+    });
+    if (HexViewModel* view = core_.hexView()) {
+        hexView_ = new HexViewBinder(*view, hexGrid(), as<QLineEdit>(kEditHexCell),
+                                     as<QScrollBar>(kScrollHex), this);
+    } else {
+        connect(hexGrid(), &HexGrid::released, this, [this] { core_.command(kGridHex); });
+    }
 }
 
 void MainWindow::refreshFromPanel() {

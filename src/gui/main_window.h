@@ -11,6 +11,7 @@ class QMenu;
 namespace nyra::gui {
 
 class HexGrid;
+class HexViewBinder;
 class PanelBinder;
 
 // The main window: every control of the window's table, laid out, bound to
@@ -59,6 +60,7 @@ private:
 
     WindowCore& core_;
     PanelBinder* binder_ = nullptr;
+    HexViewBinder* hexView_ = nullptr;
     std::map<int, QWidget*> controls_;
     bool exiting_ = false;
 };

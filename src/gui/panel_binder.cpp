@@ -132,6 +132,10 @@ void PanelBinder::bindStatus(int id, QLabel* label, std::function<bool()> alert)
     controls_[id].alert = std::move(alert);
 }
 
+void PanelBinder::bindWindowTitle(int id, QWidget* window) {
+    addControl(id, Kind::Title, window);
+}
+
 void PanelBinder::bindWidget(int id, QWidget* widget) {
     addControl(id, Kind::Widget, widget);
 }
@@ -222,6 +226,11 @@ void PanelBinder::applyControl(int id, PanelProperty property) {
     const ControlState state = panel_.control(id);
     SyncGuard guard(syncing_);
 
+    if (binding.kind == Kind::Title) {
+        if (property == PanelProperty::Text && !state.text.empty())
+            widget->setWindowTitle(qt(state.text));
+        return;
+    }
     switch (property) {
         case PanelProperty::Enabled:
             widget->setEnabled(state.enabled);
@@ -297,6 +306,7 @@ void PanelBinder::applyControl(int id, PanelProperty property) {
             return;
         }
         case Kind::Widget:
+        case Kind::Title:
             return;
     }
 }

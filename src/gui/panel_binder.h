@@ -59,6 +59,8 @@ public:
     void bindStatus(int id, QLabel* label, std::function<bool()> alert);
     // Enabled and visible only.
     void bindWidget(int id, QWidget* widget);
+    // The window's title follows the text of id; nothing else of it is bound.
+    void bindWindowTitle(int id, QWidget* window);
 
     void bindMenu(int id, QMenu* menu);
     // Triggering forwards the command unless told not to; the check mark
@@ -91,6 +93,7 @@ private:
         Progress,
         Status,
         Widget,
+        Title,
     };
     struct ControlBinding {
         Kind kind;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "buffer/hex_view_model.h"
 #include "ui/ids.h"
 #include "ui/log_model.h"
 #include "ui/panel.h"
@@ -20,6 +21,9 @@ public:
     virtual bool statusAlert() const = 0;
     // The progress bar's position 0..100, read whenever its label changes.
     virtual int progressPosition() const = 0;
+
+    // The hex view behind the grid; none in windows without data.
+    virtual HexViewModel* hexView() { return nullptr; }
 
     virtual void command(int id) = 0;
     // True when the key was consumed.

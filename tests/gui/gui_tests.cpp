@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::HexViewTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::ArtworkTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

@@ -57,6 +57,13 @@ private slots:
     void missingProgrammerIsAnAlert();
 };
 
+class HexViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void gridStartsWithAddressesAndErasedCells();
+    void clickingACellAndTypingEditsTheWorkingFile();
+};
+
 class ArtworkTest : public QObject {
     Q_OBJECT
 private slots:

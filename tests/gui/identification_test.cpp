@@ -19,6 +19,7 @@
 #include "app/clock.h"
 #include "app_state_core.h"
 #include "gui_tests.h"
+#include "simulated_program.h"
 #include "main_window.h"
 #include "shell/app_state.h"
 #include "sim/simulator.h"
@@ -30,92 +31,6 @@ namespace nyra::gui::test {
 using namespace nyra::ids;
 
 namespace {
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-bool copyInto(const QString& from, const QString& folder, const QString& name) {
-    return QFile::copy(from, folder + "/" + name);
-}
-
-// The window over the program's core in a program folder of its own, with a
-// simulated programmer on the bus.
-struct SimulatedProgram {
-    SimulatedProgram(int programmers, std::string_view chip)
-        : simulator(sim::simulatorOptions(programmers, chip, &simTime)) {}
-    ~SimulatedProgram() {
-        window.reset();
-        state.shutdown();
-    }
-
-    // Start-up in the order of the program: window first, then the core.
-    bool start() {
-        if (!folder.isValid())
-            return false;
-        const QString demo = QStringLiteral(NYRA_DEMO_DIR);
-        const QString lang = QStringLiteral(NYRA_LANG_DIR) + "/en/";
-        if (!copyInto(demo + "/database.dat", folder.path(), "database.dat") ||
-            !copyInto(lang + "ftext.ini", folder.path(), "ftext.ini") ||
-            !copyInto(lang + "itext.ini", folder.path(), "itext.ini")) {
-            return false;
-        }
-        // Sounds off, auto-identify on, batch steps on.
-        QFile switches(folder.path() + "/umod2.dll");
-        if (!switches.open(QIODevice::WriteOnly) || switches.write("\0\1\1\1\1", 5) != 5)
-            return false;
-        switches.close();
-
-        window = std::make_unique<MainWindow>(core);
-        state.startUp(folder.path().toStdString());
-        window->refreshFromPanel();
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            return false;
-        state.worker().waitUntilIdle();
-        return state.catalogue().count() > 0;
-    }
-
-    // What the device-change monitor hands the window thread.
-    void deviceChanged() {
-        core.windowMessage(kMsgDeviceChange, 0);
-        state.worker().waitUntilIdle();
-    }
-
-    // Moves the program's clock forward to a time of day (of its first day).
-    bool setTimeOfDay(int hour, int minute, int second) {
-        const LocalTime start = VirtualClock().localTime();
-        const std::int64_t target = ((hour - start.hour) * 3600LL + (minute - start.minute) * 60LL +
-                                     (second - start.second)) *
-                                    1000LL;
-        if (target < clock.nowMs())
-            return false;
-        clock.advance(target - clock.nowMs());
-        return true;
-    }
-
-    QComboBox* list(int id) const { return qobject_cast<QComboBox*>(window->control(id)); }
-    QLabel* statusLine() const { return qobject_cast<QLabel*>(window->control(kStatusLine)); }
-    QTextEdit* logView() const { return qobject_cast<QTextEdit*>(window->control(kLogView)); }
-    QString text(TextKey key) const { return qt(state.text(key)); }
-
-    // The record the three lists show, by their texts.
-    QString shownChip() const {
-        return list(kListChipType)->currentText() + " | " + list(kListManufacturer)->currentText() +
-               " | " + list(kListDevice)->currentText();
-    }
-
-    sim::VirtualTimeSource simTime{0};
-    sim::Simulator simulator;
-    sim::usb::ScopedBinding binding{simulator};
-    UsbApi usb = sim::usb::api();
-    QTemporaryDir folder;
-    ScriptedFrontend frontend;
-    VirtualClock clock;
-    AppState state{frontend, clock, usb};
-    AppStateCore core{state};
-    std::unique_ptr<MainWindow> window;
-};
 
 QString chipOf(const ChipRecord& record) {
     return qt(record.type) + " | " + qt(record.manufacturer) + " | " + qt(record.device);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QObject>
+#include <QPointer>
+#include <QScrollBar>
+#include <atomic>
+
+#include "buffer/hex_view_model.h"
+
+namespace nyra::gui {
+
+class HexGrid;
+
+// Draws the hex view model on the grid, its cell editor and scroll bar, and
+// forwards clicks, typing, scrolling and the wheel to it. The model may
+// change on the worker (a refresh after identification): changes reach the
+// window as one queued redraw from a snapshot.
+class HexViewBinder : public QObject {
+    Q_OBJECT
+public:
+    HexViewBinder(HexViewModel& model, HexGrid* grid, QLineEdit* editor, QScrollBar* bar,
+                  QObject* parent);
+    ~HexViewBinder() override;
+
+    // Applies the model's current look at once (on the window thread).
+    void redraw();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void changed();
+    void applyEditor(const HexViewSnapshot& view);
+    void scrollAction(int action);
+
+    HexViewModel& model_;
+    QPointer<HexGrid> grid_;
+    QPointer<QLineEdit> editor_;
+    QPointer<QScrollBar> bar_;
+    std::atomic<bool> redrawQueued_{false};
+    bool applying_ = false;
+    int pressX_ = -1;
+};
+
+}  // namespace nyra::gui

@@ -1,0 +1,62 @@
+// The hex grid as the user sees it: the real core and window, a data file
+// loaded, cells clicked and typed into.
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+
+#include "gui_tests.h"
+#include "hex_grid.h"
+#include "simulated_program.h"
+
+namespace nyra::gui::test {
+
+void HexViewTest::gridStartsWithAddressesAndErasedCells() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    HexGrid* grid = program.window->hexGrid();
+    QTRY_COMPARE(grid->cellText(0, 0), QStringLiteral("  ADDR"));
+    QCOMPARE(grid->cellText(0, 1), QStringLiteral("0"));
+    QCOMPARE(grid->cellText(0, 16), QStringLiteral("F"));
+    QCOMPARE(grid->cellText(0, 17), QStringLiteral("     ASCII"));
+    QCOMPARE(grid->cellText(1, 0), QStringLiteral("00000000"));
+    QCOMPARE(grid->cellText(20, 0), QStringLiteral("00000130"));
+    QCOMPARE(grid->cellText(5, 7), QStringLiteral("FF"));
+    QCOMPARE(grid->cellText(5, 17), QStringLiteral("................"));
+}
+
+void HexViewTest::clickingACellAndTypingEditsTheWorkingFile() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    const QString source = program.folder.path() + "/data.bin";
+    {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x3A\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10));
+    }
+    std::vector<std::string> dropped{source.toStdString()};
+    program.core.windowMessage(kMsgFileDropped, reinterpret_cast<std::uintptr_t>(&dropped));
+    HexGrid* grid = program.window->hexGrid();
+    QTRY_COMPARE(grid->cellText(1, 1), QStringLiteral("3A"));
+    QTRY_VERIFY(program.window->windowTitle().contains(QStringLiteral("data.bin")));
+
+    program.core.command(kCmdEditMode);
+    QVERIFY(program.state.hexView().editMode());
+    QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(1, 1).topLeft() + QPoint(3, 5));
+    auto* editor = qobject_cast<QLineEdit*>(program.window->control(kEditHexCell));
+    QTRY_VERIFY(editor->isVisible());
+    QTest::keyClick(editor, Qt::Key_5);
+    QTest::keyClick(editor, Qt::Key_B);
+    QFile working(program.folder.path() + "/u_mod1.dll");
+    QVERIFY(working.open(QIODevice::ReadOnly));
+    QCOMPARE(static_cast<unsigned char>(working.read(1).at(0)), 0x5Bu);
+    QTRY_COMPARE(grid->cellText(1, 1), QStringLiteral("5B"));
+    QTRY_COMPARE(program.state.panel().text(kTextFileChecksum),
+                 std::string("0000000088"));  // 0x5B + 1 + 2 + ... + 9
+    // The typing ran on to the next byte.
+    QTRY_COMPARE(grid->focusCell(), (std::pair<int, int>{1, 2}));
+    QImage shot = program.window->grab().toImage();
+    if (const char* path = std::getenv("NYRA_SCREENSHOT"))
+        shot.save(QString::fromLocal8Bit(path));
+}
+
+}  // namespace nyra::gui::test
