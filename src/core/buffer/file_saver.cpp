@@ -18,7 +18,8 @@ using namespace ids;
 
 namespace {
 
-constexpr std::size_t kSaveChunk = 4096;
+// Large, so comparing a big file costs few calls; most chunks are unchanged.
+constexpr std::size_t kSaveChunk = 1 << 20;
 constexpr std::size_t kSaveAsChunk = 65536;
 // The change log is written in pieces of about this size.
 constexpr std::size_t kLogPiece = 65536;
@@ -143,6 +144,11 @@ bool FileSaver::saveInto(const std::string& target, bool newFile) {
             if (!referenceEnded) {
                 known = data_.reference().readAt(offset, reference.data(), kSaveChunk);
                 referenceEnded = known < kSaveChunk;
+            }
+            if (known == got && std::memcmp(working.data(), reference.data(), got) == 0) {
+                if (got < kSaveChunk)
+                    break;
+                continue;
             }
             for (std::size_t i = 0; i < got && error == 0; ++i) {
                 if (i < known && working[i] == reference[i])
