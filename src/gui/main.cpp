@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QMessageBox>
 
+#include "address_offset_dialog.h"
 #include "app/clock.h"
 #include "app/single_instance.h"
 #include "app_state_core.h"
@@ -10,6 +11,7 @@
 #include "device/usb_library.h"
 #include "main_window.h"
 #include "qt_frontend.h"
+#include "tools/address_offset.h"
 #include "shell/app_state.h"
 #include "skin.h"
 #include "unavailable_usb.h"
@@ -43,6 +45,10 @@ int main(int argc, char** argv) {
     frontend.setParentWindow(&window);
     state.showAboutDialog = [&window](const std::string& text) {
         window.showAboutDialog(QString::fromStdString(text));
+    };
+    state.showAddressOffset = [&window](nyra::AddressOffsetTool& tool) {
+        nyra::gui::AddressOffsetDialog dialog(tool, &window);
+        dialog.exec();
     };
     QObject::connect(
         &window, &nyra::gui::MainWindow::finished, &app, [] { QCoreApplication::exit(0); },

@@ -191,6 +191,9 @@ void AppState::startUp(const std::string& programFolder) {
     hooks.rowsChanged = [this] { hexView_->setScrollRange(); };
     hooks.refreshView = [this] { hexView_->refreshView(); };
     hooks.commitEdit = [this] { hexView_->commitEdit(); };
+    hooks.addressOffset = [this](const std::string& path, std::uint32_t offset) {
+        openAddressOffset(path, offset);
+    };
     selection_.setMessageSink(messageSink());
     selection_.setLogSink([this](const std::string& line) { logLine(line); });
     // The hex view is set up here once it exists.
@@ -337,6 +340,9 @@ void AppState::command(int id) {
         case kBtnChipDetails:
             selection_.showChipInformation();
             return;
+        case kCmdOffsetProgram:
+            openAddressOffset({}, 0);
+            return;
         case kBtnAbout:
         case kSysCmdAbout:
             if (showAboutDialog)
@@ -345,6 +351,13 @@ void AppState::command(int id) {
         default:
             return;
     }
+}
+
+void AppState::openAddressOffset(const std::string& path, std::uint32_t offset) {
+    if (!showAddressOffset)
+        return;
+    AddressOffsetTool tool(*fileLoader_, frontend_, texts_, tempFolder_, path, offset);
+    showAddressOffset(tool);
 }
 
 void AppState::openThroughShell(const std::string& path) {

@@ -22,6 +22,7 @@
 #include "ops/identify_record.h"
 #include "ops/job_context.h"
 #include "ops/job_flags.h"
+#include "tools/address_offset.h"
 #include "ui/operation_log.h"
 #include "ui/progress.h"
 #include "ui/status_line.h"
@@ -111,6 +112,8 @@ public:
     // gets its one line of text.
     std::function<void(const std::string& text)> showAboutDialog;
     std::function<void()> showBatchWindow;
+    // The address-offset window, modal: returns when it has closed.
+    std::function<void(AddressOffsetTool& tool)> showAddressOffset;
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -137,6 +140,7 @@ private:
     void registerJobs();
     void startOrStop(int buttonId);
     void openThroughShell(const std::string& path);
+    void openAddressOffset(const std::string& path, std::uint32_t offset);
     bool askToStop(TextKey question);
     void sendEndOfOperationFromWindow();
 
