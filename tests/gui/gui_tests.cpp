@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::AddressOffsetDialogTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::ArtworkTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

@@ -64,6 +64,12 @@ private slots:
     void clickingACellAndTypingEditsTheWorkingFile();
 };
 
+class AddressOffsetDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void capFileOpensTheWindowAndOkLoadsTheTail();
+};
+
 class ArtworkTest : public QObject {
     Q_OBJECT
 private slots:
