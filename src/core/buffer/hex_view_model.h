@@ -121,9 +121,16 @@ public:
 
     // Counts every change; the listener runs after each operation that made one.
     std::uint64_t revision() const { return revision_; }
-    void setChangeListener(std::function<void()> listener) { listener_ = std::move(listener); }
+    // Under the lock: the worker may be notifying while the window goes away.
+    void setChangeListener(std::function<void()> listener) {
+        std::lock_guard lock(mutex_);
+        listener_ = std::move(listener);
+    }
     // The length or rows changed through an edit (the window rebuilds its size text).
-    void setDataGrownListener(std::function<void()> listener) { grown_ = std::move(listener); }
+    void setDataGrownListener(std::function<void()> listener) {
+        std::lock_guard lock(mutex_);
+        grown_ = std::move(listener);
+    }
 
     // A load: back to the top, no focus; a user's file also closes the editor.
     void resetForLoad(bool userFile);
