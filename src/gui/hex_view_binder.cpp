@@ -18,7 +18,13 @@ QColor qt(Rgb colour) {
 
 HexViewBinder::HexViewBinder(HexViewModel& model, HexGrid* grid, QLineEdit* editor,
                              QScrollBar* bar, QObject* parent)
-    : QObject(parent), model_(model), grid_(grid), editor_(editor), bar_(bar) {
+    : QObject(parent),
+      model_(model),
+      grid_(grid),
+      gridObject_(grid),
+      editorObject_(editor),
+      editor_(editor),
+      bar_(bar) {
     model_.setChangeListener([this] { changed(); });
     grid_->installEventFilter(this);
     editor_->installEventFilter(this);
@@ -123,12 +129,12 @@ void HexViewBinder::scrollAction(int action) {
 }
 
 bool HexViewBinder::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == grid_ && event->type() == QEvent::MouseButtonPress)
+    if (watched == gridObject_ && event->type() == QEvent::MouseButtonPress)
         pressX_ = static_cast<QMouseEvent*>(event)->position().toPoint().x();
     if (event->type() == QEvent::Wheel) {
         const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
         if (delta != 0) {
-            model_.setFocusOwner(watched == editor_ ? HexFocusOwner::Editor
+            model_.setFocusOwner(watched == editorObject_ ? HexFocusOwner::Editor
                                                     : HexFocusOwner::Grid);
             model_.wheel(delta);
         }

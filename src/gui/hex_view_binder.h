@@ -36,6 +36,10 @@ private:
 
     HexViewModel& model_;
     QPointer<HexGrid> grid_;
+    // For telling the watched widgets apart in the event filter; never used
+    // as widgets there, since events still arrive while they are destroyed.
+    const QObject* gridObject_;
+    const QObject* editorObject_;
     QPointer<QLineEdit> editor_;
     QPointer<QScrollBar> bar_;
     std::atomic<bool> redrawQueued_{false};
