@@ -8,32 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "buffer/file_descriptor.h"
 #include "buffer/file_name_text.h"
 
 namespace nyra {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // close() reports a write the file system could not finish.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -46,19 +26,6 @@ bool parseOffset(const std::string& text, std::uint32_t& value) {
             return false;
     }
     value = static_cast<std::uint32_t>(v);
-    return true;
-}
-
-bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd, buffer + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
     return true;
 }
 
