@@ -97,7 +97,8 @@ int main() {
         double loadBest = 1e9;
         double cpBest = 1e9;
         for (int round = 0; ok && round < kRounds; ++round) {
-            loadBest = std::min(loadBest, seconds([&] { ok = loader.loadFile(source, true) && ok; }));
+            loadBest =
+                std::min(loadBest, seconds([&] { ok = loader.loadFile(source, true) && ok; }));
             cpBest = std::min(cpBest, seconds([&] { ok = copyWithCp(source, copy) && ok; }));
         }
         double saveTime = 0;

@@ -11,13 +11,13 @@
 namespace nyra::cli {
 
 // Exit status of kvq-cli detect.
-inline constexpr int kExitChipFound = 0;       // a catalogue record matched
-inline constexpr int kExitNoUsbLibrary = 1;    // neither rwb_mod.so nor libusb could be loaded
+inline constexpr int kExitChipFound = 0;     // a catalogue record matched
+inline constexpr int kExitNoUsbLibrary = 1;  // neither rwb_mod.so nor libusb could be loaded
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitFamilyOnly = 3;      // a chip family answered, but no chip ID
-inline constexpr int kExitUnknownId = 4;       // an ID the catalogue does not hold
-inline constexpr int kExitNoAnswer = 5;        // no usable answer, a failed read, or blocked
-inline constexpr int kExitNoProgrammer = 6;    // missing, cannot be opened, or refused
+inline constexpr int kExitFamilyOnly = 3;    // a chip family answered, but no chip ID
+inline constexpr int kExitUnknownId = 4;     // an ID the catalogue does not hold
+inline constexpr int kExitNoAnswer = 5;      // no usable answer, a failed read, or blocked
+inline constexpr int kExitNoProgrammer = 6;  // missing, cannot be opened, or refused
 
 // The exit status for what an identification found.
 int detectExitStatus(const IdentifyOutcome& outcome);

@@ -56,8 +56,8 @@ int info(const std::string& programFolder, const std::string& file,
     if (record) {
         const std::uint32_t size = chipSizeFromCapacity(record->capacity);
         data.updateChipChecksum(size);
-        out << "chip: " << record->type << " : " << record->manufacturer << " : "
-            << record->device << " : " << capacityText(record->capacity, size) << '\n'
+        out << "chip: " << record->type << " : " << record->manufacturer << " : " << record->device
+            << " : " << capacityText(record->capacity, size) << '\n'
             << "chip checksum: " << data.chipChecksumText() << '\n';
     }
     out << std::flush;

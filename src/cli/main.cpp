@@ -10,10 +10,10 @@
 #include "app/text_table.h"
 #include "console_host.h"
 #include "detect_command.h"
-#include "info_command.h"
 #include "device/command_channel.h"
 #include "device/usb_library.h"
 #include "device/worker.h"
+#include "info_command.h"
 
 namespace nyra::cli {
 namespace {
@@ -118,8 +118,8 @@ int main(int argc, char** argv) {
         return nyra::cli::demo();
     if (std::strcmp(argv[1], "detect") == 0 && argc == 2)
         return nyra::cli::detectCommand();
-    if (std::strcmp(argv[1], "info") == 0 && (argc == 3 || (argc == 5 &&
-                                                            std::strcmp(argv[3], "--chip") == 0))) {
+    if (std::strcmp(argv[1], "info") == 0 &&
+        (argc == 3 || (argc == 5 && std::strcmp(argv[3], "--chip") == 0))) {
         const auto chip = argc == 5 ? std::optional<std::string>(argv[4]) : std::nullopt;
         return nyra::cli::info(nyra::cli::currentDirectory(), argv[2], chip, std::cout, std::cerr);
     }

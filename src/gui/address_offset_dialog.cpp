@@ -83,8 +83,7 @@ void AddressOffsetDialog::offsetEdited(const QString& text) {
     // anything else is taken out before the count matters.
     const std::string typed = text.toStdString();
     const int caret = offset_->cursorPosition();
-    const std::size_t byteCaret =
-        static_cast<std::size_t>(text.left(caret).toStdString().size());
+    const std::size_t byteCaret = static_cast<std::size_t>(text.left(caret).toStdString().size());
     if (!tool_.offsetEdited(typed, byteCaret) || tool_.offsetText() != typed) {
         offset_->setText(qs(tool_.offsetText()));
         offset_->setCursorPosition(static_cast<int>(tool_.offsetCaret()));

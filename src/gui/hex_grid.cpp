@@ -1,8 +1,8 @@
 #include "hex_grid.h"
 
-#include <QFontDatabase>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>

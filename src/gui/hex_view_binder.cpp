@@ -16,8 +16,8 @@ QColor qt(Rgb colour) {
 
 }  // namespace
 
-HexViewBinder::HexViewBinder(HexViewModel& model, HexGrid* grid, QLineEdit* editor,
-                             QScrollBar* bar, QObject* parent)
+HexViewBinder::HexViewBinder(HexViewModel& model, HexGrid* grid, QLineEdit* editor, QScrollBar* bar,
+                             QObject* parent)
     : QObject(parent),
       model_(model),
       grid_(grid),
@@ -135,7 +135,7 @@ bool HexViewBinder::eventFilter(QObject* watched, QEvent* event) {
         const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
         if (delta != 0) {
             model_.setFocusOwner(watched == editorObject_ ? HexFocusOwner::Editor
-                                                    : HexFocusOwner::Grid);
+                                                          : HexFocusOwner::Grid);
             model_.wheel(delta);
         }
         return true;

@@ -11,9 +11,9 @@
 #include "device/usb_library.h"
 #include "main_window.h"
 #include "qt_frontend.h"
-#include "tools/address_offset.h"
 #include "shell/app_state.h"
 #include "skin.h"
+#include "tools/address_offset.h"
 #include "unavailable_usb.h"
 
 int main(int argc, char** argv) {

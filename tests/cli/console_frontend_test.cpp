@@ -11,8 +11,9 @@ namespace nyra::cli {
 namespace {
 
 TEST(ConsoleFrontendLines, BreaksBecomeOneSpaceAndTheBoxPaddingGoes) {
-    EXPECT_EQ(ConsoleFrontend::oneLine("Chip identified!\r\nType:25 SPI FLASH\r\nDevice:X          "),
-              "Chip identified! Type:25 SPI FLASH Device:X");
+    EXPECT_EQ(
+        ConsoleFrontend::oneLine("Chip identified!\r\nType:25 SPI FLASH\r\nDevice:X          "),
+        "Chip identified! Type:25 SPI FLASH Device:X");
     EXPECT_EQ(ConsoleFrontend::oneLine("a\n\nb\rc"), "a b c");
     EXPECT_EQ(ConsoleFrontend::oneLine("\r\nleading break"), "leading break");
     EXPECT_EQ(ConsoleFrontend::oneLine("trailing break\r\n"), "trailing break");
@@ -23,15 +24,14 @@ TEST(ConsoleFrontendLines, BreaksBecomeOneSpaceAndTheBoxPaddingGoes) {
 TEST(ConsoleFrontendBoxes, PrintTheTextAndTakeThePositiveAnswer) {
     std::ostringstream err;
     ConsoleFrontend console(err);
-    EXPECT_EQ(console.messageBox("one", "Notice", BoxIcon::Warning, BoxButtons::Ok),
-              BoxAnswer::Ok);
+    EXPECT_EQ(console.messageBox("one", "Notice", BoxIcon::Warning, BoxButtons::Ok), BoxAnswer::Ok);
     EXPECT_EQ(console.messageBox("two", "Notice", BoxIcon::Question, BoxButtons::OkCancel),
               BoxAnswer::Ok);
     EXPECT_EQ(console.messageBox("three", "Notice", BoxIcon::Question, BoxButtons::YesNo),
               BoxAnswer::Yes);
-    EXPECT_EQ(console.messageBox("four\r\nlines", "Notice", BoxIcon::Question,
-                                 BoxButtons::YesNoCancel),
-              BoxAnswer::Yes);
+    EXPECT_EQ(
+        console.messageBox("four\r\nlines", "Notice", BoxIcon::Question, BoxButtons::YesNoCancel),
+        BoxAnswer::Yes);
     // The caption is not printed; each box is one line.
     EXPECT_EQ(err.str(), "one\ntwo\nthree\nfour lines\n");
 }

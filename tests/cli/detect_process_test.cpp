@@ -82,8 +82,8 @@ protected:
     }
     // No control socket: other simulators may be running on this machine.
     std::string config(const std::string& chip) const {
-        std::ofstream(dir.file("sim.conf")) << "programmers=1\nchip=" << chip
-                                            << "\nimage=none\ntiming=0\ncontrol=off\n";
+        std::ofstream(dir.file("sim.conf"))
+            << "programmers=1\nchip=" << chip << "\nimage=none\ntiming=0\ncontrol=off\n";
         return dir.file("sim.conf");
     }
 

@@ -54,7 +54,7 @@ protected:
     }
 
     Detection detectWith(int programmers, std::string_view chip,
-                   const std::function<void(sim::Simulator&)>& prepare = {}) {
+                         const std::function<void(sim::Simulator&)>& prepare = {}) {
         sim::VirtualTimeSource deviceTime{0};
         sim::Simulator simulator{sim::simulatorOptions(programmers, chip, &deviceTime)};
         if (prepare)
@@ -75,7 +75,7 @@ protected:
 };
 
 TEST(DetectExitStatus, EveryOutcomeHasItsOwnCode) {
-    const std::set<int> codes{kExitChipFound, kExitNoUsbLibrary, kExitUsage,   kExitFamilyOnly,
+    const std::set<int> codes{kExitChipFound, kExitNoUsbLibrary, kExitUsage,       kExitFamilyOnly,
                               kExitUnknownId, kExitNoAnswer,     kExitNoProgrammer};
     EXPECT_EQ(codes.size(), 7u);
     EXPECT_EQ(kExitChipFound, 0);

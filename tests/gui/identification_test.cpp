@@ -19,11 +19,11 @@
 #include "app/clock.h"
 #include "app_state_core.h"
 #include "gui_tests.h"
-#include "simulated_program.h"
 #include "main_window.h"
 #include "shell/app_state.h"
 #include "sim/simulator.h"
 #include "sim/usb_binding.h"
+#include "simulated_program.h"
 #include "ui/scripted_frontend.h"
 
 namespace nyra::gui::test {

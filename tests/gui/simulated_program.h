@@ -4,9 +4,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <memory>
 #include <string>
 

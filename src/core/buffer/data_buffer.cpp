@@ -68,8 +68,8 @@ bool DataBuffer::writeByte(std::uint64_t offset, std::uint8_t value) {
     } else {
         const std::vector<std::uint8_t> erased(kChecksumChunk, 0xFF);
         for (std::uint64_t at = length; at < offset;) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(
-                kChecksumChunk, offset - at));
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, offset - at));
             if (!working_.writeAt(at, erased.data(), n)) {
                 // What did reach the file is counted; the length says how much.
                 dataChecksum_.store(sum);

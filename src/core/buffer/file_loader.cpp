@@ -47,7 +47,8 @@ bool FileLoader::loadFile(const std::string& path, bool userChoice) {
     }
     if (static_cast<std::uint64_t>(info.st_size) > kLargestData) {
         window_.showStatus(text(25), true);
-        errorBox(text(25) + "\n" + path + "\n" + sizeText(static_cast<std::uint64_t>(info.st_size)) +
+        errorBox(text(25) + "\n" + path + "\n" +
+                 sizeText(static_cast<std::uint64_t>(info.st_size)) +
                  ": 4 GiB or more cannot be loaded.");
         return false;
     }
@@ -131,7 +132,8 @@ void FileLoader::showLoaded(const std::string& path, bool readImage) {
         panel_.setText(kWindowTitle,
                        std::string(kMainWindowTitle) + " - " + window_.deviceName() + "_" + size);
         // The chip's data has no file yet, so it can be saved at once.
-        for (const int id : {kCmdSaveAs, kCmdFind, kCmdDataView, kCmdEditMode, kCmdSaveFile, kCmdGoTo})
+        for (const int id :
+             {kCmdSaveAs, kCmdFind, kCmdDataView, kCmdEditMode, kCmdSaveFile, kCmdGoTo})
             panel_.enableMenuCommand(id);
         panel_.setText(kEditFileName, text(27));
     }

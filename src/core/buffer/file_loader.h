@@ -46,7 +46,9 @@ public:
     // The path last handed to the loader, empty before the first load.
     const std::string& loadedPath() const { return loadedPath_; }
     void setLoadedPath(std::string path) { loadedPath_ = std::move(path); }
-    bool loadedFromChip() const { return !files_.readImage.empty() && loadedPath_ == files_.readImage; }
+    bool loadedFromChip() const {
+        return !files_.readImage.empty() && loadedPath_ == files_.readImage;
+    }
 
 private:
     enum class CopyResult { Done, ReadFailed, WriteFailed };

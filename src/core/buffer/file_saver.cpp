@@ -27,7 +27,8 @@ constexpr std::size_t kLogPiece = 65536;
 bool writeAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -116,8 +117,8 @@ bool FileSaver::saveInto(const std::string& target, bool newFile) {
 
     // Created only for chip data: a loaded file that has gone is an error,
     // not a file to make up from the changed bytes alone.
-    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | (newFile ? O_CREAT | O_TRUNC : 0),
-                          0644);
+    const int fd =
+        ::open(target.c_str(), O_RDWR | O_CLOEXEC | (newFile ? O_CREAT | O_TRUNC : 0), 0644);
     if (fd < 0) {
         saveFailed(target, errno);
         return false;

@@ -11,7 +11,8 @@ namespace nyra {
 
 inline constexpr const char* kSaveChipFilter =
     "bin文件(*.bin)|*.bin|rom文件(*.rom)|*.rom|其他文件(*.*)|*.*||";
-inline constexpr const char* kSaveAsFilter = "bin(*.bin)|*.bin|rom(*.rom)|*.rom|all files(*.*)|*.*||";
+inline constexpr const char* kSaveAsFilter =
+    "bin(*.bin)|*.bin|rom(*.rom)|*.rom|all files(*.*)|*.*||";
 
 // Writes the data buffer back: Save puts only the changed bytes into the
 // loaded file and logs each of them in log.txt; Save As copies the data.

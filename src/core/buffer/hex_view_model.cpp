@@ -209,7 +209,8 @@ void HexViewModel::trackFocus() {
     // to the right absolute row.
     if (tracking_) {
         if (focusRow_ >= 1) {
-            const std::uint32_t absolute = previousViewStart_ + static_cast<std::uint32_t>(focusRow_ - 1);
+            const std::uint32_t absolute =
+                previousViewStart_ + static_cast<std::uint32_t>(focusRow_ - 1);
             remembered_ = true;
             rememberedRow_ = absolute;
             rememberedColumn_ = focusColumn_;

@@ -9,9 +9,9 @@
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
 #include "ops/job_flags.h"
-#include "ui/status_line.h"
 #include "ui/frontend.h"
 #include "ui/panel.h"
+#include "ui/status_line.h"
 
 namespace nyra {
 

@@ -50,8 +50,8 @@ std::size_t WorkingFile::readAt(std::uint64_t offset, std::uint8_t* buffer,
         return 0;
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, buffer + done, count - done,
-                                  static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -67,8 +67,8 @@ bool WorkingFile::writeAt(std::uint64_t offset, const std::uint8_t* buffer, std:
         return false;
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(fd_, buffer + done, count - done,
-                                   static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pwrite(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -18,8 +18,8 @@ inline constexpr int kLinkStop = -2;
 
 inline constexpr int kDefaultTimeoutMs = 500;  // what a time-out of 0 stands for
 inline constexpr std::size_t kTransferBufferSize = 12288;
-inline constexpr std::size_t kReplyOffset = 4096;  // replies land here in the transfer buffer
-inline constexpr int kLinkFailureGreyedCommand = 32804;         // greyed whenever the link fails
+inline constexpr std::size_t kReplyOffset = 4096;        // replies land here in the transfer buffer
+inline constexpr int kLinkFailureGreyedCommand = 32804;  // greyed whenever the link fails
 
 // What the link needs from the main window: its status line, message boxes,
 // the menu, and two flags of the shared state.

@@ -68,9 +68,8 @@ std::vector<std::uint32_t> evaluate(std::vector<std::uint32_t> candidates) {
         candidates[2] = 0;
     if (candidates.size() >= 4 && candidates[1] == candidates[3])
         candidates[3] = 0;
-    std::erase_if(candidates, [](std::uint32_t id) {
-        return id == 0 || id == 0xFFFF || id == 0xFFFFFF;
-    });
+    std::erase_if(candidates,
+                  [](std::uint32_t id) { return id == 0 || id == 0xFFFF || id == 0xFFFFFF; });
     return candidates;
 }
 

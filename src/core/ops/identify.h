@@ -30,11 +30,11 @@ bool namesChipFamily(std::uint32_t identity);
 
 // One probe's settings of bytes 1 to 3 of the parameter block.
 struct ProbeSetting {
-    bool familyBit;           // byte 1 bit 7
-    bool busFromAdapter;      // byte 2 = 0x80 with the adapter, else 0 (probes 1 to 5)
-    std::uint8_t busCode;     // byte 2 low nibble otherwise, high nibble kept
-    std::uint8_t parameter;   // byte 3
-    char group;               // settling group
+    bool familyBit;          // byte 1 bit 7
+    bool busFromAdapter;     // byte 2 = 0x80 with the adapter, else 0 (probes 1 to 5)
+    std::uint8_t busCode;    // byte 2 low nibble otherwise, high nibble kept
+    std::uint8_t parameter;  // byte 3
+    char group;              // settling group
 };
 const ProbeSetting& probeSetting(int probe);  // probe 1..12
 

@@ -7,17 +7,17 @@
 
 namespace nyra {
 
-inline constexpr int kIdentifyMatched = 1;        // a record matched; the lists show it
-inline constexpr int kIdentifyNoMatch = 0;        // a state code, or an identity not in the catalogue
-inline constexpr int kIdentifyFailed = -1;        // no usable answer, a failed read, or blocked
+inline constexpr int kIdentifyMatched = 1;  // a record matched; the lists show it
+inline constexpr int kIdentifyNoMatch = 0;  // a state code, or an identity not in the catalogue
+inline constexpr int kIdentifyFailed = -1;  // no usable answer, a failed read, or blocked
 inline constexpr int kIdentifyNoProgrammer = -2;  // missing, not opened, or command 7 refused
 
 // What the last identification found, for those who report it elsewhere
 // (the command line prints every matching record).
 struct IdentifyOutcome {
     int result = kIdentifyFailed;
-    std::uint32_t identity = 0;           // the answer that decided, or the last one
-    std::vector<std::uint32_t> matches;   // catalogue positions, table order
+    std::uint32_t identity = 0;          // the answer that decided, or the last one
+    std::vector<std::uint32_t> matches;  // catalogue positions, table order
 };
 
 class IdentifyRecord {

@@ -11,12 +11,12 @@
 #include "device/worker.h"
 #include "ops/identify_record.h"
 #include "ops/job_flags.h"
-#include "ui/operation_log.h"
-#include "ui/progress.h"
-#include "ui/status_line.h"
 #include "ui/frontend.h"
 #include "ui/ids.h"
+#include "ui/operation_log.h"
 #include "ui/panel.h"
+#include "ui/progress.h"
+#include "ui/status_line.h"
 
 namespace nyra {
 

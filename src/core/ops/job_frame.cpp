@@ -62,8 +62,7 @@ const ButtonJob* buttonJobFor(std::uint8_t job) {
 }
 
 void setJobCaption(JobContext& context, const ButtonJob& job, bool running) {
-    context.panel.setText(job.button,
-                          context.text(running ? job.runningCaption : job.idleCaption));
+    context.panel.setText(job.button, context.text(running ? job.runningCaption : job.idleCaption));
 }
 
 std::optional<std::uint8_t> startOrStop(JobContext& context, const ButtonJob& job) {

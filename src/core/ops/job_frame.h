@@ -15,8 +15,8 @@ struct ButtonJob {
     int button;
     TextKey idleCaption;
     TextKey runningCaption;
-    std::atomic<bool> JobFlags::* stopRequest;
-    std::atomic<bool> JobFlags::* running;  // nullptr: the job has no running flag
+    std::atomic<bool> JobFlags::*stopRequest;
+    std::atomic<bool> JobFlags::*running;  // nullptr: the job has no running flag
 };
 
 // The five job buttons that double as stop buttons while their job runs.
@@ -67,10 +67,10 @@ private:
 };
 
 // The result texts of the jobs.
-std::string timedText(const std::string& text, int seconds);                        // erase, read
+std::string timedText(const std::string& text, int seconds);  // erase, read
 std::string bytesTimedText(const std::string& text, std::uint64_t bytes, int seconds);  // program
 std::string overlongTimedText(const std::string& text, std::uint64_t bytes, int seconds);
-std::string timeText(int seconds);                                                   // verify
+std::string timeText(int seconds);  // verify
 std::string stepsTimedText(const std::string& text, const std::string& steps, int seconds);
 
 void playFinishSound(JobContext& context);

@@ -11,26 +11,27 @@ using namespace ids;
 
 namespace {
 
-constexpr std::array kProgramButtons{kBtnBrowse, kBtnRead,   kBtnVerify,   kBtnErase,
+constexpr std::array kProgramButtons{kBtnBrowse, kBtnRead,   kBtnVerify,    kBtnErase,
                                      kBtnAuto,   kBtnDetect, kBtnBlankCheck};
-constexpr std::array kProgramMenus{kCmdSaveAs, kCmdFind,        kCmdFileFill,
-                                   kCmdGoTo,   kCmdChipFill,    kCmdDataView,
-                                   kCmdFirmwareVersion, kCmdFirmwareUpgrade, kCmdJobLocked};
-constexpr std::array kEraseButtons{kBtnRead, kBtnVerify, kBtnAuto, kBtnDetect, kBtnProgram,
-                                   kBtnBlankCheck};
-constexpr std::array kBlankCheckButtons{kBtnProgram, kBtnRead, kBtnVerify, kBtnErase, kBtnDetect,
-                                        kBtnAuto};
-constexpr std::array kChipOnlyMenus{kCmdChipFill, kCmdDataView, kCmdFirmwareVersion,
-                                    kCmdJobLocked, kCmdFirmwareUpgrade};
+constexpr std::array kProgramMenus{
+    kCmdSaveAs,   kCmdFind,     kCmdFileFill,        kCmdGoTo,
+    kCmdChipFill, kCmdDataView, kCmdFirmwareVersion, kCmdFirmwareUpgrade,
+    kCmdJobLocked};
+constexpr std::array kEraseButtons{kBtnRead,   kBtnVerify,  kBtnAuto,
+                                   kBtnDetect, kBtnProgram, kBtnBlankCheck};
+constexpr std::array kBlankCheckButtons{kBtnProgram, kBtnRead,   kBtnVerify,
+                                        kBtnErase,   kBtnDetect, kBtnAuto};
+constexpr std::array kChipOnlyMenus{kCmdChipFill, kCmdDataView, kCmdFirmwareVersion, kCmdJobLocked,
+                                    kCmdFirmwareUpgrade};
 constexpr std::array kReadButtons{kBtnVerify, kBtnErase,   kBtnAuto,
                                   kBtnDetect, kBtnProgram, kBtnBlankCheck};
 constexpr std::array kReadMenus{kCmdChipFill, kCmdDataView, kCmdFirmwareVersion, kCmdJobLocked,
                                 kCmdFileFill, kCmdGoTo,     kCmdFirmwareUpgrade};
-constexpr std::array kVerifyButtons{kBtnRead,  kBtnAuto,  kBtnDetect,    kBtnProgram,
+constexpr std::array kVerifyButtons{kBtnRead,  kBtnAuto,   kBtnDetect,    kBtnProgram,
                                     kBtnErase, kBtnBrowse, kBtnBlankCheck};
-constexpr std::array kVerifyMenus{kCmdSaveAs,    kCmdFind,     kCmdFileFill,
-                                  kCmdGoTo,      kCmdChipFill, kCmdDataView,
-                                  kCmdFirmwareVersion, kCmdJobLocked, kCmdFirmwareUpgrade};
+constexpr std::array kVerifyMenus{
+    kCmdSaveAs,          kCmdFind,      kCmdFileFill,       kCmdGoTo, kCmdChipFill, kCmdDataView,
+    kCmdFirmwareVersion, kCmdJobLocked, kCmdFirmwareUpgrade};
 
 constexpr std::array kLockTable{
     JobLocks{job::kProgram, kProgramButtons, kProgramMenus},

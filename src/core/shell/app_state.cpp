@@ -164,9 +164,9 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                }),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
       menuChecks_(std::make_unique<PanelMenuState>(panel_)),
-      jobContext_{channel_,   panel_,   status_,      operationLog_, progress_,
-                  flags_,     loadedFile_, data_,    identified_, workerShared_,
-                  selection_, catalogue_, texts_,   frontend_,   clock_,
+      jobContext_{channel_,   panel_,      status_, operationLog_, progress_,
+                  flags_,     loadedFile_, data_,   identified_,   workerShared_,
+                  selection_, catalogue_,  texts_,  frontend_,     clock_,
                   {},         {}} {}
 
 AppState::~AppState() {
@@ -404,7 +404,8 @@ void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
         worker_->deviceChangeNotice();
     } else if (message == kMsgFileDropped) {
         if (wordParameter != 0)
-            fileLoader_->filesDropped(*reinterpret_cast<const std::vector<std::string>*>(wordParameter));
+            fileLoader_->filesDropped(
+                *reinterpret_cast<const std::vector<std::string>*>(wordParameter));
     } else if (message == kMsgBatchRunRequest) {
         batchRunParameter.store(static_cast<std::uint32_t>(wordParameter));
         startJob(job::kBatchCycle);

@@ -10,9 +10,9 @@
 #include "app/switches.h"
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
-#include "buffer/hex_view_model.h"
 #include "buffer/file_loader.h"
 #include "buffer/file_saver.h"
+#include "buffer/hex_view_model.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_selection.h"
 #include "device/command_channel.h"
@@ -23,12 +23,12 @@
 #include "ops/job_context.h"
 #include "ops/job_flags.h"
 #include "tools/address_offset.h"
-#include "ui/operation_log.h"
-#include "ui/progress.h"
-#include "ui/status_line.h"
 #include "ui/ids.h"
 #include "ui/log_model.h"
+#include "ui/operation_log.h"
 #include "ui/panel.h"
+#include "ui/progress.h"
+#include "ui/status_line.h"
 
 namespace nyra {
 

@@ -15,7 +15,9 @@ namespace nyra {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Digits only; false past 32 bits.
 bool parseOffset(const std::string& text, std::uint32_t& value) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/operation_log.h"
 #include "ui/frontend.h"
+#include "ui/operation_log.h"
 #include "ui/panel.h"
 
 namespace nyra {

@@ -15,10 +15,10 @@
 
 #include "buffer/file_name_text.h"
 #include "support/temp_dir.h"
-#include "unit/buffer/loader_fixture.h"
 #include "ui/ids.h"
 #include "ui/main_panel.h"
 #include "ui/scripted_frontend.h"
+#include "unit/buffer/loader_fixture.h"
 
 namespace nyra {
 namespace {

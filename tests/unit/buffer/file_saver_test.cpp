@@ -49,9 +49,8 @@ TEST_F(FileSaverTest, SaveWritesOnlyTheChangedBytesAndLogsEachOne) {
     EXPECT_EQ(dir.read("data.bin"), expected);
     EXPECT_EQ(dir.read("log.txt"),
               "earlier" + kBegin + "    2024-03-09 07:05:04 data.bin 文件修改如下：\r\n" +
-                  "        [00000010]: 3A --> 5B\r\n" +
-                  "        [00000020]: null --> FF\r\n" + "        [00000021]: null --> 07\r\n" +
-                  kEnd);
+                  "        [00000010]: 3A --> 5B\r\n" + "        [00000020]: null --> FF\r\n" +
+                  "        [00000021]: null --> 07\r\n" + kEnd);
     EXPECT_TRUE(panel.menuGreyed(kCmdSaveFile));
     EXPECT_EQ(window.statuses.back(), std::make_pair(std::string("saved"), false));
     EXPECT_EQ(refreshes, 1);
@@ -59,7 +58,8 @@ TEST_F(FileSaverTest, SaveWritesOnlyTheChangedBytesAndLogsEachOne) {
     // Nothing changed since: a second save writes an empty record.
     ASSERT_TRUE(saver.saveFile());
     const std::string log = dir.read("log.txt");
-    EXPECT_TRUE(log.ends_with(kBegin + "    2024-03-09 07:05:04 data.bin 文件修改如下：\r\n" + kEnd));
+    EXPECT_TRUE(
+        log.ends_with(kBegin + "    2024-03-09 07:05:04 data.bin 文件修改如下：\r\n" + kEnd));
 }
 
 TEST_F(FileSaverTest, AFailedWriteIsReportedAndNeverCalledSaved) {
@@ -96,7 +96,8 @@ TEST_F(FileSaverTest, ChipDataIsSavedUnderANewNameWhichIsThenLoaded) {
     EXPECT_EQ(panel.text(kWindowTitle), "Corvo_KVQ_Nyra V2.1 - chip.bin  0.00KB");
     EXPECT_TRUE(frontend.dialogs().back().dialog.overwritePrompt);
     EXPECT_EQ(frontend.dialogs().back().dialog.filter, kSaveChipFilter);
-    EXPECT_EQ(dir.read("log.txt"), kBegin + "    2024-03-09 07:05:04 W25Q80 芯片内数据保存如下：\r\n" +
+    EXPECT_EQ(dir.read("log.txt"), kBegin +
+                                       "    2024-03-09 07:05:04 W25Q80 芯片内数据保存如下：\r\n" +
                                        "        [W25Q80 ]saved as[chip.bin]\r\n" + kEnd);
 }
 

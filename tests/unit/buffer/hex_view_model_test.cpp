@@ -111,7 +111,11 @@ TEST_F(HexViewTest, LooksErasedWithFixedHeadersBeforeAnyLoad) {
 
 TEST_F(HexViewTest, TenByteFileShowsDataBlackAndEverythingElseGrey) {
     chip = 16;
-    const std::string bytes("\x20\x21\x7E\x7F\x00" "A\x80\xFF\x0A" "z", 10);
+    const std::string bytes(
+        "\x20\x21\x7E\x7F\x00"
+        "A\x80\xFF\x0A"
+        "z",
+        10);
     load(bytes);
     for (int k = 1; k <= 16; ++k) {
         const bool inData = k <= 10;
@@ -159,7 +163,8 @@ TEST_F(HexViewTest, TypingTwoDigitsWritesEachAndRunsOnToTheNextByte) {
     EXPECT_EQ(view.editor().selectionLength, 1);
     EXPECT_EQ(data.dataChecksum(), 0x5Bu + 0x10 + 0x20);
     EXPECT_EQ(panel.text(ids::kTextFileChecksum), formatChecksum(0x5B + 0x10 + 0x20));
-    EXPECT_EQ(panel.text(ids::kTextChipChecksum), formatChecksum(0x5B + 0x10 + 0x20 + 255ull * 1021));
+    EXPECT_EQ(panel.text(ids::kTextChipChecksum),
+              formatChecksum(0x5B + 0x10 + 0x20 + 255ull * 1021));
     EXPECT_EQ(statusText(), "T3") << "the editor reopened after the write's T11";
     EXPECT_TRUE(frontend.boxes().empty());
 }
@@ -303,7 +308,8 @@ TEST_F(HexViewTest, HugeDataMapsTheBarProportionally) {
         view.scroll(HexScroll::Thumb, p);
         const auto expected = static_cast<std::uint64_t>(double(p) / 32767 * double(total - 20));
         EXPECT_EQ(view.viewStart(), expected) << p;
-        const auto position = static_cast<int>(double(view.viewStart()) / double(total - 20) * 32767);
+        const auto position =
+            static_cast<int>(double(view.viewStart()) / double(total - 20) * 32767);
         EXPECT_EQ(view.scrollBar().position, position) << p;
     }
     EXPECT_EQ(view.viewStart() + 20, total);
@@ -430,7 +436,8 @@ TEST_F(HexViewTest, RandomEditsAndScrollsMatchAPlainModel) {
     view.toggleEditMode(false);
 
     auto totalRows = [&] {
-        return std::max<std::uint32_t>(static_cast<std::uint32_t>((model.size() + 15) / 16), chip / 16);
+        return std::max<std::uint32_t>(static_cast<std::uint32_t>((model.size() + 15) / 16),
+                                       chip / 16);
     };
     auto byteAt = [&](std::uint64_t offset) -> std::uint8_t {
         return offset < model.size() ? model[offset] : 0xFF;
@@ -454,8 +461,9 @@ TEST_F(HexViewTest, RandomEditsAndScrollsMatchAPlainModel) {
                 const std::uint64_t offset = (std::uint64_t{start} + r - 1) * 16 + k - 1;
                 const std::uint8_t b = byteAt(offset);
                 const bool differs = offset >= reference.size() || reference[offset] != b;
-                const int expected = differs ? (offset >= model.size() ? kCellOutside : kCellChanged)
-                                             : (offset >= chip ? kCellBeyondChip : kCellNormal);
+                const int expected = differs
+                                         ? (offset >= model.size() ? kCellOutside : kCellChanged)
+                                         : (offset >= chip ? kCellBeyondChip : kCellNormal);
                 ASSERT_EQ(view.cell(r, k).text, hexByte(b)) << step << " " << offset;
                 ASSERT_EQ(view.cell(r, k).state, expected) << step << " " << offset;
                 chars += b >= 33 && b <= 126 ? static_cast<char>(b) : '.';
@@ -474,7 +482,8 @@ TEST_F(HexViewTest, RandomEditsAndScrollsMatchAPlainModel) {
         const int action = static_cast<int>(random() % 10);
         const bool editorShown = editing && current / 16 >= start && current / 16 < start + 20u;
         if (action < 2) {
-            const int r = 1 + static_cast<int>(random() % 20), k = 1 + static_cast<int>(random() % 16);
+            const int r = 1 + static_cast<int>(random() % 20),
+                      k = 1 + static_cast<int>(random() % 16);
             const bool right = random() % 4 == 0;
             view.clickCell(r, k, right);
             current = (std::uint64_t{start} + r - 1) * 16 + k - 1;
@@ -525,7 +534,8 @@ TEST_F(HexViewTest, RandomEditsAndScrollsMatchAPlainModel) {
             ASSERT_EQ(shownOk, offset < model.size()) << step;
             if (shownOk) {
                 if (model.size() > kWindowBytes) {
-                    if (offset < std::uint64_t{start} * 16 || offset >= std::uint64_t{start} * 16 + 320)
+                    if (offset < std::uint64_t{start} * 16 ||
+                        offset >= std::uint64_t{start} * 16 + 320)
                         start = static_cast<std::uint32_t>(offset / 16);
                     const auto rows = static_cast<std::int64_t>((model.size() + 15) / 16);
                     if (rows - start < 20)

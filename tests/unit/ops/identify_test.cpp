@@ -136,8 +136,7 @@ protected:
     }
     bool logged(const std::string& line) const {
         const std::string text = state->log().text();
-        return text.find("  " + line + "\r\n") != std::string::npos ||
-               text.ends_with("  " + line);
+        return text.find("  " + line + "\r\n") != std::string::npos || text.ends_with("  " + line);
     }
     std::string status() const { return state->panel().text(kStatusLine); }
     bool alert() const { return state->statusKind() == StatusKind::Alert; }
@@ -361,7 +360,8 @@ TEST_F(IdentifyTest, WithTheAdapterNoProbeAfterTheFifthIsSent) {
         EXPECT_EQ(frame[2], 0x80);
     EXPECT_TRUE(state->panel().checked(kPicPlacement));
     EXPECT_TRUE(state->selection().adapterFlag());
-    EXPECT_EQ(framesWith(cmd::kCarryParameters).back()[2] & 0x80, 0x80) << "every command carries it";
+    EXPECT_EQ(framesWith(cmd::kCarryParameters).back()[2] & 0x80, 0x80)
+        << "every command carries it";
 
     simulator->setAdapter(0, false);
     swap("W25Q64FV");
@@ -399,13 +399,13 @@ TEST_P(StateCodeTest, MovesTheTypeListToTheFamily) {
     EXPECT_TRUE(frontend.boxes().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, StateCodeTest,
-    ::testing::Values(FamilyCase{"AT24C02", 1, "24 EEPROM", "24 family"},
-                      FamilyCase{"25LC040", 2, "25 EEPROM", "25 EEPROM family"},
-                      FamilyCase{"93C46x8", 3, "93 EEPROM", "93 family"},
-                      FamilyCase{"93C66x16", 3, "93 EEPROM", "93 family"},
-                      FamilyCase{"EE1004", 4, "34 SPD EEPROM", "34 family"}));
+INSTANTIATE_TEST_SUITE_P(Families, StateCodeTest,
+                         ::testing::Values(FamilyCase{"AT24C02", 1, "24 EEPROM", "24 family"},
+                                           FamilyCase{"25LC040", 2, "25 EEPROM",
+                                                      "25 EEPROM family"},
+                                           FamilyCase{"93C46x8", 3, "93 EEPROM", "93 family"},
+                                           FamilyCase{"93C66x16", 3, "93 EEPROM", "93 family"},
+                                           FamilyCase{"EE1004", 4, "34 SPD EEPROM", "34 family"}));
 
 TEST_F(IdentifyTest, AMicrowireAnswerKeepsTheRotatedWiringShown) {
     start("W25Q64FV");

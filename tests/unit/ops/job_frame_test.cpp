@@ -21,8 +21,8 @@ struct ButtonCase {
     const char* name;
     std::uint8_t job;
     int button;
-    std::atomic<bool> JobFlags::* running;  // nullptr: blank check has none
-    std::atomic<bool> JobFlags::* stop;
+    std::atomic<bool> JobFlags::*running;  // nullptr: blank check has none
+    std::atomic<bool> JobFlags::*stop;
     const char* idle;
     const char* busy;
     bool logsFile;
@@ -45,7 +45,7 @@ const ButtonCase kButtonCases[] = {
      "Blank(F3)", "Stop blank(F3)", false},
 };
 
-constexpr std::atomic<bool> JobFlags::* kRunningFlags[] = {
+constexpr std::atomic<bool> JobFlags::*kRunningFlags[] = {
     &JobFlags::eraseRunning, &JobFlags::programRunning, &JobFlags::verifyRunning,
     &JobFlags::readRunning};
 
@@ -258,7 +258,7 @@ TEST(ElapsedTimeTest, CountsForwardAcrossMidnight) {
     EXPECT_EQ(elapsed.seconds(), 0);
     clock.advance(1999);
     EXPECT_EQ(elapsed.seconds(), 1);  // whole seconds of the time of day
-    clock.advance(3001);             // 00:00:03
+    clock.advance(3001);              // 00:00:03
     EXPECT_EQ(clock.localTime().hour, 0);
     EXPECT_EQ(elapsed.seconds(), 5);
     clock.advance(3600 * 1000);

@@ -32,14 +32,26 @@ void PrintTo(const LockCase& c, std::ostream* os) {
 const std::set<int> kChipMenus{32804, 32803, 32788, 32790, 32808};
 
 const LockCase kLockCases[] = {
-    {"Program", job::kProgram, kBtnProgram, {1004, 1022, 1023, 1020, 1019, 1024, 1035},
+    {"Program",
+     job::kProgram,
+     kBtnProgram,
+     {1004, 1022, 1023, 1020, 1019, 1024, 1035},
      {32784, 32810, 32801, 32807, 32804, 32803, 32788, 32808, 32790}},
     {"Erase", job::kErase, kBtnErase, {1022, 1023, 1019, 1024, 1021, 1035}, kChipMenus},
-    {"BlankCheck", job::kBlankCheck, kBtnBlankCheck, {1021, 1022, 1023, 1020, 1024, 1019},
+    {"BlankCheck",
+     job::kBlankCheck,
+     kBtnBlankCheck,
+     {1021, 1022, 1023, 1020, 1024, 1019},
      kChipMenus},
-    {"Read", job::kRead, kBtnRead, {1023, 1020, 1019, 1024, 1021, 1035},
+    {"Read",
+     job::kRead,
+     kBtnRead,
+     {1023, 1020, 1019, 1024, 1021, 1035},
      {32804, 32803, 32788, 32790, 32801, 32807, 32808}},
-    {"Verify", job::kVerify, kBtnVerify, {1022, 1019, 1024, 1021, 1020, 1004, 1035},
+    {"Verify",
+     job::kVerify,
+     kBtnVerify,
+     {1022, 1019, 1024, 1021, 1020, 1004, 1035},
      {32784, 32810, 32801, 32807, 32804, 32803, 32788, 32790, 32808}},
 };
 

@@ -32,7 +32,7 @@ TEST(OperationLogPrefix, HourHasNoLeadingZeroAndTwoSpacesFollow) {
         const char* prefix;
     };
     const Case cases[] = {
-        {9, 5, 3, "9:05:03  "},   {12, 0, 0, "12:00:00  "}, {0, 0, 0, "0:00:00  "},
+        {9, 5, 3, "9:05:03  "},    {12, 0, 0, "12:00:00  "}, {0, 0, 0, "0:00:00  "},
         {23, 59, 9, "23:59:09  "}, {1, 10, 0, "1:10:00  "},
     };
     for (const Case& c : cases) {

@@ -60,8 +60,8 @@ TEST_F(ProgressTest, LabelMovesOnlyWhenTheWholePercentGrows) {
     labels.clear();
     positions.clear();
 
-    progress.update(99, 10000);   // 0.99 %: still 0
-    progress.update(0, 0);        // no total: nothing to show
+    progress.update(99, 10000);  // 0.99 %: still 0
+    progress.update(0, 0);       // no total: nothing to show
     progress.update(7, 0);
     progress.update(199, 10000);  // 1 %
     progress.update(150, 10000);  // going back changes nothing

@@ -37,8 +37,10 @@ TEST_F(StatusLineTest, ShowsTheTextMarksAlertsAndBeepsOnlyWhenAsked) {
         bool beep;
     };
     const Step steps[] = {
-        {"No programmer", StatusKind::Alert, true}, {"Ready", StatusKind::Normal, false},
-        {"Check the chip", StatusKind::Alert, false}, {"Done", StatusKind::Normal, true},
+        {"No programmer", StatusKind::Alert, true},
+        {"Ready", StatusKind::Normal, false},
+        {"Check the chip", StatusKind::Alert, false},
+        {"Done", StatusKind::Normal, true},
     };
     std::size_t beeps = 0;
     for (const Step& step : steps) {
@@ -59,11 +61,12 @@ TEST_F(StatusLineTest, ShowsTheTextMarksAlertsAndBeepsOnlyWhenAsked) {
 TEST_F(StatusLineTest, AlertOnTheSameTextChangesOnlyTheMark) {
     status.show("Waiting", StatusKind::Normal, false);
     std::vector<PanelChange> changes;
-    const auto token = panel.subscribe([&](const PanelChange& change) { changes.push_back(change); });
+    const auto token =
+        panel.subscribe([&](const PanelChange& change) { changes.push_back(change); });
     status.show("Waiting", StatusKind::Alert, false);
     EXPECT_TRUE(panel.checked(kStatusLine));
-    EXPECT_EQ(changes, (std::vector<PanelChange>{{PanelChange::Target::Control, kStatusLine,
-                                                   PanelProperty::Checked}}));
+    EXPECT_EQ(changes, (std::vector<PanelChange>{
+                           {PanelChange::Target::Control, kStatusLine, PanelProperty::Checked}}));
     panel.unsubscribe(token);
 }
 

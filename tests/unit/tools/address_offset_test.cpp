@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "unit/buffer/loader_fixture.h"
 #include "ui/ids.h"
 #include "ui/main_panel.h"
 #include "ui/scripted_frontend.h"
+#include "unit/buffer/loader_fixture.h"
 
 namespace nyra {
 namespace {
