@@ -47,13 +47,31 @@ public:
     std::uint32_t chip = 8;
 };
 
-class FileLoaderTest : public ::testing::Test {
+// The loader over a program folder of its own, with the texts given.
+class LoaderDesk : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir.write("itext.ini", kItext);
+    void setUpWith(const char* ftext, const char* itext) {
+        if (ftext)
+            dir.write("ftext.ini", ftext);
+        dir.write("itext.ini", itext);
         texts.loadFrom(dir.folder());
         buildMainPanel(panel, [this](TextKey key) { return texts.text(key); });
         loader.setFiles({dir.file("u_mod0.dll"), dir.file("u_mod1.dll"), dir.file("log.txt")});
+    }
+
+    TempDir dir;
+    TextTable texts;
+    Panel panel;
+    ScriptedFrontend frontend;
+    RecordingWindow window;
+    DataBuffer data;
+    FileLoader loader{data, panel, frontend, texts, window};
+};
+
+class FileLoaderTest : public LoaderDesk {
+protected:
+    void SetUp() override {
+        setUpWith(nullptr, kItext);
         loader.hooks().refreshView = [this] { ++refreshes; };
         loader.hooks().clearFocus = [this](bool) { ++focusClears; };
     }
@@ -64,13 +82,6 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    TextTable texts;
-    Panel panel;
-    ScriptedFrontend frontend;
-    RecordingWindow window;
-    DataBuffer data;
-    FileLoader loader{data, panel, frontend, texts, window};
     int refreshes = 0;
     int focusClears = 0;
 };

@@ -45,32 +45,19 @@ std::string checksumText(const std::string& bytes) {
     return text;
 }
 
-class AddressOffsetTest : public ::testing::Test {
+class AddressOffsetTest : public testing::LoaderDesk {
 protected:
-    void SetUp() override {
-        dir.write("ftext.ini", kTexts);
-        dir.write("itext.ini", kTexts);
-        texts.loadFrom(dir.folder());
-        buildMainPanel(panel, [this](TextKey key) { return texts.text(key); });
-        loader.setFiles({dir.file("u_mod0.dll"), dir.file("u_mod1.dll"), dir.file("log.txt")});
-    }
+    void SetUp() override { setUpWith(kTexts, kTexts); }
     AddressOffsetTool tool(const std::string& path, std::uint32_t offset) {
         return AddressOffsetTool(loader, frontend, texts, dir.file("temp"), path, offset);
     }
+    // The first line of each box: file errors add the path and the reason.
     std::vector<std::string> boxTexts() const {
         std::vector<std::string> out;
         for (const auto& box : frontend.boxes())
             out.push_back(box.text.substr(0, box.text.find('\n')));
         return out;
     }
-
-    TempDir dir;
-    TextTable texts;
-    Panel panel;
-    ScriptedFrontend frontend;
-    RecordingWindow window;
-    DataBuffer data;
-    FileLoader loader{data, panel, frontend, texts, window};
 };
 
 TEST_F(AddressOffsetTest, TheTailFromTheOffsetBecomesTheDataFromAddressZero) {
