@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace nyra {
@@ -15,6 +16,30 @@ std::string formatChecksum(std::uint64_t sum) {
     return result;
 }
 
+std::uint64_t sumBytes(const std::uint8_t* bytes, std::size_t count) {
+    // Four 16-bit lanes per word add two bytes each step; 64 steps cannot
+    // overflow a lane (64 * 2 * 255 < 65536). Several times a byte loop.
+    constexpr std::uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
+    constexpr std::size_t kWordsPerRound = 64;
+    std::uint64_t sum = 0;
+    std::size_t at = 0;
+    while (count - at >= sizeof(std::uint64_t)) {
+        const std::size_t words =
+            std::min(kWordsPerRound, (count - at) / sizeof(std::uint64_t));
+        std::uint64_t lanes = 0;
+        for (std::size_t w = 0; w < words; ++w, at += sizeof(std::uint64_t)) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes + at, sizeof word);
+            lanes += (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
+        }
+        sum += (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) +
+               (lanes >> 48);
+    }
+    for (; at < count; ++at)
+        sum += bytes[at];
+    return sum;
+}
+
 std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count) {
     std::uint64_t sum = 0;
     std::vector<std::uint8_t> chunk(kChecksumChunk);
@@ -22,8 +47,7 @@ std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, count - at));
         const std::size_t got = file.readAt(at, chunk.data(), want);
-        for (std::size_t i = 0; i < got; ++i)
-            sum += chunk[i];
+        sum += sumBytes(chunk.data(), got);
         if (got < want)
             break;
         at += got;
@@ -40,6 +64,27 @@ void DataBuffer::reset() {
         std::lock_guard lock(rowsMutex_);
         rows_ = {};
     }
+    changesSaved();
+}
+
+DataBuffer::ByteRange DataBuffer::changedRange() const {
+    std::lock_guard lock(changedMutex_);
+    return changed_;
+}
+
+void DataBuffer::changesSaved() {
+    std::lock_guard lock(changedMutex_);
+    changed_ = {};
+}
+
+void DataBuffer::markChanged(std::uint64_t begin, std::uint64_t end) {
+    std::lock_guard lock(changedMutex_);
+    if (changed_.empty()) {
+        changed_ = {begin, end};
+        return;
+    }
+    changed_.begin = std::min(changed_.begin, begin);
+    changed_.end = std::max(changed_.end, end);
 }
 
 void DataBuffer::loaded(std::uint64_t checksum) {
@@ -59,6 +104,8 @@ void DataBuffer::refreshLength() {
 bool DataBuffer::writeByte(std::uint64_t offset, std::uint8_t value) {
     const std::uint64_t length = dataLength();
     std::uint64_t sum = dataChecksum();
+    // Marked first: a write that fails half-way may still have changed the file.
+    markChanged(std::min(offset, length), offset + 1);
     if (offset < length) {
         std::uint8_t old = 0;
         working_.readAt(offset, &old, 1);

@@ -18,6 +18,9 @@ inline constexpr const char* kNoChecksumText = "0000000000";
 // hex digits for any sum below 2^40.
 std::string formatChecksum(std::uint64_t sum);
 
+// The sum of count bytes in memory.
+std::uint64_t sumBytes(const std::uint8_t* bytes, std::size_t count);
+
 // The sum of the first count bytes of a file (fewer when it is shorter),
 // read in 8192-byte chunks.
 std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count);
@@ -27,6 +30,7 @@ std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count);
 // the data length, rows and the two checksums. The data never lives in memory.
 class DataBuffer {
 public:
+    // Writes go through writeByte, so that Save knows which bytes changed.
     WorkingFile& working() { return working_; }
     const WorkingFile& working() const { return working_; }
     WorkingFile& reference() { return reference_; }
@@ -49,6 +53,18 @@ public:
     bool writeByte(std::uint64_t offset, std::uint8_t value);
     // Sets the data checksum after a tool changed the file (fill).
     void setDataChecksum(std::uint64_t sum) { dataChecksum_.store(sum); }
+
+    // The bytes written since the load or the last save, [begin, end): Save
+    // compares only these with the reference, so saving one byte of a large
+    // file does not read all of it.
+    struct ByteRange {
+        std::uint64_t begin = 0;
+        std::uint64_t end = 0;
+        bool empty() const { return begin >= end; }
+    };
+    ByteRange changedRange() const;
+    // The changes have reached the reference file.
+    void changesSaved();
 
     // What the chip would hold after programming: the data, then erased bytes,
     // or only the first chipSize bytes of a longer file.
@@ -76,6 +92,10 @@ private:
     std::atomic<bool> everLoaded_{false};
     mutable std::mutex rowsMutex_;
     Rows rows_;
+    mutable std::mutex changedMutex_;
+    ByteRange changed_;
+
+    void markChanged(std::uint64_t begin, std::uint64_t end);
 };
 
 }  // namespace nyra

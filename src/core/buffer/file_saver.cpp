@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -132,8 +133,17 @@ bool FileSaver::saveInto(const std::string& target, bool newFile) {
     std::vector<std::uint8_t> working(kSaveChunk);
     std::vector<std::uint8_t> reference(kSaveChunk);
     bool referenceEnded = newFile;
+    // A new file gets every byte; the loaded file only the chunks around the
+    // bytes written since the load, the rest is equal to it.
+    std::uint64_t begin = 0;
+    std::uint64_t end = UINT64_MAX;
+    if (!newFile) {
+        const DataBuffer::ByteRange changed = data_.changedRange();
+        begin = changed.begin - changed.begin % kSaveChunk;
+        end = changed.end;
+    }
     int error = 0;
-    for (std::uint64_t offset = 0;; offset += kSaveChunk) {
+    for (std::uint64_t offset = begin; offset < end; offset += kSaveChunk) {
         const std::size_t got = data_.working().readAt(offset, working.data(), kSaveChunk);
         if (newFile) {
             if (!writeAllAt(fd, working.data(), got, offset)) {
@@ -183,6 +193,7 @@ bool FileSaver::saveInto(const std::string& target, bool newFile) {
         saveFailed(target, error);
         return false;
     }
+    data_.changesSaved();
     if (newFile) {
         panel_.setText(kEditFileName, text(117));
         loader_.loadFile(target, true);

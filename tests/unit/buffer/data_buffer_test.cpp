@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -33,6 +34,23 @@ TEST(FormatChecksum, TenUpperCaseDigitsWithZerosForSpaces) {
     EXPECT_EQ(formatChecksum(8556379905ull), "01FDFFFF01");
     EXPECT_EQ(formatChecksum(0xABCDEF0123ull), "ABCDEF0123");
     EXPECT_EQ(formatChecksum(0xFFFFFFFFull), "00FFFFFFFF");
+}
+
+TEST(SumBytes, AgreesWithAByteLoopForAnyLengthAndAlignment) {
+    // All 0xFF is the largest sum a lane can see; odd lengths and starts
+    // cover the tail and unaligned words.
+    std::vector<std::uint8_t> bytes(3 * 64 * 8 + 13, 0xFF);
+    for (std::size_t i = 0; i < bytes.size(); i += 7)
+        bytes[i] = static_cast<std::uint8_t>(i * 31);
+    for (const std::size_t start : {0, 1, 5}) {
+        for (const std::size_t count : {0, 1, 7, 8, 9, 511, 512, 513, 1536}) {
+            std::uint64_t expected = 0;
+            for (std::size_t i = start; i < start + count; ++i)
+                expected += bytes[i];
+            EXPECT_EQ(sumBytes(bytes.data() + start, count), expected)
+                << "from " << start << ", " << count << " bytes";
+        }
+    }
 }
 
 TEST_F(DataBufferTest, TextsReadZerosUntilTheFirstLoad) {
@@ -88,6 +106,24 @@ TEST_F(DataBufferTest, EditsMoveTheChecksumAndFillTheGapWithErasedBytes) {
     EXPECT_EQ(buffer.dataChecksum(), 10u + 510 + 0x20);
 }
 
+TEST_F(DataBufferTest, TheChangedRangeCoversEveryWriteAndTheFillUntilSaved) {
+    load(std::string(10, 'x'));
+    EXPECT_TRUE(buffer.changedRange().empty());
+    ASSERT_TRUE(buffer.writeByte(4, 1));
+    EXPECT_EQ(buffer.changedRange().begin, 4u);
+    EXPECT_EQ(buffer.changedRange().end, 5u);
+    ASSERT_TRUE(buffer.writeByte(2, 1));
+    ASSERT_TRUE(buffer.writeByte(14, 1));  // 10..13 filled on the way
+    EXPECT_EQ(buffer.changedRange().begin, 2u);
+    EXPECT_EQ(buffer.changedRange().end, 15u);
+    buffer.changesSaved();
+    EXPECT_TRUE(buffer.changedRange().empty());
+    ASSERT_TRUE(buffer.writeByte(20, 1));
+    EXPECT_EQ(buffer.changedRange().begin, 15u) << "the new fill starts at the old end";
+    buffer.reset();
+    EXPECT_TRUE(buffer.changedRange().empty());
+}
+
 TEST_F(DataBufferTest, AFailedWriteIsReportedAndLeavesTheSum) {
     load(std::string("\x01\x02", 2));
     buffer.working().close();
@@ -127,6 +163,10 @@ TEST(WorkingFileTest, ShortReadsKeepTheCallersPrefill) {
     EXPECT_EQ(file.readAt(0, area, 1), 0u);
     EXPECT_EQ(file.length(), 0u);
     EXPECT_FALSE(file.openReadOnly(dir.file("missing")));
+
+    // A read error (a folder reads as EISDIR) ends the read with what came.
+    ASSERT_TRUE(file.openReadOnly(dir.folder()));
+    EXPECT_EQ(file.readAt(0, area, 6), 0u);
 }
 
 }  // namespace

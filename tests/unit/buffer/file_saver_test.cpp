@@ -79,6 +79,34 @@ TEST_F(FileSaverTest, AFailedWriteIsReportedAndNeverCalledSaved) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST_F(FileSaverTest, ChangesFarApartAreAllSavedAndAFailedSaveKeepsThemForTheNext) {
+    const std::string original(5 << 20, '\x22');
+    const std::string path = dir.write("data.bin", original);
+    ASSERT_TRUE(loader.loadFile(path, true));
+    ASSERT_TRUE(data.writeByte((3 << 20) + 5, 0x33));
+    ASSERT_TRUE(data.writeByte(0x100, 0x44));
+
+    std::filesystem::remove(path);
+    EXPECT_FALSE(saver.saveFile());
+    dir.write("data.bin", original);  // the file is back; the edits still wait
+    ASSERT_TRUE(saver.saveFile());
+
+    std::string expected = original;
+    expected[0x100] = '\x44';
+    expected[(3 << 20) + 5] = '\x33';
+    EXPECT_TRUE(dir.read("data.bin") == expected);
+    EXPECT_TRUE(dir.read("log.txt").ends_with("        [00000100]: 22 --> 44\r\n"
+                                              "        [00300005]: 22 --> 33\r\n" +
+                                              kEnd));
+
+    // Saved changes are not written again; a later one is.
+    ASSERT_TRUE(data.writeByte(7, 0x55));
+    ASSERT_TRUE(saver.saveFile());
+    const std::string log = dir.read("log.txt");
+    EXPECT_TRUE(log.ends_with("文件修改如下：\r\n        [00000007]: 22 --> 55\r\n" + kEnd));
+    EXPECT_EQ(dir.read("data.bin")[7], '\x55');
+}
+
 TEST_F(FileSaverTest, ChipDataIsSavedUnderANewNameWhichIsThenLoaded) {
     const std::string image = dir.write("u_mod0.dll", "\x01\x02\x03");
     ASSERT_TRUE(loader.loadFile(image, false));
