@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/program_folder.h"
 #include "app/text_language.h"
 #include "ops/identify.h"
 #include "ops/job_frame.h"
@@ -208,6 +209,10 @@ void AppState::startUp(const std::string& programFolder) {
         ::close(logFd);
     operationLog_.setFilePath(logFilePath_);
     fileLoader_->setFiles({imagePath0_, imagePath1_, logFilePath_});
+    // The program still runs without data; each load then fails with its own message.
+    if (!programFolderWritable(programFolder_))
+        showStatus(folderNotWritableText(programFolder_, textLanguage(texts_)),
+                   StatusKind::Alert, false);
 
     switches_ = std::make_unique<Switches>(programFolder_, *menuChecks_);
     switches_->readAtStartup();

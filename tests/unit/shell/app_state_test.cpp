@@ -100,6 +100,21 @@ TEST_F(AppStateTest, MissingCatalogueIsReportedAndStartUpGoesOn) {
     EXPECT_FALSE(RecordingUsb::instance().frames().empty());
 }
 
+TEST_F(AppStateTest, AProgramFolderThatCannotBeWrittenIsReportedAndStartUpGoesOn) {
+    const std::string folder = dir.folder() + "gone/";
+    state.startUp(folder);
+    state.worker().waitUntilIdle();
+    const std::string notice =
+        "The program folder " + folder + " cannot be written: no data file can be loaded.";
+    EXPECT_NE(state.log().text().find(notice), std::string::npos);
+    EXPECT_FALSE(RecordingUsb::instance().frames().empty()) << "identification still ran";
+
+    AppState writable{frontend, clock, usb};
+    writable.startUp(dir.folder());
+    writable.worker().waitUntilIdle();
+    EXPECT_EQ(writable.log().text().find("cannot be written"), std::string::npos);
+}
+
 TEST_F(AppStateTest, MissingTextFilesLeaveEmptyCaptionsButJobButtonsStillWork) {
     std::filesystem::remove(dir.file("ftext.ini"));
     std::filesystem::remove(dir.file("itext.ini"));
