@@ -192,6 +192,11 @@ void AppState::startUp(const std::string& programFolder) {
     hooks.rowsChanged = [this] { hexView_->setScrollRange(); };
     hooks.refreshView = [this] { hexView_->refreshView(); };
     hooks.commitEdit = [this] { hexView_->commitEdit(); };
+    // The size the jobs log for the loaded file follows an edit past its end.
+    hexView_->setDataGrownListener([this] {
+        if (auto file = loadedFile_.get())
+            loadedFile_.set(file->path, data_.dataLength());
+    });
     hooks.addressOffset = [this](const std::string& path, std::uint32_t offset) {
         openAddressOffset(path, offset);
     };

@@ -91,6 +91,21 @@ TEST_F(AppStateFileTest, AFailedLoadClearsTheSharedLoadedState) {
     EXPECT_EQ(state.panel().text(kStatusLine), "load failed");
 }
 
+TEST_F(AppStateFileTest, AnEditPastTheEndGrowsTheLoadedFilesSize) {
+    const std::string path = dir.write("data.bin", std::string(16, 'a'));
+    ASSERT_TRUE(state.fileLoader().loadFile(path, true));
+    state.command(kCmdEditMode);
+    HexViewModel& view = state.hexView();
+    view.clickCell(2, 3, false);  // offset 18, two past the end
+    view.typeIntoEditor('4');
+    view.typeIntoEditor('2');
+    EXPECT_EQ(dir.read("u_mod1.dll"), std::string(16, 'a') + "\xFF\xFF\x42");
+    const auto loaded = state.loadedFile().get();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->bytes, 19u);
+    EXPECT_EQ(loaded->path, path);
+}
+
 TEST_F(AppStateFileTest, TheSaveCommandsReachTheSaver) {
     const std::string path = dir.write("data.bin", "abc");
     ASSERT_TRUE(state.fileLoader().loadFile(path, true));
