@@ -23,11 +23,15 @@ HexViewBinder::HexViewBinder(HexViewModel& model, HexGrid* grid, QLineEdit* edit
       grid_(grid),
       gridObject_(grid),
       editorObject_(editor),
+      barObject_(bar),
       editor_(editor),
       bar_(bar) {
     model_.setChangeListener([this] { changed(); });
     grid_->installEventFilter(this);
     editor_->installEventFilter(this);
+    // A click on the bar takes the focus from the editor, hiding its caret.
+    bar_->setFocusPolicy(Qt::ClickFocus);
+    bar_->installEventFilter(this);
     connect(grid_, &HexGrid::released, this, [this] {
         const auto [row, column] = grid_->focusCell();
         if (row < 1 || column < 1 || column > 16)
@@ -87,7 +91,13 @@ void HexViewBinder::redraw() {
 void HexViewBinder::applyEditor(const HexViewSnapshot& view) {
     const HexEditor& e = view.editor;
     if (!e.visible) {
+        // The grid takes the keyboard over from an editor that had it or that
+        // the view hid for the grid (its byte scrolled out).
+        const bool shown = editor_->isVisible();
+        const bool hadFocus = editor_->hasFocus();
         editor_->hide();
+        if (shown && (hadFocus || view.focusOwner == HexFocusOwner::Grid))
+            grid_->setFocus();
         return;
     }
     // Over the cell, a little inside its lines.
@@ -98,13 +108,19 @@ void HexViewBinder::applyEditor(const HexViewSnapshot& view) {
         editor_->setText(text);
     editor_->setSelection(e.selectionStart, e.selectionLength);
     editor_->show();
-    editor_->setFocus();
+    // Only a new opening takes the focus: the scroll bar keeps it while the
+    // view redraws under an open editor.
+    if (e.opening != editorOpening_) {
+        editorOpening_ = e.opening;
+        editor_->setFocus();
+    }
 }
 
 void HexViewBinder::scrollAction(int action) {
     if (applying_)
         return;
     model_.setFocusOwner(HexFocusOwner::ScrollBar);
+    bar_->setFocus(Qt::MouseFocusReason);
     switch (action) {
         case QAbstractSlider::SliderSingleStepSub:
             model_.scroll(HexScroll::LineUp);
@@ -135,6 +151,7 @@ bool HexViewBinder::eventFilter(QObject* watched, QEvent* event) {
         const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
         if (delta != 0) {
             model_.setFocusOwner(watched == editorObject_ ? HexFocusOwner::Editor
+                                 : watched == barObject_  ? HexFocusOwner::ScrollBar
                                                           : HexFocusOwner::Grid);
             model_.wheel(delta);
         }

@@ -40,11 +40,13 @@ private:
     // as widgets there, since events still arrive while they are destroyed.
     const QObject* gridObject_;
     const QObject* editorObject_;
+    const QObject* barObject_;
     QPointer<QLineEdit> editor_;
     QPointer<QScrollBar> bar_;
     std::atomic<bool> redrawQueued_{false};
     bool applying_ = false;
     int pressX_ = -1;
+    std::uint64_t editorOpening_ = 0;
 };
 
 }  // namespace nyra::gui

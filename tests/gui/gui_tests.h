@@ -62,6 +62,8 @@ class HexViewTest : public QObject {
 private slots:
     void gridStartsWithAddressesAndErasedCells();
     void clickingACellAndTypingEditsTheWorkingFile();
+    void aFileDraggedOntoTheGridLoads();
+    void theScrollBarTakesTheFocusFromTheEditor();
 };
 
 class AddressOffsetDialogTest : public QObject {

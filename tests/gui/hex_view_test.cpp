@@ -1,6 +1,11 @@
 // The hex grid as the user sees it: the real core and window, a data file
 // loaded, cells clicked and typed into.
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QScrollBar>
 #include <QTest>
 
@@ -57,6 +62,68 @@ void HexViewTest::clickingACellAndTypingEditsTheWorkingFile() {
     QImage shot = program.window->grab().toImage();
     if (const char* path = std::getenv("NYRA_SCREENSHOT"))
         shot.save(QString::fromLocal8Bit(path));
+}
+
+void HexViewTest::aFileDraggedOntoTheGridLoads() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    const QString source = program.folder.path() + "/dragged.bin";
+    {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\xC3\x7E", 2));
+    }
+    HexGrid* grid = program.window->hexGrid();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(source)});
+    const QPoint at = grid->cellRect(3, 3).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(grid, &drop);
+    QTRY_COMPARE(program.state.fileLoader().loadedPath(), source.toStdString());
+    QTRY_COMPARE(grid->cellText(1, 1), QStringLiteral("C3"));
+    QCOMPARE(grid->cellText(1, 2), QStringLiteral("7E"));
+    QTRY_VERIFY(program.window->windowTitle().contains(QStringLiteral("dragged.bin")));
+}
+
+void HexViewTest::theScrollBarTakesTheFocusFromTheEditor() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    const QString source = program.folder.path() + "/long.bin";
+    {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(64 * 16, '\x11'));
+    }
+    QVERIFY(program.state.fileLoader().loadFile(source.toStdString(), true));
+    program.window->show();
+    program.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(program.window.get()));
+    program.core.command(kCmdEditMode);
+    HexGrid* grid = program.window->hexGrid();
+    QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(2, 2).topLeft() + QPoint(3, 5));
+    auto* editor = qobject_cast<QLineEdit*>(program.window->control(kEditHexCell));
+    auto* bar = qobject_cast<QScrollBar*>(program.window->control(kScrollHex));
+    QTRY_VERIFY(editor->hasFocus());
+
+    // The editor follows its byte up a row and gets the keyboard back.
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QTRY_COMPARE(grid->cellText(1, 0), QStringLiteral("00000010"));
+    QCOMPARE(grid->focusCell(), (std::pair<int, int>{1, 2}));
+    QTRY_VERIFY(editor->hasFocus());
+    // Scrolled out of the view: the editor hides and the grid has the keyboard.
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QTRY_VERIFY(!editor->isVisible());
+    QTRY_VERIFY(grid->hasFocus());
+
+    // With edit mode off nothing reopens: the bar keeps the focus.
+    program.core.command(kCmdEditMode);
+    QVERIFY(!program.state.hexView().editMode());
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QTRY_VERIFY(bar->hasFocus());
+    QVERIFY(!editor->isVisible());
 }
 
 }  // namespace nyra::gui::test

@@ -89,6 +89,7 @@ HexViewSnapshot HexViewModel::snapshot() const {
     view.focusColumn = focusColumn_;
     view.focusMarkDrawn = focusMarkDrawn_;
     view.editMode = editMode_;
+    view.focusOwner = focusOwner_;
     view.revision = revision_;
     return view;
 }
@@ -390,6 +391,7 @@ void HexViewModel::openEditor(int row, int column, const std::string& text, int 
     editor_.text = text;
     editor_.selectionStart = selectionStart;
     editor_.selectionLength = selectionLength;
+    ++editor_.opening;
     focusOwner_ = HexFocusOwner::Editor;
     editorOpen_ = true;
     snapshot_ = editor_;

@@ -61,6 +61,8 @@ struct HexEditor {
     int row = -1, column = -1;
     std::string text;
     int selectionStart = 0, selectionLength = 0;
+    // Counts the openings: each one gives the editor the focus, a redraw does not.
+    std::uint64_t opening = 0;
 };
 
 struct HexScrollBar {
@@ -83,6 +85,7 @@ struct HexViewSnapshot {
     int focusRow = -1, focusColumn = -1;
     bool focusMarkDrawn = true;
     bool editMode = false;
+    HexFocusOwner focusOwner = HexFocusOwner::Other;
     std::uint64_t revision = 0;
 
     const HexCell& cell(int row, int column) const {
