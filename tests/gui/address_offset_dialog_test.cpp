@@ -54,4 +54,33 @@ void AddressOffsetDialogTest::capFileOpensTheWindowAndOkLoadsTheTail() {
     QTRY_COMPARE(program.window->hexGrid()->cellText(1, 1), QStringLiteral("80"));
 }
 
+void AddressOffsetDialogTest::typingALetterIntoTheOffsetWarnsAndTakesItOut() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    program.frontend.clearRecord();
+    QString afterLetter;
+    int caret = -1;
+    program.state.showAddressOffset = [&](AddressOffsetTool& tool) {
+        AddressOffsetDialog dialog(tool, program.window.get());
+        QTimer::singleShot(0, &dialog, [&] {
+            auto* offset = dialog.findChild<QLineEdit*>(QStringLiteral("offset"));
+            QVERIFY(offset && !offset->isReadOnly());
+            offset->selectAll();
+            QTest::keyClicks(offset, QStringLiteral("12"));
+            offset->setCursorPosition(1);
+            QTest::keyClick(offset, Qt::Key_G);
+            afterLetter = offset->text();
+            caret = offset->cursorPosition();
+            dialog.reject();
+        });
+        dialog.exec();
+    };
+    program.core.command(kCmdOffsetProgram);
+    QCOMPARE(afterLetter, QStringLiteral("12"));
+    QCOMPARE(caret, 1);
+    const auto boxes = program.frontend.boxes();
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].icon, BoxIcon::Warning);
+}
+
 }  // namespace nyra::gui::test

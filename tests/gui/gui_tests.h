@@ -70,6 +70,7 @@ class AddressOffsetDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void capFileOpensTheWindowAndOkLoadsTheTail();
+    void typingALetterIntoTheOffsetWarnsAndTakesItOut();
 };
 
 class ArtworkTest : public QObject {

@@ -107,6 +107,24 @@ TEST_F(FileSaverTest, ChangesFarApartAreAllSavedAndAFailedSaveKeepsThemForTheNex
     EXPECT_EQ(dir.read("data.bin")[7], '\x55');
 }
 
+TEST_F(FileSaverTest, TheLogStartsAfreshOnceItHasReachedOneHundredMebibytes) {
+    const std::string path = dir.write("data.bin", "ab");
+    ASSERT_TRUE(loader.loadFile(path, true));
+    const std::string record =
+        kBegin + "    2024-03-09 07:05:04 data.bin 文件修改如下：\r\n" + kEnd;
+
+    // One byte short of the limit: appended to (sparse, so it costs no disk).
+    dir.write("log.txt", "");
+    std::filesystem::resize_file(dir.file("log.txt"), change_log::kRestartSize - 1);
+    ASSERT_TRUE(saver.saveFile());
+    EXPECT_EQ(std::filesystem::file_size(dir.file("log.txt")),
+              change_log::kRestartSize - 1 + record.size());
+
+    // Now past it: the next record is all the log holds.
+    ASSERT_TRUE(saver.saveFile());
+    EXPECT_EQ(dir.read("log.txt"), record);
+}
+
 TEST_F(FileSaverTest, ChipDataIsSavedUnderANewNameWhichIsThenLoaded) {
     const std::string image = dir.write("u_mod0.dll", "\x01\x02\x03");
     ASSERT_TRUE(loader.loadFile(image, false));
