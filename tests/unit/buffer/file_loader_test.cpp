@@ -182,7 +182,8 @@ TEST_F(FileLoaderTest, AFileOfFourGibibytesIsRefusedBeforeAnythingChanges) {
     EXPECT_NE(frontend.boxes()[0].text.find("4 GiB"), std::string::npos);
     EXPECT_NE(frontend.boxes()[0].text.find(huge), std::string::npos);
     ASSERT_EQ(window.statuses.size(), 1u);
-    EXPECT_TRUE(window.statuses[0].second);
+    EXPECT_EQ(window.statuses[0], std::make_pair(std::string("load failed"), true));
+    EXPECT_EQ(frontend.boxes()[0].text.rfind("load failed\n", 0), 0u);
 
     EXPECT_TRUE(data.isLoaded());
     EXPECT_EQ(data.dataLength(), 3u);
@@ -199,8 +200,11 @@ TEST_F(FileLoaderTest, AnUnreadableSourceIsReportedAndTheCurrentDataStays) {
     std::filesystem::create_directory(dir.file("folder.bin"));
     for (const std::string& path : {dir.file("missing.bin"), dir.file("folder.bin")}) {
         frontend.clearRecord();
+        window.statuses.clear();
         EXPECT_FALSE(loader.loadFile(path, true));
         ASSERT_EQ(frontend.boxes().size(), 1u) << path;
+        ASSERT_EQ(window.statuses.size(), 1u);
+        EXPECT_EQ(window.statuses[0], std::make_pair(std::string("load failed"), true));
         EXPECT_NE(frontend.boxes()[0].text.find("load failed"), std::string::npos);
         EXPECT_TRUE(data.isLoaded());
         EXPECT_EQ(dir.read("u_mod1.dll"), "abc");

@@ -68,6 +68,7 @@ TEST(FileNameText, CapFilesInAnyCase) {
     EXPECT_FALSE(isCapFile("/a/recap"));
     EXPECT_FALSE(isCapFile("/a/b.cap.bin"));
     EXPECT_FALSE(isCapFile("cap"));
+    EXPECT_TRUE(isCapFile(".cap")) << "the shortest name that ends so";
 }
 
 }  // namespace

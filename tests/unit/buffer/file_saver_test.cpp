@@ -123,6 +123,10 @@ TEST_F(FileSaverTest, TheLogStartsAfreshOnceItHasReachedOneHundredMebibytes) {
     // Now past it: the next record is all the log holds.
     ASSERT_TRUE(saver.saveFile());
     EXPECT_EQ(dir.read("log.txt"), record);
+    // Exactly at the limit counts as reached.
+    std::filesystem::resize_file(dir.file("log.txt"), change_log::kRestartSize);
+    ASSERT_TRUE(saver.saveFile());
+    EXPECT_EQ(dir.read("log.txt"), record);
 }
 
 TEST_F(FileSaverTest, ChipDataIsSavedUnderANewNameWhichIsThenLoaded) {
@@ -164,6 +168,17 @@ TEST_F(FileSaverTest, SaveAsCopiesTheDataAndOntoTheLoadedFileSaves) {
     ASSERT_TRUE(saver.saveFileAs());
     EXPECT_EQ(dir.read("data.bin"), expected);
     EXPECT_NE(dir.read("log.txt").find("[00010000]: 61 --> 62"), std::string::npos);
+}
+
+TEST_F(FileSaverTest, ChipDataSavedAsANewFileBecomesTheLoadedFile) {
+    ASSERT_TRUE(loader.loadFile(dir.write("u_mod0.dll", "\x05\x06"), false));
+    const std::string target = dir.file("copy.bin");
+    frontend.chooseFile(target);
+    ASSERT_TRUE(saver.saveFileAs());
+    EXPECT_EQ(dir.read("copy.bin"), "\x05\x06");
+    EXPECT_EQ(loader.loadedPath(), target);
+    EXPECT_FALSE(loader.loadedFromChip());
+    EXPECT_EQ(panel.text(kWindowTitle), "Corvo_KVQ_Nyra V2.1 - copy.bin  0.00KB");
 }
 
 }  // namespace
