@@ -5,9 +5,9 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QUrl>
 #include <QScrollBar>
 #include <QTest>
+#include <QUrl>
 
 #include "gui_tests.h"
 #include "hex_grid.h"

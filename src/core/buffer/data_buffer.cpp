@@ -24,16 +24,15 @@ std::uint64_t sumBytes(const std::uint8_t* bytes, std::size_t count) {
     std::uint64_t sum = 0;
     std::size_t at = 0;
     while (count - at >= sizeof(std::uint64_t)) {
-        const std::size_t words =
-            std::min(kWordsPerRound, (count - at) / sizeof(std::uint64_t));
+        const std::size_t words = std::min(kWordsPerRound, (count - at) / sizeof(std::uint64_t));
         std::uint64_t lanes = 0;
         for (std::size_t w = 0; w < words; ++w, at += sizeof(std::uint64_t)) {
             std::uint64_t word = 0;
             std::memcpy(&word, bytes + at, sizeof word);
             lanes += (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
         }
-        sum += (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) +
-               (lanes >> 48);
+        sum +=
+            (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) + (lanes >> 48);
     }
     for (; at < count; ++at)
         sum += bytes[at];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/clock.h"
@@ -41,6 +42,12 @@ struct JobContext {
     Clock& clock;
     std::string finishSoundPath;
     std::string deleteSoundPath;
+    // u_mod0.dll: what the read job received from the chip.
+    std::string readImagePath;
+    // Loads a file as the current data, as the program's own choice.
+    std::function<bool(const std::string& path)> loadData;
+    // Switches edit mode off as its menu command does, with its status.
+    std::function<void()> leaveEditMode;
 
     Link& link() const { return channel.link(); }
     const std::string& text(TextKey key) const { return texts.text(key); }

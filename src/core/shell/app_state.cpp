@@ -9,6 +9,7 @@
 
 #include "app/program_folder.h"
 #include "app/text_language.h"
+#include "ops/chip_jobs.h"
 #include "ops/identify.h"
 #include "ops/job_frame.h"
 #include "ui/frontend.h"
@@ -165,10 +166,16 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                }),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
       menuChecks_(std::make_unique<PanelMenuState>(panel_)),
-      jobContext_{channel_,   panel_,      status_, operationLog_, progress_,
-                  flags_,     loadedFile_, data_,   identified_,   workerShared_,
-                  selection_, catalogue_,  texts_,  frontend_,     clock_,
-                  {},         {}} {}
+      jobContext_{channel_,    panel_,
+                  status_,     operationLog_,
+                  progress_,   flags_,
+                  loadedFile_, data_,
+                  identified_, workerShared_,
+                  selection_,  catalogue_,
+                  texts_,      frontend_,
+                  clock_,      {},
+                  {},          {},
+                  {},          {}} {}
 
 AppState::~AppState() {
     shutdown();
@@ -206,6 +213,14 @@ void AppState::startUp(const std::string& programFolder) {
 
     jobContext_.finishSoundPath = programFolder_ + "sound/finishsound.wav";
     jobContext_.deleteSoundPath = programFolder_ + "sound/del.wav";
+    jobContext_.readImagePath = imagePath0_;
+    jobContext_.loadData = [this](const std::string& path) {
+        return fileLoader_->loadFile(path, false);
+    };
+    jobContext_.leaveEditMode = [this] {
+        if (hexView_->editMode())
+            hexView_->toggleEditMode(false);
+    };
     panel_.setVisible(kProgressBar, false);
 
     logFilePath_ = programFolder_ + "log.txt";
@@ -216,8 +231,8 @@ void AppState::startUp(const std::string& programFolder) {
     fileLoader_->setFiles({imagePath0_, imagePath1_, logFilePath_});
     // The program still runs without data; each load then fails with its own message.
     if (!programFolderWritable(programFolder_))
-        showStatus(folderNotWritableText(programFolder_, textLanguage(texts_)),
-                   StatusKind::Alert, false);
+        showStatus(folderNotWritableText(programFolder_, textLanguage(texts_)), StatusKind::Alert,
+                   false);
 
     switches_ = std::make_unique<Switches>(programFolder_, *menuChecks_);
     switches_->readAtStartup();
@@ -272,6 +287,13 @@ void AppState::listSelectionChanged(int listId, int index) {
 void AppState::registerJobs() {
     worker_->registerJob(job::kQuietIdentify, [this] { return quietIdentifyJob(jobContext_); });
     worker_->registerJob(job::kFullIdentify, [this] { return fullIdentifyJob(jobContext_); });
+    worker_->registerJob(job::kRead, [this] { return readChip(jobContext_); });
+    worker_->registerJob(job::kProgram, [this] { return programChip(jobContext_, true); });
+    worker_->registerJob(job::kErase, [this] { return eraseChip(jobContext_, true); });
+    worker_->registerJob(job::kBlankCheck, [this] { return blankCheckChip(jobContext_); });
+    worker_->registerJob(job::kVerify, [this] { return verifyChip(jobContext_, true); });
+    worker_->registerJob(job::kAuto, [this] { return automaticSequence(jobContext_); });
+    worker_->registerJob(job::kQuadEnable, [this] { return configureQuadEnable(jobContext_); });
 }
 
 void AppState::startJob(std::uint8_t code) {

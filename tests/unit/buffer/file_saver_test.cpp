@@ -95,9 +95,10 @@ TEST_F(FileSaverTest, ChangesFarApartAreAllSavedAndAFailedSaveKeepsThemForTheNex
     expected[0x100] = '\x44';
     expected[(3 << 20) + 5] = '\x33';
     EXPECT_TRUE(dir.read("data.bin") == expected);
-    EXPECT_TRUE(dir.read("log.txt").ends_with("        [00000100]: 22 --> 44\r\n"
-                                              "        [00300005]: 22 --> 33\r\n" +
-                                              kEnd));
+    EXPECT_TRUE(
+        dir.read("log.txt").ends_with("        [00000100]: 22 --> 44\r\n"
+                                      "        [00300005]: 22 --> 33\r\n" +
+                                      kEnd));
 
     // Saved changes are not written again; a later one is.
     ASSERT_TRUE(data.writeByte(7, 0x55));

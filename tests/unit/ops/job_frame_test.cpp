@@ -174,13 +174,13 @@ TEST_F(JobFrameTest, ProgramButtonLogsTheFileAndStartsTheJob) {
     std::atomic<int> runs{0};
     std::optional<std::string> lineAtStart;
     bool stopAtStart = true;
+    startUp();  // it registers the real jobs
     state.worker().registerJob(job::kProgram, [&] {
         lineAtStart = state.log().lastLine();
         stopAtStart = state.flags().stopProgram.load();
         ++runs;
         return std::uint8_t{1};
     });
-    startUp();
     state.flags().stopProgram = true;
     state.flags().fileLoaded = true;
     state.loadedFile().set("C:\\images\\boot.bin", 1536);
@@ -314,6 +314,7 @@ class StopRequestTest : public ops_test::DeskTest {};
 TEST_F(StopRequestTest, ASecondPressEndsTheRunningJobAtItsNextPoll) {
     std::atomic<int> polls{0};
     std::atomic<bool> started{false};
+    startUp();  // it registers the real jobs
     state.worker().registerJob(job::kErase, [&]() -> std::uint8_t {
         JobContext& jobs = state.jobContext();
         JobRun run(jobs, job::kErase);
@@ -324,7 +325,6 @@ TEST_F(StopRequestTest, ASecondPressEndsTheRunningJobAtItsNextPoll) {
         }
         return 0;
     });
-    startUp();
     state.command(ids::kBtnErase);
     while (!started.load() || state.panel().text(ids::kBtnErase) != "Stop erase(F4)")
         std::this_thread::yield();

@@ -119,8 +119,8 @@ TEST_F(AppStateTest, MissingTextFilesLeaveEmptyCaptionsButJobButtonsStillWork) {
     std::filesystem::remove(dir.file("ftext.ini"));
     std::filesystem::remove(dir.file("itext.ini"));
     int runs = 0;
+    startUp();  // it registers the real jobs
     state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++runs); });
-    startUp();
     EXPECT_EQ(state.panel().text(kBtnErase), "");
     state.command(kBtnErase);
     state.worker().waitUntilIdle();
@@ -129,8 +129,8 @@ TEST_F(AppStateTest, MissingTextFilesLeaveEmptyCaptionsButJobButtonsStillWork) {
 
 TEST_F(AppStateTest, JobButtonStartsItsJobOrStopsItByItsCaption) {
     int runs = 0;
+    startUp();  // it registers the real jobs
     state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++runs); });
-    startUp();
     state.flags().stopErase = true;
     state.command(kBtnErase);
     state.worker().waitUntilIdle();
@@ -148,12 +148,12 @@ TEST_F(AppStateTest, JobButtonStartsItsJobOrStopsItByItsCaption) {
 TEST_F(AppStateTest, FunctionKeysReachOnlyEnabledButtons) {
     int erases = 0;
     int blanks = 0;
+    startUp();  // it registers the real jobs
     state.worker().registerJob(job::kErase, [&] { return static_cast<std::uint8_t>(++erases); });
     state.worker().registerJob(job::kBlankCheck,
                                [&] { return static_cast<std::uint8_t>(++blanks); });
     int batchWindows = 0;
     state.showBatchWindow = [&] { ++batchWindows; };
-    startUp();
 
     state.panel().disableControl(kBtnErase);
     EXPECT_TRUE(state.keyPressed(Key::F4, false));  // consumed, but nothing starts

@@ -1,0 +1,126 @@
+#include <algorithm>
+#include <vector>
+
+#include "device/protocol.h"
+#include "ops/chip_jobs.h"
+#include "ops/job_frame.h"
+#include "ops/transfers.h"
+
+namespace nyra {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 4096;
+constexpr int kCommandTimeoutMs = 5000;
+constexpr int kShortCommandTimeoutMs = 1000;
+constexpr int kBlockTimeoutMs = 60000;
+constexpr int kAfterStartMs = 50;
+constexpr int kBeforeCountMs = 30;
+constexpr int kAfterEndMs = 50;
+constexpr int kReadyReads = 10;
+constexpr int kReadyTimeoutMs = 6000;
+constexpr std::uint8_t kReadyByte = 0x02;
+// Only this type gets the file's bytes alone; every other chip its whole size.
+constexpr const char* kFileBytesOnlyType = "25 SPI FLASH";
+
+}  // namespace
+
+std::uint8_t programChip(JobContext& context, bool direct) {
+    context.flags.stopProgram.store(false);
+    if (context.flags.programmerBlocked.load()) {
+        context.alert(itext(56), true);
+        return 0;
+    }
+    if (direct && !startChecks(context, true))
+        return 0;
+    if (!context.flags.fileLoaded.load()) {
+        context.alert(itext(57));
+        context.box(context.text(itext(57)), BoxIcon::Warning);
+        return 0;
+    }
+    if (context.selection.chipSize() < context.data.dataLength() &&
+        context.frontend.messageBox(context.text(itext(58)), context.text(itext(9)),
+                                    BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes)
+        return 0;
+
+    JobRun run(context, job::kProgram);
+    const std::uint8_t result = streamFileToProgrammer(context);
+    run.finish();
+    context.clock.sleepMs(kAfterEndMs);
+    return result;
+}
+
+std::uint8_t streamFileToProgrammer(JobContext& context) {
+    if (!context.link().handle())
+        return 0;
+    JobFlags& flags = context.flags;
+    const ElapsedTime elapsed(context.clock);
+    context.normal(itext(47));
+    context.progress.begin(context.text(itext(48)));
+    context.channel.sendCommand(cmd::kProgramStart, kCommandTimeoutMs);
+    context.clock.sleepMs(kAfterStartMs);
+
+    const std::uint32_t chipSize = context.selection.chipSize();
+    const std::uint32_t fileLength = context.data.dataLength();
+    const std::uint32_t total = context.selection.selectedType() == kFileBytesOnlyType
+                                    ? std::min(chipSize, fileLength)
+                                    : chipSize;
+    std::vector<std::uint8_t> block(kBlockSize);
+    std::uint32_t sent = 0;
+    while (sent < total) {
+        std::size_t size = std::min<std::size_t>(kBlockSize, total - sent);
+        if (sent < fileLength) {
+            // Reading at the count sent so far re-sends what a short write left.
+            size = context.data.working().readAt(sent, block.data(), size);
+        } else {
+            std::fill_n(block.begin(), size, 0xFF);
+        }
+        // Nothing to send from a file that shrank under us, or nothing taken
+        // within the time-out, would never reach the total.
+        const int written = size == 0 ? -1
+                                      : context.link().writeStreamChunk(
+                                            block.data(), static_cast<int>(size), kBlockTimeoutMs);
+        if (written <= 0) {
+            context.alert(itext(49), true);
+            context.progress.end();
+            return 0;
+        }
+        sent += static_cast<std::uint32_t>(
+            std::min<std::size_t>(static_cast<std::size_t>(written), size));
+        context.progress.update(sent, total);
+        if (flags.stopProgram.load())
+            break;
+    }
+    const int seconds = elapsed.seconds();
+    const bool stopped = flags.stopProgram.load() && sent < total;
+
+    if (stopped) {
+        context.status.show(bytesTimedText(context.text(itext(50)), sent, seconds),
+                            StatusKind::Alert, false);
+    } else {
+        context.clock.sleepMs(kBeforeCountMs);
+        const auto count = bigEndian32(sent);
+        context.channel.sendCommand(cmd::kStreamEnd, kShortCommandTimeoutMs, count);
+        if (sent < fileLength) {
+            context.status.show(overlongTimedText(context.text(itext(190)), chipSize, seconds),
+                                StatusKind::Alert, false);
+        } else {
+            context.status.show(bytesTimedText(context.text(itext(51)), sent, seconds),
+                                StatusKind::Normal, false);
+        }
+        // The programmer says when the last page is written; the result does not wait on it.
+        waitForByte(context.link(), kReadyByte, kReadyReads, kReadyTimeoutMs);
+    }
+
+    if (context.jobCode() == job::kProgram) {
+        if (sent < fileLength && !stopped)
+            context.box(context.text(itext(190)), BoxIcon::Warning);
+        playFinishSound(context);
+    }
+    context.channel.sendCommand(cmd::kEndOfOperation, kShortCommandTimeoutMs);
+    context.clock.sleepMs(kAfterEndMs);
+    context.progress.end();
+    return stopped ? 0 : 1;
+}
+
+}  // namespace nyra

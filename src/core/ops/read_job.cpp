@@ -1,0 +1,106 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "buffer/file_descriptor.h"
+#include "device/protocol.h"
+#include "ops/chip_jobs.h"
+#include "ops/job_frame.h"
+#include "ops/transfers.h"
+
+namespace nyra {
+
+namespace {
+
+constexpr int kDrainLength = 64;
+constexpr int kDrainTimeoutMs = 10;
+constexpr int kCommandTimeoutMs = 5000;
+constexpr int kReadTimeoutMs = 5000;
+constexpr std::uint32_t kLargestRequest = 8192;
+
+}  // namespace
+
+std::uint8_t readChip(JobContext& context) {
+    JobFlags& flags = context.flags;
+    flags.stopRead.store(false);
+    if (!startChecks(context, true))
+        return 0;
+    drainInput(context.link(), kDrainLength, kDrainTimeoutMs);
+    if (!context.channel.sendCommand(cmd::kRead, kCommandTimeoutMs)) {
+        context.progress.end();
+        return 0;
+    }
+
+    // Rebuilt from nothing. When it is the data shown now, the view keeps its
+    // working copy (u_mod1.dll) until the new image is loaded.
+    Descriptor image(
+        ::open(context.readImagePath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (image.get() < 0) {
+        const std::string message = context.readImagePath + "\n" + std::strerror(errno);
+        context.status.show(message, StatusKind::Alert, false);
+        context.frontend.messageBox(message, context.text(itext(29)), BoxIcon::Error,
+                                    BoxButtons::Ok);
+        return 0;
+    }
+
+    JobRun run(context, job::kRead);
+    if (context.editMode() && context.leaveEditMode)
+        context.leaveEditMode();
+    const ElapsedTime elapsed(context.clock);
+    context.progress.begin(context.text(itext(76)));
+
+    const std::uint32_t chipSize = context.selection.chipSize();
+    const std::uint32_t request = std::min(chipSize, kLargestRequest);
+    std::vector<std::uint8_t> reply(kLargestRequest);
+    std::uint64_t total = 0;
+    bool failed = false;
+    while (chipSize != 0 && !flags.closeRequested.load() && !flags.stopRead.load()) {
+        const int got =
+            context.link().readReply(reply.data(), static_cast<int>(request), kReadTimeoutMs);
+        if (got < 1) {
+            context.progress.end();
+            failed = true;
+            break;
+        }
+        // More than the chip holds is not the chip's.
+        const auto count = static_cast<std::size_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(got), chipSize - total));
+        if (!writeAll(image.get(), reply.data(), count)) {
+            const std::string message = context.readImagePath + "\n" + std::strerror(errno);
+            context.progress.end();
+            context.status.show(message, StatusKind::Alert, false);
+            failed = true;
+            break;
+        }
+        total += count;
+        context.progress.update(total, chipSize);
+        if (total >= chipSize)
+            break;
+    }
+    const bool closed = image.close();
+    run.finish();
+    if (failed)
+        return 0;
+    if (!closed) {
+        context.progress.end();
+        context.status.show(context.readImagePath + "\n" + std::strerror(errno), StatusKind::Alert,
+                            false);
+        return 0;
+    }
+
+    const std::string result = timedText(context.text(itext(78)), elapsed.seconds());
+    context.progress.end();
+    playFinishSound(context);
+    if (context.loadData)
+        context.loadData(context.readImagePath);
+    context.status.show(result, StatusKind::Normal, false);
+    if (flags.stopRead.load())
+        context.normal(itext(78));
+    return 1;
+}
+
+}  // namespace nyra

@@ -1,0 +1,82 @@
+#include <array>
+
+#include "device/protocol.h"
+#include "ops/chip_jobs.h"
+#include "ops/identify.h"
+#include "ops/job_frame.h"
+
+namespace nyra {
+
+namespace {
+
+constexpr int kCommandTimeoutMs = 1000;
+constexpr int kAfterBetweenStepsMs = 20;
+constexpr int kAfterParametersMs = 50;
+constexpr int kBeforeQuadEnableMs = 200;
+constexpr int kConfirmTimeoutMs = 2000;
+constexpr std::uint8_t kConfirmed = 1;
+
+}  // namespace
+
+void interStepPause(JobContext& context) {
+    context.channel.sendCommand(cmd::kBetweenSteps, kCommandTimeoutMs);
+    context.clock.sleepMs(kAfterBetweenStepsMs);
+    context.selection.computeParameters(context.selection.selectedChip());
+    context.channel.sendCommand(cmd::kCarryParameters, kCommandTimeoutMs);
+    context.clock.sleepMs(kAfterParametersMs);
+}
+
+std::uint8_t automaticSequence(JobContext& context) {
+    context.log.clear();
+    if (context.flags.programmerBlocked.load()) {
+        context.alert(itext(56), true);
+        return 0;
+    }
+    if (!context.flags.fileLoaded.load()) {
+        context.alert(itext(57));
+        context.box(context.text(itext(57)), BoxIcon::Warning);
+        return 0;
+    }
+    if (auto file = context.loadedFile.get())
+        context.log.dataFile(file->path, file->bytes);
+    const ElapsedTime elapsed(context.clock);
+
+    // Each step reports its own failure; the chain stops there.
+    if (!eraseChip(context, true))
+        return 0;
+    interStepPause(context);
+    if (!programChip(context, false))
+        return 0;
+    if (!verifyChip(context, false))
+        return 0;
+
+    const std::string steps = context.text(itext(91)) + "," + context.text(itext(92)) + "," +
+                              context.text(itext(93)) + "," + context.text(itext(94)) + ",";
+    context.status.show(stepsTimedText(steps, context.text(itext(95)), elapsed.seconds()),
+                        StatusKind::Normal, false);
+    playFinishSound(context);
+    return 1;
+}
+
+std::uint8_t configureQuadEnable(JobContext& context) {
+    if (identifyChip(context, false, true) == kIdentifyMatched) {
+        const QeDescriptor qe = context.selection.qeDescriptor();
+        const std::array<std::uint8_t, 3> argument{
+            qe[0], qe[1],
+            static_cast<std::uint8_t>(context.panel.checked(ids::kCheckQuadEnable) ? 1 : 0)};
+        context.clock.sleepMs(kBeforeQuadEnableMs);
+        context.normal(itext(202));
+        if (context.channel.sendCommand(cmd::kQuadEnable, kCommandTimeoutMs, argument)) {
+            std::uint8_t answer = 0;
+            if (context.link().readReply(&answer, 1, kConfirmTimeoutMs) > 0 &&
+                answer == kConfirmed) {
+                context.normal(itext(203));
+                return 1;
+            }
+        }
+    }
+    context.alert(itext(204), true);
+    return 0;
+}
+
+}  // namespace nyra

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "device/frames.h"
+#include "device/link.h"
+
+// The small exchanges every chip job makes with the programmer.
+namespace nyra {
+
+// Reads and drops what the programmer still has to send, until a read of up
+// to length bytes delivers nothing within timeoutMs.
+void drainInput(Link& link, int length, int timeoutMs);
+
+// Reads until count bytes arrived or a read delivers nothing: a transfer may
+// come in several pieces, and a short block must not be compared as whole.
+// Returns the bytes received.
+std::size_t readFully(Link& link, std::uint8_t* buffer, std::size_t count, int timeoutMs);
+
+// Waits for one byte of the given value: at most `reads` one-byte reads of
+// timeoutMs each. True when it arrived.
+bool waitForByte(Link& link, std::uint8_t value, int reads, int timeoutMs);
+
+}  // namespace nyra

@@ -1,0 +1,186 @@
+// The chip jobs through the real link into the simulated programmer, in
+// virtual time: what reaches the chip, what comes back, and what the user is told.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
+#include "unit/ops/chip_job_fixture.h"
+
+namespace nyra {
+namespace {
+
+using namespace ids;
+using ops_test::ChipJobTest;
+using ops_test::randomBytes;
+
+TEST_F(ChipJobTest, FlashGetsOnlyTheFilesBytesAndReadsAndVerifiesBack) {
+    const auto bytes = randomBytes(65536 + 100, 1);
+    loadData(bytes);
+    ASSERT_EQ(eraseChip(context(), true), 1);
+    EXPECT_EQ(status().rfind("Erase ended!", 0), 0u);
+    simulator.clearFrames(0);
+    ASSERT_EQ(programChip(context(), true), 1);
+    EXPECT_EQ(status(), "Done, written 65636 byte(s),0:0");
+
+    const auto contents = chip();
+    ASSERT_EQ(contents.size(), 512u * 1024);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), contents.begin()));
+    EXPECT_TRUE(std::all_of(contents.begin() + static_cast<std::ptrdiff_t>(bytes.size()),
+                            contents.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    const auto ends = framesOf(cmd::kStreamEnd);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0][13], 0x00);  // 65636 = 00 01 00 64
+    EXPECT_EQ(ends[0][14], 0x01);
+    EXPECT_EQ(ends[0][15], 0x00);
+    EXPECT_EQ(ends[0][16], 0x64);
+
+    ASSERT_EQ(verifyChip(context(), true), 1);
+    EXPECT_EQ(status().rfind("Verify OK!", 0), 0u);
+
+    ASSERT_EQ(readChip(context()), 1);
+    EXPECT_EQ(dir.read("u_mod0.dll"), std::string(contents.begin(), contents.end()));
+    EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("u_mod0.dll"));
+    EXPECT_EQ(state.dataBuffer().dataLength(), 512u * 1024);
+    EXPECT_EQ(status(), "Read ended!0:0");
+}
+
+TEST_F(ChipJobTest, AnEepromIsPaddedWithErasedBytesToItsSize) {
+    useChip("24C16", "24C16");
+    const auto bytes = randomBytes(100, 2);
+    loadData(bytes);
+    ASSERT_EQ(programChip(context(), true), 1);
+    const auto contents = chip();
+    ASSERT_EQ(contents.size(), 2048u);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), contents.begin()));
+    EXPECT_TRUE(std::all_of(contents.begin() + 100, contents.end(),
+                            [](std::uint8_t b) { return b == 0xFF; }));
+    const auto ends = framesOf(cmd::kStreamEnd);
+    ASSERT_FALSE(ends.empty());
+    EXPECT_EQ(ends.back()[15], 0x08);  // 2048 = 00 00 08 00
+    EXPECT_EQ(ends.back()[16], 0x00);
+    ASSERT_EQ(verifyChip(context(), true), 1);
+}
+
+TEST_F(ChipJobTest, SmallChipsAreVerifiedInTheRestPassAlone) {
+    for (const auto& [simulated, device, size] :
+         {std::tuple{"AT24C02", "24C02", 256u}, std::tuple{"25LC640", "25LC640A", 8192u}}) {
+        useChip(simulated, device);
+        const auto bytes = randomBytes(size, size);
+        loadData(bytes);
+        ASSERT_EQ(programChip(context(), true), 1) << device;
+        EXPECT_EQ(verifyChip(context(), true), 1) << device;
+        ASSERT_EQ(readChip(context()), 1) << device;
+        EXPECT_EQ(dir.read("u_mod0.dll"), std::string(bytes.begin(), bytes.end())) << device;
+    }
+}
+
+TEST_F(ChipJobTest, ProgrammingOverOldDataIsCaughtByVerify) {
+    loadData(std::vector<std::uint8_t>(4096, 0x0F));
+    ASSERT_EQ(programChip(context(), true), 1);
+    loadData(std::vector<std::uint8_t>(4096, 0xF0));
+    ASSERT_EQ(programChip(context(), true), 1);  // no erase between: bits only clear
+    EXPECT_EQ(chip()[0], 0x00);
+
+    frontend.answerBox(BoxAnswer::Yes);
+    frontend.answerBox(BoxAnswer::No);  // then count without asking
+    EXPECT_EQ(verifyChip(context(), true), 0);
+    EXPECT_EQ(status(), "Verify failed! Mismatches:4096 byte(s),0:0");
+    const auto boxes = frontend.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "0H Error \r\nFile:F0H Chip:00H     \r\nYes/No/Cancel");
+    EXPECT_EQ(boxes[1].text, "1H Error \r\nFile:F0H Chip:00H     \r\nYes/No/Cancel");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].icon, BoxIcon::Question);
+
+    // Cancel ends the comparison: a verify that stopped short is no success.
+    frontend.clearRecord();
+    frontend.answerBox(BoxAnswer::Cancel);
+    EXPECT_EQ(verifyChip(context(), true), 0);
+    EXPECT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(status(), "Verify failed! Mismatches:1 byte(s),0:0");
+}
+
+TEST_F(ChipJobTest, AFileLongerThanTheChipIsAskedAboutAndCutToTheChip) {
+    useChip("AT24C02", "24C02");
+    const auto bytes = randomBytes(300, 3);
+    loadData(bytes);
+    frontend.answerBox(BoxAnswer::No);
+    simulator.clearFrames(0);
+    EXPECT_EQ(programChip(context(), true), 0);
+    EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
+
+    frontend.clearRecord();
+    frontend.answerBox(BoxAnswer::Yes);
+    context().worker.jobCode.store(job::kProgram);  // the box is the program button's
+    EXPECT_EQ(programChip(context(), true), 1);
+    EXPECT_EQ(status(), "File larger than chip, not written!256 byte(s),0:0");
+    const auto boxes = frontend.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "File larger than chip, not written!");
+    const auto contents = chip();
+    EXPECT_TRUE(std::equal(contents.begin(), contents.end(), bytes.begin()));
+
+    EXPECT_EQ(verifyChip(context(), true), 1);
+    EXPECT_EQ(status(), "Verify OK!(file larger than chip)");
+}
+
+TEST_F(ChipJobTest, BlankCheckNamesTheFirstByteThatIsNotErased) {
+    ASSERT_EQ(blankCheckChip(context()), 1);
+    EXPECT_EQ(status(), "Blank, time:0:0");
+    EXPECT_EQ(frontend.boxes().back().text, "The chip is blank!");
+
+    auto contents = chip();
+    contents[0x12345] = 0x3C;
+    ASSERT_TRUE(simulator.loadChipContents(0, contents));
+    frontend.clearRecord();
+    EXPECT_EQ(blankCheckChip(context()), 0);
+    EXPECT_EQ(status(), "Blank check failed!0:0");
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text,
+              "Chip-is-not-blank!\r\nAddress:00012345\r\nValue:3C           ");
+    EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Error);
+}
+
+TEST_F(ChipJobTest, TheAutomaticSequenceErasesProgramsAndVerifies) {
+    auto old = chip();
+    std::fill(old.begin(), old.end(), 0x00);
+    ASSERT_TRUE(simulator.loadChipContents(0, old));
+    const auto bytes = randomBytes(5000, 4);
+    loadData(bytes);
+    simulator.clearFrames(0);
+    ASSERT_EQ(automaticSequence(context()), 1);
+    EXPECT_EQ(status(), "Done, erase, program, verify, all OK,0:0");
+    const auto contents = chip();
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), contents.begin()));
+    EXPECT_EQ(contents[5000], 0xFF) << "erased before programming";
+
+    // The pause between erase and program: commands 25 then 0.
+    std::vector<int> codes;
+    for (const auto& frame : simulator.frames(0))
+        codes.push_back(frame[1] & 0x3F);
+    const auto erase = std::find(codes.begin(), codes.end(), cmd::kErase);
+    const auto program = std::find(codes.begin(), codes.end(), cmd::kProgramStart);
+    ASSERT_NE(erase, codes.end());
+    ASSERT_NE(program, codes.end());
+    const std::vector<int> between(erase + 1, program);
+    const std::vector<int> pause{cmd::kBetweenSteps, cmd::kCarryParameters};
+    EXPECT_NE(std::search(between.begin(), between.end(), pause.begin(), pause.end()),
+              between.end());
+}
+
+TEST_F(ChipJobTest, JobsNeedingDataRefuseWithoutIt) {
+    for (auto job : {+[](JobContext& c) { return programChip(c, true); },
+                     +[](JobContext& c) { return verifyChip(c, true); },
+                     +[](JobContext& c) { return automaticSequence(c); }}) {
+        frontend.clearRecord();
+        EXPECT_EQ(job(context()), 0);
+        EXPECT_EQ(status(), "No data!");
+        ASSERT_EQ(frontend.boxes().size(), 1u);
+        EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Warning);
+    }
+}
+
+}  // namespace
+}  // namespace nyra
