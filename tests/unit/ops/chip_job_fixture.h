@@ -35,6 +35,7 @@ inline constexpr const char* kJobItext =
 inline constexpr const char* kJobCatalogue =
     "$25 SPI FLASH\r\n#WINBOND:\r\n"
     "@W25X40:256:4:512KB:N:300:EF3013:00EF12:3.3V:000\r\n"
+    "@W25Q32FV:256:4:4MB:N:300:EF4016:00EF15:3.3V:000\r\n"
     "$24 EEPROM\r\n#GENERIC:\r\n"
     "@24C02:8:N:256B:A0:100:000000:000000:5:100\r\n"
     "@24C16:16:N:2KB:A0:103:000000:000000:5:100\r\n"

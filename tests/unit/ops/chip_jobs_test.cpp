@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <tuple>
 #include <vector>
 
@@ -180,6 +181,104 @@ TEST_F(ChipJobTest, JobsNeedingDataRefuseWithoutIt) {
         ASSERT_EQ(frontend.boxes().size(), 1u);
         EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Warning);
     }
+}
+
+// Raises a stop request once a control's text ends in the given text: the
+// progress label at some percent, or the status line at a job's step.
+class StopWhen {
+public:
+    StopWhen(Panel& panel, std::atomic<bool>& request, int id, std::string ending)
+        : panel_(panel), token_(panel.subscribe([this, &request, id, ending](const PanelChange& c) {
+              if (c.id == id && c.property == PanelProperty::Text &&
+                  panel_.text(id).ends_with(ending))
+                  request.store(true);
+          })) {}
+    ~StopWhen() { panel_.unsubscribe(token_); }
+    StopWhen(const StopWhen&) = delete;
+    StopWhen& operator=(const StopWhen&) = delete;
+
+private:
+    Panel& panel_;
+    Panel::Token token_;
+};
+
+TEST_F(ChipJobTest, AStoppedProgramSaysHowMuchWentAndNeverEndsTheStream) {
+    loadData(randomBytes(100000, 5));
+    simulator.clearFrames(0);
+    {
+        StopWhen stop(state.panel(), state.flags().stopProgram, kProgressBar, "12%");
+        EXPECT_EQ(programChip(context(), true), 0);
+    }
+    EXPECT_EQ(status(), "Stopped, sent 12288 byte(s),0:0");
+    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+    EXPECT_TRUE(framesOf(cmd::kStreamEnd).empty());
+    EXPECT_EQ(simulator.frames(0).back()[1] & 0x3F, cmd::kEndOfOperation);
+    EXPECT_FALSE(state.flags().programRunning.load());
+    EXPECT_EQ(state.panel().text(kBtnProgram), "") << "idle caption (no text in this set)";
+}
+
+TEST_F(ChipJobTest, AStoppedReadLoadsWhatArrived) {
+    loadData(randomBytes(16, 6));
+    state.command(kCmdEditMode);
+    ASSERT_TRUE(state.hexView().editMode());
+    {
+        StopWhen stop(state.panel(), state.flags().stopRead, kProgressBar, "3%");
+        EXPECT_EQ(readChip(context()), 1);
+    }
+    EXPECT_FALSE(state.hexView().editMode()) << "a read switches edit mode off";
+    EXPECT_EQ(status(), "Read ended!");
+    const std::string image = dir.read("u_mod0.dll");
+    EXPECT_EQ(image.size(), 16384u) << "two 8 KiB transfers: 3% of 512 KiB";
+    EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("u_mod0.dll"));
+    EXPECT_EQ(state.dataBuffer().dataLength(), 16384u);
+}
+
+TEST_F(ChipJobTest, EraseIsTriedElevenTimesAndAStopEndsIt) {
+    ASSERT_TRUE(simulator.setFault(0, "refuse", "5:always"));
+    simulator.clearTransferLog();
+    EXPECT_EQ(eraseChip(context(), true), 0);
+    EXPECT_EQ(status(), "USB error!");
+    const auto log = simulator.transferLog();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const sim::TransferRecord& r) {
+                                return r.call == sim::UsbCall::InterruptWrite && r.result < 0;
+                            }),
+              11);
+    ASSERT_TRUE(simulator.setFault(0, "refuse", "5:off"));
+
+    // A stop in the wait: the stopped text and the closing commands 9, 25, 0.
+    state.command(kCmdAutoIdentify);  // identification would stall too
+    ASSERT_TRUE(simulator.setFault(0, "stall", "always"));
+    simulator.clearFrames(0);
+    {
+        StopWhen stop(state.panel(), state.flags().stopErase, kStatusLine, "Erasing...");
+        EXPECT_EQ(eraseChip(context(), true), 0);
+    }
+    EXPECT_EQ(status(), "Erase ended!");
+    std::vector<int> codes;
+    for (const auto& frame : simulator.frames(0))
+        codes.push_back(frame[1] & 0x3F);
+    const std::vector<int> closing{cmd::kErase, cmd::kEndOfOperation, cmd::kEndOfOperation,
+                                   cmd::kBetweenSteps, cmd::kCarryParameters};
+    EXPECT_TRUE(std::search(codes.begin(), codes.end(), closing.begin(), closing.end()) !=
+                codes.end());
+}
+
+TEST_F(ChipJobTest, QuadEnableIsConfirmedByTheProgrammer) {
+    ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip("W25Q32FV")));
+    state.panel().setChecked(kCheckQuadEnable, true);
+    EXPECT_EQ(configureQuadEnable(context()), 1) << simulator.firmwareLog(0).back();
+    EXPECT_EQ(state.selection().selectedDevice(), "W25Q32FV");
+    EXPECT_TRUE(simulator.chipStatusRegister(0) & (1u << 9)) << "QE is status bit 9";
+    EXPECT_EQ(status(), "QE set!");
+    const auto frames = framesOf(cmd::kQuadEnable);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][15], 1) << "the check box ticked";
+
+    ASSERT_TRUE(simulator.setFault(0, "refuse", "35:always"));
+    EXPECT_EQ(configureQuadEnable(context()), 0);
+    EXPECT_EQ(status(), "QE failed!");
+    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
 }
 
 }  // namespace
