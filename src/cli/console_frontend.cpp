@@ -5,6 +5,11 @@ namespace nyra::cli {
 BoxAnswer ConsoleFrontend::messageBox(const std::string& text, const std::string&, BoxIcon,
                                       BoxButtons buttons) {
     print(text);
+    std::lock_guard lock(mutex_);
+    if (buttons == BoxButtons::YesNo && yesNo_)
+        return *yesNo_;
+    if (buttons == BoxButtons::YesNoCancel && yesNoCancel_)
+        return *yesNoCancel_;
     return positiveAnswer(buttons);
 }
 

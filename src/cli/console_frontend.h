@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -15,6 +16,14 @@ namespace nyra::cli {
 class ConsoleFrontend final : public Frontend {
 public:
     explicit ConsoleFrontend(std::ostream& err) : err_(err) {}
+
+    // The answers to questions instead of the positive one: to Yes/No boxes
+    // and to Yes/No/Cancel boxes.
+    void setAnswers(BoxAnswer yesNo, BoxAnswer yesNoCancel) {
+        std::lock_guard lock(mutex_);
+        yesNo_ = yesNo;
+        yesNoCancel_ = yesNoCancel;
+    }
 
     BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxIcon icon,
                          BoxButtons buttons) override;
@@ -39,6 +48,8 @@ private:
     std::mutex mutex_;
     std::ostream& err_;
     std::string last_;
+    std::optional<BoxAnswer> yesNo_;
+    std::optional<BoxAnswer> yesNoCancel_;
 };
 
 }  // namespace nyra::cli

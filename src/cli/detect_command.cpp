@@ -4,6 +4,7 @@
 #include "console_frontend.h"
 #include "ops/identify.h"
 #include "shell/app_state.h"
+#include "status_echo.h"
 #include "ui/ids.h"
 
 namespace nyra::cli {
@@ -27,32 +28,6 @@ std::string chipLine(const ChipRecord& record) {
         capacityText(record.capacity, chipSizeFromCapacity(record.capacity));
     return record.type + " : " + record.manufacturer + " : " + record.device + " : " + capacity;
 }
-
-namespace {
-
-// Prints every new text of the status line while subscribed.
-class StatusEcho {
-public:
-    StatusEcho(Panel& panel, ConsoleFrontend& console) : panel_(panel) {
-        token_ = panel_.subscribe([this, &console](const PanelChange& change) {
-            if (change.target == PanelChange::Target::Control && change.id == ids::kStatusLine &&
-                change.property == PanelProperty::Text) {
-                const std::string text = panel_.text(ids::kStatusLine);
-                if (!text.empty())
-                    console.print(text);
-            }
-        });
-    }
-    ~StatusEcho() { panel_.unsubscribe(token_); }
-    StatusEcho(const StatusEcho&) = delete;
-    StatusEcho& operator=(const StatusEcho&) = delete;
-
-private:
-    Panel& panel_;
-    Panel::Token token_ = 0;
-};
-
-}  // namespace
 
 int detect(const std::string& programFolder, const UsbApi& usb, Clock& clock, std::ostream& out,
            std::ostream& err) {

@@ -1,19 +1,24 @@
 // kvq-cli: the core's link and worker from a terminal.
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/text_table.h"
+#include "catalogue/chip_catalogue.h"
 #include "console_host.h"
 #include "detect_command.h"
 #include "device/command_channel.h"
 #include "device/usb_library.h"
 #include "device/worker.h"
 #include "info_command.h"
+#include "job_command.h"
 
 namespace nyra::cli {
 namespace {
@@ -21,18 +26,18 @@ namespace {
 constexpr int kQueryTimeoutMs = 100;
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: kvq-cli demo     connect to the programmer and show what it answers\n"
-                 "       kvq-cli detect   identify the chip in the socket and print it as\n"
-                 "                        type : manufacturer : device : capacity\n"
-                 "       kvq-cli info FILE [--chip DEVICE]\n"
-                 "                        data length, size, data and chip checksum as the\n"
-                 "                        window shows them (chip: the catalogue's device name)\n"
-                 "detect exit status: %d chip found, %d USB library not loadable, %d usage,\n"
-                 "  %d chip family only (no chip ID), %d ID not in the catalogue,\n"
-                 "  %d no answer from the chip, %d programmer missing\n",
-                 kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly, kExitUnknownId,
-                 kExitNoAnswer, kExitNoProgrammer);
+    std::fprintf(
+        stderr,
+        "usage: kvq-cli chips [PATTERN] | detect | demo | info FILE\n"
+        "       kvq-cli read FILE | program FILE | erase | blank | verify FILE | auto FILE\n"
+        "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
+        "exit status: %d success, %d USB library not loadable, %d usage,\n"
+        "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
+        "  %d programmer missing, %d job failed, %d verify mismatch,\n"
+        "  %d chip not identified (use --chip), %d stopped by Ctrl-C\n",
+        kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly, kExitUnknownId,
+        kExitNoAnswer, kExitNoProgrammer, kExitJobFailed, kExitVerifyMismatch, kExitNotIdentified,
+        kExitStopped);
     return kExitUsage;
 }
 
@@ -44,15 +49,6 @@ std::string currentDirectory() {
 // Reads a reply of exactly n bytes into the transfer buffer; false otherwise.
 bool readExactly(Link& link, int n, int timeoutMs) {
     return link.readReply(link.transferBuffer().data() + kReplyOffset, n, timeoutMs) == n;
-}
-
-int detectCommand() {
-    UsbLibrary usb = UsbLibrary::loadFor(executableDirectory());
-    if (!usb.loaded()) {
-        std::fprintf(stderr, "%s\n", usb.error().c_str());
-        return kExitNoUsbLibrary;
-    }
-    return detect(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
 }
 
 int demo() {
@@ -111,17 +107,156 @@ int demo() {
 }  // namespace
 }  // namespace nyra::cli
 
-int main(int argc, char** argv) {
-    if (argc < 2)
-        return nyra::cli::usage();
-    if (std::strcmp(argv[1], "demo") == 0)
-        return nyra::cli::demo();
-    if (std::strcmp(argv[1], "detect") == 0 && argc == 2)
-        return nyra::cli::detectCommand();
-    if (std::strcmp(argv[1], "info") == 0 &&
-        (argc == 3 || (argc == 5 && std::strcmp(argv[3], "--chip") == 0))) {
-        const auto chip = argc == 5 ? std::optional<std::string>(argv[4]) : std::nullopt;
-        return nyra::cli::info(nyra::cli::currentDirectory(), argv[2], chip, std::cout, std::cerr);
+namespace nyra::cli {
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void onInterrupt(int) {
+    interrupted.store(true);
+}
+
+struct Options {
+    std::vector<std::string> words;  // the command and its operands
+    std::optional<std::string> chip;
+    std::optional<std::string> usbLibrary;
+    bool yes = false;
+    bool json = false;
+    bool help = false;
+};
+
+// False on an option the commands do not know or one without its value.
+bool parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--chip" || word == "--usb-library") {
+            if (i + 1 >= argc)
+                return false;
+            (word == "--chip" ? options.chip : options.usbLibrary) = argv[++i];
+        } else if (word == "--yes") {
+            options.yes = true;
+        } else if (word == "--json") {
+            options.json = true;
+        } else if (word == "--help" || word == "-h") {
+            options.help = true;
+        } else if (word.starts_with("--")) {
+            return false;
+        } else {
+            options.words.push_back(word);
+        }
     }
-    return nyra::cli::usage();
+    return true;
+}
+
+struct CommandHelp {
+    const char* command;
+    const char* synopsis;
+    const char* text;
+};
+
+constexpr CommandHelp kHelp[] = {
+    {"chips", "chips [PATTERN]", "list the catalogue's chips whose name contains PATTERN"},
+    {"detect", "detect", "identify the chip in the socket"},
+    {"read", "read FILE [--chip NAME] [--json]", "read the whole chip into FILE"},
+    {"program", "program FILE [--chip NAME] [--yes] [--json]", "write FILE into the chip"},
+    {"erase", "erase [--chip NAME] [--json]", "erase the whole chip"},
+    {"blank", "blank [--chip NAME] [--json]", "check that every byte of the chip is erased"},
+    {"verify", "verify FILE [--chip NAME] [--yes] [--json]",
+     "compare the chip with FILE (0xFF past its end)"},
+    {"auto", "auto FILE [--chip NAME] [--yes] [--json]", "erase, program and verify"},
+    {"info", "info FILE [--chip NAME]", "data length, size and checksums as the window shows"},
+    {"demo", "demo", "connect to the programmer and show what it answers"},
+};
+
+int help(const std::string& command) {
+    for (const CommandHelp& entry : kHelp) {
+        if (command == entry.command) {
+            std::printf("usage: kvq-cli %s\n  %s\n", entry.synopsis, entry.text);
+            std::printf(
+                "  --chip NAME         the catalogue's device name; auto-identify is off "
+                "for this run\n"
+                "  --yes               go on with a file longer than the chip, and "
+                "count all mismatches\n"
+                "  --json              print one result object\n"
+                "  --usb-library PATH  the USB library to load\n");
+            return 0;
+        }
+    }
+    return usage();
+}
+
+int chips(const std::string& pattern) {
+    ChipCatalogue catalogue;
+    catalogue.setMessageSink([](const std::string& message, const std::string&, MessageIcon) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    });
+    catalogue.load(currentDirectory() + "/database.dat");
+    if (catalogue.count() == 0)
+        return kExitJobFailed;
+    for (std::uint32_t i = 0; i < catalogue.count(); ++i) {
+        const ChipRecord* record = catalogue.record(i);
+        if (record->device.find(pattern) != std::string::npos)
+            std::printf("%s\n", chipLine(*record).c_str());
+    }
+    return 0;
+}
+
+UsbLibrary loadUsb(const Options& options) {
+    return options.usbLibrary ? UsbLibrary::loadFile(*options.usbLibrary)
+                              : UsbLibrary::loadFor(executableDirectory());
+}
+
+int jobCommand(const Options& options) {
+    JobRequest request;
+    request.command = options.words[0];
+    if (jobNeedsFile(request.command) != (options.words.size() == 2) || options.words.size() > 2)
+        return usage();
+    if (options.words.size() == 2)
+        request.file = options.words[1];
+    request.chip = options.chip;
+    request.yes = options.yes;
+    request.json = options.json;
+    request.terminal = ::isatty(STDOUT_FILENO) == 1;
+    UsbLibrary usb = loadUsb(options);
+    if (!usb.loaded()) {
+        std::fprintf(stderr, "%s\n", usb.error().c_str());
+        return kExitNoUsbLibrary;
+    }
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    return runJob(currentDirectory(), request, usb.api(), systemClock(), std::cout, std::cerr,
+                  interrupted);
+}
+
+int run(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options) || options.words.empty())
+        return options.help && options.words.empty() ? (usage(), 0) : usage();
+    const std::string& command = options.words[0];
+    if (options.help)
+        return help(command);
+    if (command == "demo" && options.words.size() == 1)
+        return demo();
+    if (command == "chips" && options.words.size() <= 2)
+        return chips(options.words.size() == 2 ? options.words[1] : std::string());
+    if (command == "detect" && options.words.size() == 1) {
+        UsbLibrary usb = loadUsb(options);
+        if (!usb.loaded()) {
+            std::fprintf(stderr, "%s\n", usb.error().c_str());
+            return kExitNoUsbLibrary;
+        }
+        return detect(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
+    }
+    if (command == "info" && options.words.size() == 2)
+        return info(currentDirectory(), options.words[1], options.chip, std::cout, std::cerr);
+    if (isJobCommand(command))
+        return jobCommand(options);
+    return usage();
+}
+
+}  // namespace
+}  // namespace nyra::cli
+
+int main(int argc, char** argv) {
+    return nyra::cli::run(argc, argv);
 }

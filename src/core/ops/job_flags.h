@@ -28,6 +28,8 @@ struct JobFlags {
     // Set only between a job's lock and unlock of the controls.
     std::atomic<bool> eraseRunning{false}, programRunning{false}, verifyRunning{false},
         readRunning{false};
+    // What the last verify counted, for the reports of kvq-cli.
+    std::atomic<std::uint32_t> verifyMismatches{0};
 };
 
 // The name and length of the loaded data file, for the log line the program

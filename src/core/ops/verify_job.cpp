@@ -150,6 +150,7 @@ std::uint8_t Verification::run() {
             result = 1;
         }
     }
+    c_.flags.verifyMismatches.store(mismatches_);
     c_.channel.sendCommand(cmd::kEndOfOperation, kEndTimeoutMs);
     run.finish();
     return result;

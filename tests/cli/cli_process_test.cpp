@@ -1,5 +1,6 @@
 // The built kvq-cli as a process: rwb_mod.so beside it, the simulator
 // configured by NYRA_SIM_CONFIG, the program folder as its current directory.
+// The chip's contents persist in an image file from one run to the next.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 
 #include "app/text_table.h"
 #include "detect_command.h"
+#include "job_command.h"
 #include "program_folder.h"
 
 extern char** environ;
@@ -70,7 +72,7 @@ Exit runIn(const TempDir& folder, const std::string& program, const std::vector<
     return result;
 }
 
-class DetectProcess : public ::testing::Test {
+class CliProcess : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
@@ -81,17 +83,22 @@ protected:
             GTEST_SKIP() << "kvq-cli not built";
     }
     // No control socket: other simulators may be running on this machine.
-    std::string config(const std::string& chip) const {
+    std::string config(const std::string& chip, const std::string& more = "") const {
         std::ofstream(dir.file("sim.conf"))
-            << "programmers=1\nchip=" << chip << "\nimage=none\ntiming=0\ncontrol=off\n";
+            << "programmers=1\nchip=" << chip << "\nimage=none\ntiming=0\ncontrol=off\n"
+            << more;
         return dir.file("sim.conf");
+    }
+    // A chip that keeps its contents in the folder between runs.
+    std::string keptChip(const std::string& chip, const std::string& more = "") const {
+        return config(chip, "image=" + dir.file("chip.img") + "\n" + more);
     }
 
     TempDir dir;
     std::string program;
 };
 
-TEST_F(DetectProcess, PrintsTheMatchedChipAndExitsWithZero) {
+TEST_F(CliProcess, PrintsTheMatchedChipAndExitsWithZero) {
     const Exit run = runIn(dir, program, {"detect"}, config("GD25Q32"));
     EXPECT_EQ(run.status, kExitChipFound) << run.err;
     EXPECT_EQ(run.out, "25 SPI FLASH : GIGADEVICE : GD25Q32(B) : 32Mbits/4Mbytes\n");
@@ -102,7 +109,7 @@ TEST_F(DetectProcess, PrintsTheMatchedChipAndExitsWithZero) {
     EXPECT_TRUE(dir.exists("log.txt"));
 }
 
-TEST_F(DetectProcess, TheSharedIdCaseListsTheRecordsAfterTheSelection) {
+TEST_F(CliProcess, TheSharedIdCaseListsTheRecordsAfterTheSelection) {
     const Exit run = runIn(dir, program, {"detect"}, config("W25Q128FV"));
     EXPECT_EQ(run.status, kExitChipFound) << run.err;
     EXPECT_EQ(run.out,
@@ -113,18 +120,93 @@ TEST_F(DetectProcess, TheSharedIdCaseListsTheRecordsAfterTheSelection) {
               "25 SPI FLASH : SPANSION/CYPRESS : S25FL128K : 128Mbits/16Mbytes\n");
 }
 
-TEST_F(DetectProcess, UsageErrorsListTheExitStatus) {
+TEST_F(CliProcess, UsageErrorsListTheExitStatus) {
     for (const auto& args : {std::vector<std::string>{}, {"detect", "extra"}, {"nothing"}}) {
         const Exit run = runIn(dir, program, args, config("GD25Q32"));
         EXPECT_EQ(run.status, kExitUsage);
         EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err.find("kvq-cli detect"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("usage: kvq-cli"), std::string::npos) << run.err;
         for (const int code : {kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly,
                                kExitUnknownId, kExitNoAnswer, kExitNoProgrammer})
             EXPECT_NE(run.err.find(std::to_string(code) + " "), std::string::npos) << code;
     }
     // Nothing ran: no log was started in the folder.
     EXPECT_FALSE(dir.exists("log.txt"));
+}
+
+std::string randomFile(const TempDir& dir, const std::string& name, std::size_t size) {
+    std::string bytes(size, '\0');
+    unsigned state = 12345;
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    return dir.write(name, bytes);
+}
+
+TEST_F(CliProcess, AutoThenReadGivesBackTheSameBytes) {
+    randomFile(dir, "img.bin", 100000);
+    const Exit written = runIn(dir, program, {"auto", "img.bin"}, keptChip("GD25Q32"));
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_NE(written.out.find("100%"), std::string::npos) << "percent lines off a terminal";
+
+    const Exit read = runIn(dir, program, {"read", "out.bin", "--json"}, keptChip("GD25Q32"));
+    ASSERT_EQ(read.status, 0) << read.err;
+    const std::string image = dir.read("out.bin");
+    ASSERT_EQ(image.size(), 4u << 20);
+    EXPECT_TRUE(image.substr(0, 100000) == dir.read("img.bin"));
+    EXPECT_EQ(image.find_first_not_of('\xFF', 100000), std::string::npos);
+    EXPECT_EQ(read.out.rfind("{\"job\":\"read\",\"chip\":\"GD25Q32(B)\",\"bytes\":4194304,", 0), 0u)
+        << read.out;
+    EXPECT_NE(read.out.find("\"result\":\"ok\""), std::string::npos);
+}
+
+TEST_F(CliProcess, AVerifyMismatchExitsWithItsOwnStatus) {
+    randomFile(dir, "img.bin", 5000);
+    std::string bytes = dir.read("img.bin");
+    ASSERT_EQ(runIn(dir, program, {"auto", "img.bin"}, keptChip("GD25Q32")).status, 0);
+    bytes[10] = static_cast<char>(~bytes[10]);
+    bytes[20] = static_cast<char>(~bytes[20]);
+    dir.write("changed.bin", bytes);
+
+    // Without --yes the first mismatch ends the comparison.
+    const Exit first =
+        runIn(dir, program, {"verify", "changed.bin", "--json"}, keptChip("GD25Q32"));
+    EXPECT_EQ(first.status, kExitVerifyMismatch) << first.err;
+    EXPECT_NE(first.out.find("\"mismatches\":1,"), std::string::npos) << first.out;
+    const Exit all =
+        runIn(dir, program, {"verify", "changed.bin", "--yes", "--json"}, keptChip("GD25Q32"));
+    EXPECT_EQ(all.status, kExitVerifyMismatch) << all.err;
+    EXPECT_NE(all.out.find("\"mismatches\":2,"), std::string::npos) << all.out;
+}
+
+TEST_F(CliProcess, AMissingOrUnpluggedProgrammerFailsTheJob) {
+    const Exit missing = runIn(dir, program, {"erase"}, config("GD25Q32", "programmers=0\n"));
+    EXPECT_EQ(missing.status, kExitNoProgrammer) << missing.err;
+
+    randomFile(dir, "img.bin", 300000);
+    const Exit unplugged = runIn(dir, program, {"program", "img.bin"},
+                                 config("GD25Q32", "fault.unplug_after=100000\n"));
+    EXPECT_NE(unplugged.status, 0);
+    EXPECT_FALSE(unplugged.err.empty());
+}
+
+TEST_F(CliProcess, ANamedChipIsUsedAndTheAutoIdentifySwitchIsKept) {
+    randomFile(dir, "img.bin", 2048);
+    const Exit run =
+        runIn(dir, program, {"program", "img.bin", "--chip", "24C16"}, keptChip("24C16"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Exit check =
+        runIn(dir, program, {"verify", "img.bin", "--chip", "24C16"}, keptChip("24C16"));
+    EXPECT_EQ(check.status, 0) << check.err;
+    // The switch file still has auto-identify on.
+    const std::string switches = dir.read("umod2.dll");
+    ASSERT_GE(switches.size(), 2u);
+    const Exit unnamed = runIn(dir, program, {"erase"}, keptChip("24C16"));
+    EXPECT_EQ(unnamed.status, kExitNotIdentified) << unnamed.err;
+    EXPECT_EQ(dir.read("umod2.dll"), switches);
+    const Exit unknown = runIn(dir, program, {"erase", "--chip", "NOSUCH"}, keptChip("24C16"));
+    EXPECT_EQ(unknown.status, kExitUsage);
 }
 
 }  // namespace
