@@ -64,6 +64,7 @@ private slots:
     void clickingACellAndTypingEditsTheWorkingFile();
     void aFileDraggedOntoTheGridLoads();
     void theScrollBarTakesTheFocusFromTheEditor();
+    void aReadShowsTheChipInTheGridWithItsTitle();
 };
 
 class AddressOffsetDialogTest : public QObject {

@@ -126,4 +126,26 @@ void HexViewTest::theScrollBarTakesTheFocusFromTheEditor() {
     QVERIFY(!editor->isVisible());
 }
 
+void HexViewTest::aReadShowsTheChipInTheGridWithItsTitle() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    std::vector<std::uint8_t> contents = program.simulator.chipContents(0);
+    for (std::size_t i = 0; i < 64; ++i)
+        contents[i] = static_cast<std::uint8_t>(0x41 + i % 26);
+    QVERIFY(program.simulator.loadChipContents(0, contents));
+
+    program.core.command(kBtnRead);
+    program.state.worker().waitUntilIdle();
+    HexGrid* grid = program.window->hexGrid();
+    QTRY_COMPARE(grid->cellText(1, 1), QStringLiteral("41"));
+    QTRY_COMPARE(grid->cellText(1, 17), QStringLiteral("ABCDEFGHIJKLMNOP"));
+    QCOMPARE(grid->cellText(5, 1), QStringLiteral("FF"));
+    QTRY_VERIFY(program.window->windowTitle().endsWith(
+        QString::fromStdString(program.state.selection().selectedDevice()) + "_8192.00KB"));
+    QVERIFY(program.statusLine()->text().startsWith(program.text(itext(78))));
+    QVERIFY(!program.window->control(kProgressBar)->isVisible());
+    if (const char* path = std::getenv("NYRA_SCREENSHOT_READ"))
+        program.window->grab().toImage().save(QString::fromLocal8Bit(path));
+}
+
 }  // namespace nyra::gui::test
