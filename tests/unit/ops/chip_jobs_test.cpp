@@ -264,6 +264,34 @@ TEST_F(ChipJobTest, EraseIsTriedElevenTimesAndAStopEndsIt) {
                 codes.end());
 }
 
+TEST_F(ChipJobTest, AVerifyOrBlankCheckCutShortIsNeverASuccess) {
+    loadData(randomBytes(65536, 8));
+    ASSERT_EQ(programChip(context(), true), 1);
+    const auto ends = framesOf(cmd::kStreamEnd);
+    ASSERT_FALSE(ends.empty());
+    EXPECT_EQ(ends.back()[13], 0x00);  // 65536 = 00 01 00 00
+    EXPECT_EQ(ends.back()[14], 0x01);
+    EXPECT_EQ(ends.back()[15], 0x00);
+    EXPECT_EQ(ends.back()[16], 0x00);
+    {
+        StopWhen stop(state.panel(), state.flags().stopVerify, kProgressBar, "50%");
+        EXPECT_EQ(verifyChip(context(), true), 0);
+    }
+    EXPECT_EQ(status(), "Verify not completed: only 262144 byte(s) compared.");
+    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+
+    state.command(kCmdAutoIdentify);  // identification would stall too
+    ASSERT_TRUE(simulator.setFault(0, "stall", "always"));
+    frontend.clearRecord();
+    {
+        StopWhen stop(state.panel(), state.flags().stopBlankCheck, kStatusLine,
+                      "Blank checking...");
+        EXPECT_EQ(blankCheckChip(context()), 0);
+    }
+    EXPECT_EQ(status(), "Blank check stopped");
+    EXPECT_TRUE(frontend.boxes().empty());
+}
+
 TEST_F(ChipJobTest, QuadEnableIsConfirmedByTheProgrammer) {
     ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip("W25Q32FV")));
     state.panel().setChecked(kCheckQuadEnable, true);
