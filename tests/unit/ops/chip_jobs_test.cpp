@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -290,6 +291,87 @@ TEST_F(ChipJobTest, AVerifyOrBlankCheckCutShortIsNeverASuccess) {
     }
     EXPECT_EQ(status(), "Blank check stopped");
     EXPECT_TRUE(frontend.boxes().empty());
+}
+
+TEST_F(ChipJobTest, SoundsFollowTheJobCodeAndFailuresBeep) {
+    ASSERT_TRUE(state.soundSwitchOn());
+    loadData(randomBytes(5000, 9));
+    const std::string finish = dir.file("sound/finishsound.wav");
+    const std::string erased = dir.file("sound/del.wav");
+
+    ASSERT_EQ(eraseChip(context(), true), 1);
+    EXPECT_EQ(frontend.sounds(), std::vector<std::string>{erased});
+    frontend.clearRecord();
+    // Run as a step (job code not the program's own), the program job is silent.
+    ASSERT_EQ(programChip(context(), true), 1);
+    EXPECT_TRUE(frontend.sounds().empty());
+    context().worker.jobCode.store(job::kProgram);
+    ASSERT_EQ(programChip(context(), true), 1);
+    EXPECT_EQ(frontend.sounds(), std::vector<std::string>{finish});
+    frontend.clearRecord();
+    context().worker.jobCode.store(job::kVerify);
+    ASSERT_EQ(verifyChip(context(), true), 1);
+    EXPECT_EQ(frontend.sounds(), std::vector<std::string>{finish});
+    frontend.clearRecord();
+    ASSERT_EQ(readChip(context()), 1);
+    EXPECT_EQ(frontend.sounds(), std::vector<std::string>{finish});
+
+    // Failures that the user must notice beep.
+    frontend.clearRecord();
+    ASSERT_TRUE(simulator.setFault(0, "refuse", "5:always"));
+    EXPECT_EQ(eraseChip(context(), true), 0);
+    EXPECT_EQ(frontend.beeps().size(), 1u);
+    EXPECT_TRUE(frontend.sounds().empty());
+}
+
+TEST_F(ChipJobTest, TransfersUseTheirOwnTimeOuts) {
+    loadData(randomBytes(5000, 10));
+    simulator.clearTransferLog();
+    ASSERT_EQ(programChip(context(), true), 1);
+    ASSERT_EQ(readChip(context()), 1);
+    bool streamed = false;
+    bool read = false;
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call == sim::UsbCall::BulkWrite && r.size == 4096) {
+            EXPECT_EQ(r.timeout, 60000);
+            streamed = true;
+        }
+        if (r.call == sim::UsbCall::BulkRead && r.size == 8192) {
+            EXPECT_EQ(r.timeout, 5000);
+            read = true;
+        }
+    }
+    EXPECT_TRUE(streamed);
+    EXPECT_TRUE(read);
+
+    // The erase wait and the blank check's replies: 1000 ms reads.
+    simulator.clearTransferLog();
+    ASSERT_EQ(eraseChip(context(), true), 1);
+    ASSERT_EQ(blankCheckChip(context()), 1);
+    int waits = 0;
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call == sim::UsbCall::BulkRead && (r.size == 1 || r.size == 64) && r.timeout == 1000)
+            ++waits;
+    }
+    EXPECT_GE(waits, 2);
+}
+
+TEST_F(ChipJobTest, ABlockedProgrammerRefusesEveryJobWithABeep) {
+    loadData(randomBytes(100, 11));
+    state.flags().programmerBlocked = true;
+    for (auto job : {+[](JobContext& c) { return programChip(c, false); },
+                     +[](JobContext& c) { return verifyChip(c, false); },
+                     +[](JobContext& c) { return eraseChip(c, false); },
+                     +[](JobContext& c) { return blankCheckChip(c); },
+                     +[](JobContext& c) { return automaticSequence(c); }}) {
+        frontend.clearRecord();
+        simulator.clearFrames(0);
+        state.panel().setText(kStatusLine, "");
+        EXPECT_EQ(job(context()), 0);
+        EXPECT_EQ(status(), "blocked");
+        EXPECT_EQ(frontend.beeps().size(), 1u);
+        EXPECT_TRUE(simulator.frames(0).empty()) << "nothing reaches the programmer";
+    }
 }
 
 TEST_F(ChipJobTest, QuadEnableIsConfirmedByTheProgrammer) {
