@@ -32,12 +32,9 @@ void HexViewTest::gridStartsWithAddressesAndErasedCells() {
 void HexViewTest::clickingACellAndTypingEditsTheWorkingFile() {
     SimulatedProgram program(1, "W25Q64FV");
     QVERIFY(program.start());
-    const QString source = program.folder.path() + "/data.bin";
-    {
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("\x3A\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10));
-    }
+    const QString source =
+        program.dataFile("data.bin", QByteArray("\x3A\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10));
+    QVERIFY(!source.isEmpty());
     std::vector<std::string> dropped{source.toStdString()};
     program.core.windowMessage(kMsgFileDropped, reinterpret_cast<std::uintptr_t>(&dropped));
     HexGrid* grid = program.window->hexGrid();
@@ -67,12 +64,8 @@ void HexViewTest::clickingACellAndTypingEditsTheWorkingFile() {
 void HexViewTest::aFileDraggedOntoTheGridLoads() {
     SimulatedProgram program(1, "W25Q64FV");
     QVERIFY(program.start());
-    const QString source = program.folder.path() + "/dragged.bin";
-    {
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("\xC3\x7E", 2));
-    }
+    const QString source = program.dataFile("dragged.bin", QByteArray("\xC3\x7E", 2));
+    QVERIFY(!source.isEmpty());
     HexGrid* grid = program.window->hexGrid();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(source)});
@@ -91,12 +84,8 @@ void HexViewTest::aFileDraggedOntoTheGridLoads() {
 void HexViewTest::theScrollBarTakesTheFocusFromTheEditor() {
     SimulatedProgram program(1, "W25Q64FV");
     QVERIFY(program.start());
-    const QString source = program.folder.path() + "/long.bin";
-    {
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(64 * 16, '\x11'));
-    }
+    const QString source = program.dataFile("long.bin", QByteArray(64 * 16, '\x11'));
+    QVERIFY(!source.isEmpty());
     QVERIFY(program.state.fileLoader().loadFile(source.toStdString(), true));
     program.window->show();
     program.window->activateWindow();

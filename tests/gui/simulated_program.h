@@ -85,6 +85,15 @@ struct SimulatedProgram {
         return true;
     }
 
+    // A data file of the user's in the program folder; empty when it cannot be written.
+    QString dataFile(const QString& name, const QByteArray& bytes) const {
+        const QString path = folder.path() + "/" + name;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return {};
+        return path;
+    }
+
     QComboBox* list(int id) const { return qobject_cast<QComboBox*>(window->control(id)); }
     QLabel* statusLine() const { return qobject_cast<QLabel*>(window->control(kStatusLine)); }
     QTextEdit* logView() const { return qobject_cast<QTextEdit*>(window->control(kLogView)); }
