@@ -1,6 +1,8 @@
 #include "buffer/file_saver.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -77,6 +79,31 @@ TEST_F(FileSaverTest, AFailedWriteIsReportedAndNeverCalledSaved) {
         EXPECT_NE(status.first, "saved");
     EXPECT_FALSE(panel.menuGreyed(kCmdSaveFile));
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(FileSaverTest, AFullDiskOrAReadOnlyFileIsReportedAndNeverCalledSaved) {
+    // /dev/full takes the open and refuses every write with ENOSPC.
+    ASSERT_TRUE(loader.loadFile(dir.write("u_mod0.dll", "\x01\x02\x03"), false));
+    frontend.chooseFile("/dev/full");
+    window.statuses.clear();
+    EXPECT_FALSE(saver.saveFile());
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_NE(frontend.boxes()[0].text.find("/dev/full"), std::string::npos);
+    for (const auto& status : window.statuses)
+        EXPECT_NE(status.first, "saved");
+    EXPECT_TRUE(loader.loadedFromChip()) << "the chip data is still unsaved";
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind the superuser";
+    const std::string path = dir.write("data.bin", "abc");
+    ASSERT_TRUE(loader.loadFile(path, true));
+    ASSERT_TRUE(data.writeByte(0, 'X'));
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    frontend.clearRecord();
+    EXPECT_FALSE(saver.saveFile());
+    EXPECT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(dir.read("data.bin"), "abc");
 }
 
 TEST_F(FileSaverTest, ChangesFarApartAreAllSavedAndAFailedSaveKeepsThemForTheNext) {

@@ -374,6 +374,57 @@ TEST_F(ChipJobTest, ABlockedProgrammerRefusesEveryJobWithABeep) {
     }
 }
 
+TEST_F(ChipJobTest, TheSequenceIdentifiesOnceAndAFullProgramAsksNothing) {
+    loadData(randomBytes(3000, 12));
+    const auto identities = [&] {
+        const auto frames = simulator.frames(0);
+        return std::count_if(frames.begin(), frames.end(), [](const CommandFrame& f) {
+            return (f[1] & 0x3F) == cmd::kReadIdentity;
+        });
+    };
+    simulator.clearFrames(0);
+    ASSERT_EQ(eraseChip(context(), true), 1);
+    const auto once = identities();
+    ASSERT_GT(once, 0);
+    simulator.clearFrames(0);
+    ASSERT_EQ(automaticSequence(context()), 1);
+    EXPECT_EQ(identities(), once) << "program and verify run as steps, without identification";
+
+    // The whole file went: no warning box, and a stop that came too late is no stop.
+    frontend.clearRecord();
+    context().worker.jobCode.store(job::kProgram);
+    ASSERT_EQ(programChip(context(), true), 1);
+    EXPECT_TRUE(frontend.boxes().empty());
+    EXPECT_TRUE(frontend.beeps().empty());
+}
+
+TEST_F(ChipJobTest, CommandsWaitTheirTimeForTheProgrammer) {
+    loadData(randomBytes(3000, 13));
+    state.command(kCmdAutoIdentify);  // only the jobs' own commands
+    simulator.clearTransferLog();
+    ASSERT_EQ(automaticSequence(context()), 1);
+    ASSERT_EQ(blankCheckChip(context()), 0);
+    std::vector<std::pair<int, int>> seen;  // command code, time-out
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call == sim::UsbCall::InterruptWrite && r.data.size() > 1)
+            seen.emplace_back(r.data[1] & 0x3F, r.timeout);
+    }
+    const auto timeoutOf = [&](int code) {
+        for (const auto& [c, t] : seen) {
+            if (c == code)
+                return t;
+        }
+        return -1;
+    };
+    EXPECT_EQ(timeoutOf(cmd::kErase), 1000);
+    EXPECT_EQ(timeoutOf(cmd::kBetweenSteps), 1000);
+    EXPECT_EQ(timeoutOf(cmd::kCarryParameters), 1000);
+    EXPECT_EQ(timeoutOf(cmd::kProgramStart), 5000);
+    EXPECT_EQ(timeoutOf(cmd::kStreamEnd), 1000);
+    EXPECT_EQ(timeoutOf(cmd::kVerifyRead), 5000);
+    EXPECT_EQ(timeoutOf(cmd::kBlankCheck), 1000);
+}
+
 TEST_F(ChipJobTest, QuadEnableIsConfirmedByTheProgrammer) {
     ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip("W25Q32FV")));
     state.panel().setChecked(kCheckQuadEnable, true);
