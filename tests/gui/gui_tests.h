@@ -65,6 +65,7 @@ private slots:
     void aFileDraggedOntoTheGridLoads();
     void theScrollBarTakesTheFocusFromTheEditor();
     void aReadShowsTheChipInTheGridWithItsTitle();
+    void theAutoButtonErasesProgramsAndVerifies();
 };
 
 class AddressOffsetDialogTest : public QObject {

@@ -137,4 +137,25 @@ void HexViewTest::aReadShowsTheChipInTheGridWithItsTitle() {
         program.window->grab().toImage().save(QString::fromLocal8Bit(path));
 }
 
+void HexViewTest::theAutoButtonErasesProgramsAndVerifies() {
+    SimulatedProgram program(1, "W25Q64FV");
+    QVERIFY(program.start());
+    QByteArray bytes(5000, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
+    const QString source = program.dataFile("image.bin", bytes);
+    QVERIFY(program.state.fileLoader().loadFile(source.toStdString(), true));
+
+    program.core.command(kBtnAuto);
+    program.state.worker().waitUntilIdle();
+    QTRY_VERIFY(program.statusLine()->text().startsWith(program.text(itext(91))));
+    const auto chip = program.simulator.chipContents(0);
+    QVERIFY(std::equal(bytes.begin(), bytes.end(), chip.begin(),
+                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+    QCOMPARE(chip[5000], std::uint8_t{0xFF});
+    QVERIFY2(program.window->control(kBtnErase)->isEnabled(), "unlocked after the run");
+    if (const char* path = std::getenv("NYRA_SCREENSHOT_AUTO"))
+        program.window->grab().toImage().save(QString::fromLocal8Bit(path));
+}
+
 }  // namespace nyra::gui::test
