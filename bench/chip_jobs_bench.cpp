@@ -17,11 +17,11 @@
 #include "ops/chip_jobs.h"
 #include "shell/app_state.h"
 #include "sim/usb_binding.h"
+#include "timing.h"
 #include "ui/scripted_frontend.h"
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr const char* kCatalogue =
@@ -29,12 +29,7 @@ constexpr const char* kCatalogue =
     "@W25Q128FV:256:4:16MB:N:300:EF4018:00EF17:3.3V:000\r\n"
     "@W25Q01BENCH:256:4:128MB:N:400:EF4021:000000:3.3V:010\r\n";
 
-template <typename F>
-double seconds(F&& work) {
-    const auto start = Steady::now();
-    work();
-    return std::chrono::duration<double>(Steady::now() - start).count();
-}
+using nyra::bench::seconds;
 
 bool writeRandom(const std::string& path, std::size_t bytes) {
     std::ofstream out(path, std::ios::binary);

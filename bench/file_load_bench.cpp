@@ -21,13 +21,12 @@
 #include "buffer/file_loader.h"
 #include "buffer/file_saver.h"
 #include "buffer/load_window.h"
+#include "timing.h"
 #include "ui/main_panel.h"
 #include "ui/panel.h"
 #include "ui/scripted_frontend.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kFileBytes = 256u << 20;
 constexpr int kRounds = 3;
@@ -59,13 +58,7 @@ bool writeRandomFile(const std::string& path) {
     return ::close(fd) == 0 && ok;
 }
 
-template <typename F>
-double seconds(F&& work) {
-    const auto start = Clock::now();
-    work();
-    const std::chrono::duration<double> took = Clock::now() - start;
-    return took.count();
-}
+using nyra::bench::seconds;
 
 bool copyWithCp(const std::string& from, const std::string& to) {
     const std::string command = "cp '" + from + "' '" + to + "'";

@@ -22,6 +22,14 @@ constexpr int kCommandTimeoutMs = 5000;
 constexpr int kReadTimeoutMs = 5000;
 constexpr std::uint32_t kLargestRequest = 8192;
 
+// The read image could not be written: its path and the reason, as an alert.
+std::string imageFailed(JobContext& context, int error) {
+    const std::string message = context.readImagePath + "\n" + std::strerror(error);
+    context.progress.end();
+    context.status.show(message, StatusKind::Alert, false);
+    return message;
+}
+
 }  // namespace
 
 std::uint8_t readChip(JobContext& context) {
@@ -40,8 +48,7 @@ std::uint8_t readChip(JobContext& context) {
     Descriptor image(
         ::open(context.readImagePath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (image.get() < 0) {
-        const std::string message = context.readImagePath + "\n" + std::strerror(errno);
-        context.status.show(message, StatusKind::Alert, false);
+        const std::string message = imageFailed(context, errno);
         context.frontend.messageBox(message, context.text(itext(29)), BoxIcon::Error,
                                     BoxButtons::Ok);
         return 0;
@@ -70,9 +77,7 @@ std::uint8_t readChip(JobContext& context) {
         const auto count = static_cast<std::size_t>(
             std::min<std::uint64_t>(static_cast<std::uint64_t>(got), chipSize - total));
         if (!writeAll(image.get(), reply.data(), count)) {
-            const std::string message = context.readImagePath + "\n" + std::strerror(errno);
-            context.progress.end();
-            context.status.show(message, StatusKind::Alert, false);
+            imageFailed(context, errno);
             failed = true;
             break;
         }
@@ -82,13 +87,12 @@ std::uint8_t readChip(JobContext& context) {
             break;
     }
     const bool closed = image.close();
+    const int closeError = errno;  // before the unlock can change it
     run.finish();
     if (failed)
         return 0;
     if (!closed) {
-        context.progress.end();
-        context.status.show(context.readImagePath + "\n" + std::strerror(errno), StatusKind::Alert,
-                            false);
+        imageFailed(context, closeError);
         return 0;
     }
 

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <chrono>
+
+namespace nyra::bench {
+
+// Wall-clock seconds that work() takes.
+template <typename F>
+double seconds(F&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace nyra::bench
