@@ -1,5 +1,6 @@
 #include "sim/chip.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,25 +8,51 @@
 
 namespace nyra::sim {
 
+bool allErased(std::span<const std::uint8_t> bytes) {
+    // Whole words at a time: chip-sized arrays are checked on every erase.
+    static const std::vector<std::uint8_t> erased(4096, 0xFF);
+    for (std::size_t done = 0; done < bytes.size(); done += erased.size()) {
+        const std::size_t n = std::min(erased.size(), bytes.size() - done);
+        if (std::memcmp(bytes.data() + done, erased.data(), n) != 0)
+            return false;
+    }
+    return true;
+}
+
 Chip::Chip(ChipModel model) : model_(std::move(model)), memory_(model_.size, 0xFF) {}
 
 void Chip::read(std::uint64_t address, std::span<std::uint8_t> out) const {
     std::uint32_t index = wrap(address);
-    for (auto& byte : out) {
-        byte = memory_[index];
-        if (++index == model_.size)
-            index = 0;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const std::size_t n = std::min<std::size_t>(out.size() - done, model_.size - index);
+        std::memcpy(out.data() + done, memory_.data() + index, n);
+        done += n;
+        index = 0;
     }
 }
 
 void Chip::store(std::uint32_t index, std::uint8_t value) {
-    std::uint8_t& cell = memory_[index];
-    const std::uint8_t next =
-        isEeprom(model_.family) ? value : static_cast<std::uint8_t>(cell & value);
-    if (next != cell) {
-        cell = next;
-        dirty_ = true;
+    storeRun(index, std::span<const std::uint8_t>(&value, 1));
+}
+
+void Chip::storeRun(std::uint32_t index, std::span<const std::uint8_t> values) {
+    std::uint8_t* cells = memory_.data() + index;
+    if (isEeprom(model_.family)) {
+        if (std::memcmp(cells, values.data(), values.size()) != 0) {
+            std::memcpy(cells, values.data(), values.size());
+            dirty_ = true;
+        }
+        return;
     }
+    std::uint8_t changed = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto next = static_cast<std::uint8_t>(cells[i] & values[i]);
+        changed = static_cast<std::uint8_t>(changed | (cells[i] ^ next));
+        cells[i] = next;
+    }
+    if (changed != 0)
+        dirty_ = true;
 }
 
 void Chip::writePage(std::uint64_t address, std::span<const std::uint8_t> data) {
@@ -33,10 +60,14 @@ void Chip::writePage(std::uint64_t address, std::span<const std::uint8_t> data) 
     const std::uint32_t start = wrap(address);
     const std::uint32_t base = start - start % page;
     std::uint32_t offset = start - base;
-    for (const std::uint8_t value : data) {
-        store(base + offset, value);
-        if (++offset == page)
-            offset = 0;
+    std::size_t done = 0;
+    while (done < data.size()) {
+        // A page cut short by the end of a small chip rolls over there too.
+        const std::uint32_t pageEnd = std::min<std::uint32_t>(page, model_.size - base);
+        const std::size_t n = std::min<std::size_t>(pageEnd - offset, data.size() - done);
+        storeRun(base + offset, data.subspan(done, n));
+        done += n;
+        offset = 0;
     }
 }
 
@@ -48,20 +79,18 @@ void Chip::eraseSector(std::uint64_t address) {
     if (model_.family != Family::SpiFlash)
         return;
     const std::uint32_t start = wrap(address) - wrap(address) % model_.sectorSize;
-    for (std::uint32_t i = 0; i < model_.sectorSize; ++i) {
-        if (memory_[start + i] != 0xFF) {
-            memory_[start + i] = 0xFF;
-            dirty_ = true;
-        }
-    }
+    eraseRange(start, std::min(model_.sectorSize, model_.size - start));
 }
 
 void Chip::eraseAll() {
-    for (auto& byte : memory_) {
-        if (byte != 0xFF) {
-            byte = 0xFF;
-            dirty_ = true;
-        }
+    eraseRange(0, model_.size);
+}
+
+void Chip::eraseRange(std::uint32_t start, std::uint32_t length) {
+    const std::span<std::uint8_t> cells(memory_.data() + start, length);
+    if (!allErased(cells)) {
+        std::fill(cells.begin(), cells.end(), 0xFF);
+        dirty_ = true;
     }
 }
 

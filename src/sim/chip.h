@@ -50,12 +50,18 @@ private:
         return static_cast<std::uint32_t>(address % model_.size);
     }
     void store(std::uint32_t index, std::uint8_t value);
+    void eraseRange(std::uint32_t start, std::uint32_t length);
+    // Bytes stored at index.. without leaving the array.
+    void storeRun(std::uint32_t index, std::span<const std::uint8_t> values);
 
     ChipModel model_;
     std::vector<std::uint8_t> memory_;
     std::uint16_t status_ = 0;
     bool dirty_ = false;
 };
+
+// True when every byte reads 0xFF.
+bool allErased(std::span<const std::uint8_t> bytes);
 
 // Image files hold the raw array in address order.
 // Loads as much of the file as fits; the rest stays erased. False with a

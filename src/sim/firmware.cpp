@@ -21,10 +21,6 @@ std::string hexByte(unsigned v) {
     return buf;
 }
 
-bool allErased(std::span<const std::uint8_t> bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
-}
-
 }  // namespace
 
 Firmware::Firmware(Socket& socket, const Timing& timing) : socket_(socket), timing_(timing) {}
@@ -404,8 +400,15 @@ void Firmware::refillIn(std::int64_t nowUs) {
     Family family = Family::SpiFlash;
     if (r.answered && chip) {
         family = chip->model().family;
-        for (std::size_t i = 0; i < n; ++i)
-            bytes[i] = chip->at(chipAddress(r.next + i, r.fourByte));
+        const bool threeByteFlash = family == Family::SpiFlash && !r.fourByte;
+        for (std::size_t done = 0; done < n;) {
+            const std::uint64_t at = chipAddress(r.next + done, r.fourByte);
+            // Three address bytes wrap at 16 MiB, whatever the chip size.
+            const std::uint64_t run = threeByteFlash ? 0x1000000 - at : n - done;
+            const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(run, n - done));
+            chip->read(at, std::span<std::uint8_t>(bytes).subspan(done, count));
+            done += count;
+        }
     }
     occupy(nowUs, timing_.readUs(family, n));
     if (n > 0)

@@ -111,6 +111,21 @@ TEST(EepromChip, PageWriteRollsOverWithinItsEightBytePage) {
     EXPECT_EQ(chip.at(0x08), 0xFF);
 }
 
+TEST(ChipImage, OnlyAChangedByteMarksTheChipForWriteBack) {
+    Chip flash(model("W25X40"));
+    flash.writePage(0, bytes({0xFF, 0xFF}));  // programming 1s changes nothing
+    EXPECT_FALSE(flash.dirty());
+    flash.writePage(0x1FE, bytes({0xFF, 0xFF, 0x7F}));  // the change rolls over to the page start
+    EXPECT_TRUE(flash.dirty());
+    EXPECT_EQ(flash.at(0x100), 0x7F);
+
+    Chip eeprom(model("AT24C02"));
+    eeprom.writePage(0, bytes({0xFF}));
+    EXPECT_FALSE(eeprom.dirty());
+    eeprom.writePage(0, bytes({0x00}));
+    EXPECT_TRUE(eeprom.dirty());
+}
+
 TEST(ChipImage, SavedImageLoadsBack) {
     TempDir dir;
     Chip chip(model("AT24C02"));

@@ -286,6 +286,21 @@ TEST_F(Firmware, ReadPastTheChipWrapsLikeTheRealPart) {
     EXPECT_TRUE(std::equal(data.begin(), data.end(), got.begin() + 256));
 }
 
+TEST_F(Firmware, ReadWithThreeAddressBytesWrapsAt16MiBOnALargerChip) {
+    start("W25Q256FV");
+    std::vector<std::uint8_t> all(sim->chip(0)->size);
+    std::iota(all.begin(), all.end(), std::uint8_t{0});
+    all[0x1000000] = 0xEE;  // the upper die is never reached
+    sim->loadChipContents(0, all);
+    Params p = params();
+    p.size = 0x1000000 + 8192;
+    link->send(frame(13, p));
+    const auto got = link->readAll(p.size);
+    ASSERT_EQ(got.size(), p.size);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 0x1000000, all.begin()));
+    EXPECT_TRUE(std::equal(got.begin() + 0x1000000, got.end(), all.begin()));
+}
+
 TEST_F(Firmware, VerifyReadTakesItsLengthFromTheArgument) {
     start("W25X40");
     sim->loadChipContents(0, pattern(4096, 3));

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "app/text_language.h"
@@ -80,6 +81,11 @@ bool Verification::compareBlock(std::size_t size) {
         c_.alert(itext(49), true);
         usbError_ = true;
         return false;
+    }
+    if (std::memcmp(file_.data(), chip_.data(), size) == 0) {
+        address_ += size;
+        c_.progress.update(address_, chipSize_);
+        return true;
     }
     for (std::size_t i = 0; i < size; ++i, ++address_) {
         if (file_[i] == chip_[i])
