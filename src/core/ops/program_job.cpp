@@ -69,11 +69,17 @@ std::uint8_t streamFileToProgrammer(JobContext& context) {
     std::uint32_t sent = 0;
     while (sent < total) {
         std::size_t size = std::min<std::size_t>(kBlockSize, total - sent);
-        if (sent < fileLength) {
-            // Reading at the count sent so far re-sends what a short write left.
-            size = context.data.working().readAt(sent, block.data(), size);
+        // The file's bytes, then 0xFF past its end in the same block. Reading
+        // at the count sent so far re-sends what a short write left.
+        const std::size_t fromFile =
+            sent < fileLength ? std::min<std::size_t>(size, fileLength - sent) : 0;
+        const std::size_t got =
+            fromFile == 0 ? 0 : context.data.working().readAt(sent, block.data(), fromFile);
+        if (got < fromFile) {
+            size = got;
         } else {
-            std::fill_n(block.begin(), size, 0xFF);
+            std::fill(block.begin() + static_cast<std::ptrdiff_t>(fromFile),
+                      block.begin() + static_cast<std::ptrdiff_t>(size), 0xFF);
         }
         // Nothing to send from a file that shrank under us, or nothing taken
         // within the time-out, would never reach the total.

@@ -40,7 +40,9 @@ inline constexpr const char* kJobCatalogue =
     "@24C02:8:N:256B:A0:100:000000:000000:5:100\r\n"
     "@24C16:16:N:2KB:A0:103:000000:000000:5:100\r\n"
     "$25 EEPROM\r\n#MICROCHIP:\r\n"
-    "@25LC640A:32:N:8KB:N:200:000000:000000:5:200\r\n";
+    "@25LC640A:32:N:8KB:N:200:000000:000000:5:200\r\n"
+    "@25ODD:32:N:10000B:N:200:000000:000000:5:200\r\n"
+    "@25NONE:32:N:0B:N:200:000000:000000:5:200\r\n";
 
 inline std::vector<std::uint8_t> randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 random(seed);
@@ -71,9 +73,12 @@ protected:
     }
     JobContext& context() { return state.jobContext(); }
 
-    // An EEPROM is found only by its family: the user picks it.
+    // An EEPROM is found only by its family: the user picks it. The simulated
+    // chip is a built-in name or a generic description.
     void useChip(const std::string& simulated, const std::string& device) {
-        ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip(simulated)));
+        const auto model = sim::parseChipDescription(simulated, nullptr);
+        ASSERT_TRUE(model) << simulated;
+        ASSERT_TRUE(simulator.swapChip(0, *model));
         if (state.autoIdentifyOn())
             state.command(kCmdAutoIdentify);
         for (std::uint32_t i = 0; i < state.catalogue().count(); ++i) {

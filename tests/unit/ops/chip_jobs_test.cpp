@@ -78,6 +78,76 @@ TEST_F(ChipJobTest, SmallChipsAreVerifiedInTheRestPassAlone) {
     }
 }
 
+// The sizes of the bulk transfers of one kind in the simulator's log.
+std::vector<int> transferSizes(const sim::Simulator& simulator, sim::UsbCall call) {
+    std::vector<int> sizes;
+    for (const auto& record : simulator.transferLog()) {
+        if (record.call == call && record.result > 0)
+            sizes.push_back(record.result);
+    }
+    return sizes;
+}
+
+TEST_F(ChipJobTest, AChipSizeOffTheBlockSizesIsWrittenVerifiedAndReadToItsEnd) {
+    useChip("spi-eeprom:size=10000,page=32", "25ODD");
+    const auto bytes = randomBytes(9000, 11);
+    loadData(bytes);
+    simulator.clearTransferLog();
+    ASSERT_EQ(programChip(context(), true), 1);
+    // The file ends inside the last block: it is filled up with 0xFF, not split.
+    EXPECT_EQ(transferSizes(simulator, sim::UsbCall::BulkWrite),
+              (std::vector<int>{4096, 4096, 1808}));
+    auto expected = bytes;
+    expected.resize(10000, 0xFF);
+    EXPECT_EQ(chip(), expected);
+    const auto ends = framesOf(cmd::kStreamEnd);
+    ASSERT_FALSE(ends.empty());
+    EXPECT_EQ(ends.back()[15], 0x27);  // 10000 = 00 00 27 10
+    EXPECT_EQ(ends.back()[16], 0x10);
+
+    simulator.clearTransferLog();
+    ASSERT_EQ(verifyChip(context(), true), 1);
+    EXPECT_EQ(transferSizes(simulator, sim::UsbCall::BulkRead), (std::vector<int>{8192, 1808}));
+
+    simulator.clearTransferLog();
+    ASSERT_EQ(readChip(context()), 1);
+    EXPECT_EQ(transferSizes(simulator, sim::UsbCall::BulkRead), (std::vector<int>{8192, 1808}));
+    EXPECT_EQ(dir.read("u_mod0.dll"), std::string(expected.begin(), expected.end()));
+}
+
+TEST_F(ChipJobTest, AChipOfSizeZeroTakesNothingAndSaysSo) {
+    useChip("spi-eeprom:size=8K,page=32", "25NONE");
+    ASSERT_EQ(state.selection().chipSize(), 0u);
+    loadData(randomBytes(100, 12));
+
+    // Every file is longer than such a chip: No leaves the programmer alone.
+    simulator.clearFrames(0);
+    frontend.answerBox(BoxAnswer::No);
+    EXPECT_EQ(programChip(context(), true), 0);
+    EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
+    // Yes streams nothing, ends with the count 0 and says nothing was written.
+    simulator.clearTransferLog();
+    frontend.answerBox(BoxAnswer::Yes);
+    EXPECT_EQ(programChip(context(), true), 1);
+    EXPECT_TRUE(transferSizes(simulator, sim::UsbCall::BulkWrite).empty());
+    const auto ends = framesOf(cmd::kStreamEnd);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_TRUE(std::all_of(ends[0].begin() + 13, ends[0].begin() + 17,
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_EQ(status(), "File larger than chip, not written!0 byte(s),0:0");
+    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+
+    // A read sends its command, reads nothing and loads the empty image.
+    simulator.clearFrames(0);
+    simulator.clearTransferLog();
+    ASSERT_EQ(readChip(context()), 1);
+    EXPECT_EQ(framesOf(cmd::kRead).size(), 1u);
+    EXPECT_TRUE(transferSizes(simulator, sim::UsbCall::BulkRead).empty());
+    EXPECT_EQ(dir.read("u_mod0.dll"), "");
+    EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("u_mod0.dll"));
+    EXPECT_EQ(state.dataBuffer().dataLength(), 0u);
+}
+
 TEST_F(ChipJobTest, ProgrammingOverOldDataIsCaughtByVerify) {
     loadData(std::vector<std::uint8_t>(4096, 0x0F));
     ASSERT_EQ(programChip(context(), true), 1);
