@@ -1,6 +1,7 @@
 // The chip jobs through the real link into the simulated programmer, in
 // virtual time: what reaches the chip, what comes back, and what the user is told.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -113,6 +114,20 @@ TEST_F(ChipJobTest, AChipSizeOffTheBlockSizesIsWrittenVerifiedAndReadToItsEnd) {
     ASSERT_EQ(readChip(context()), 1);
     EXPECT_EQ(transferSizes(simulator, sim::UsbCall::BulkRead), (std::vector<int>{8192, 1808}));
     EXPECT_EQ(dir.read("u_mod0.dll"), std::string(expected.begin(), expected.end()));
+}
+
+TEST_F(ChipJobTest, AWorkingFileCutShortUnderTheJobIsAUsbErrorNotPadding) {
+    useChip("spi-eeprom:size=10000,page=32", "25ODD");
+    loadData(randomBytes(9000, 13));
+    // Something cut the working copy after the load: the recorded length is 9000.
+    ASSERT_EQ(::truncate(dir.file("u_mod1.dll").c_str(), 5000), 0);
+    EXPECT_EQ(programChip(context(), true), 0);
+    EXPECT_EQ(status(), "USB error!");
+    const auto contents = chip();
+    EXPECT_TRUE(std::all_of(contents.begin() + 5000, contents.end(), [](std::uint8_t b) {
+        return b == 0xFF;
+    })) << "nothing past the cut was written";
+    EXPECT_TRUE(framesOf(cmd::kStreamEnd).empty());
 }
 
 TEST_F(ChipJobTest, AChipOfSizeZeroTakesNothingAndSaysSo) {
