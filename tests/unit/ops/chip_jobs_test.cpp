@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -74,6 +76,7 @@ TEST_F(ChipJobTest, SmallChipsAreVerifiedInTheRestPassAlone) {
         loadData(bytes);
         ASSERT_EQ(programChip(context(), true), 1) << device;
         EXPECT_EQ(verifyChip(context(), true), 1) << device;
+        EXPECT_EQ(status(), "Verify OK!0:0") << "a file of the chip's size is not overlong";
         ASSERT_EQ(readChip(context()), 1) << device;
         EXPECT_EQ(dir.read("u_mod0.dll"), std::string(bytes.begin(), bytes.end())) << device;
     }
@@ -114,6 +117,14 @@ TEST_F(ChipJobTest, AChipSizeOffTheBlockSizesIsWrittenVerifiedAndReadToItsEnd) {
     ASSERT_EQ(readChip(context()), 1);
     EXPECT_EQ(transferSizes(simulator, sim::UsbCall::BulkRead), (std::vector<int>{8192, 1808}));
     EXPECT_EQ(dir.read("u_mod0.dll"), std::string(expected.begin(), expected.end()));
+
+    // Flash takes the file's bytes alone: a last block of one byte.
+    useChip("W25X40", "W25X40");
+    const auto flash = randomBytes(4097, 14);
+    loadData(flash);
+    ASSERT_EQ(programChip(context(), true), 1);
+    EXPECT_EQ(status(), "Done, written 4097 byte(s),0:0");
+    EXPECT_EQ(chip()[4096], flash[4096]);
 }
 
 TEST_F(ChipJobTest, AWorkingFileCutShortUnderTheJobIsAUsbErrorNotPadding) {
@@ -161,6 +172,79 @@ TEST_F(ChipJobTest, AChipOfSizeZeroTakesNothingAndSaysSo) {
     EXPECT_EQ(dir.read("u_mod0.dll"), "");
     EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("u_mod0.dll"));
     EXPECT_EQ(state.dataBuffer().dataLength(), 0u);
+}
+
+TEST_F(ChipJobTest, MismatchesAreNamedByTheirOwnAddressInEveryBlock) {
+    const auto bytes = randomBytes(16384, 15);
+    loadData(bytes);
+    ASSERT_EQ(programChip(context(), true), 1);
+    auto contents = chip();
+    contents[0x10] = static_cast<std::uint8_t>(~bytes[0x10]);
+    contents[0x2005] = static_cast<std::uint8_t>(~bytes[0x2005]);
+    ASSERT_TRUE(simulator.loadChipContents(0, contents));
+    frontend.answerBox(BoxAnswer::Yes);
+    frontend.answerBox(BoxAnswer::Yes);
+    EXPECT_EQ(verifyChip(context(), true), 0);
+    const auto boxes = frontend.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text.rfind("10H Error", 0), 0u) << boxes[0].text;
+    EXPECT_EQ(boxes[1].text.rfind("2005H Error", 0), 0u) << boxes[1].text;
+    EXPECT_EQ(status(), "Verify failed! Mismatches:2 byte(s),0:0");
+    EXPECT_NE(state.log().text().find("Verifying..."), std::string::npos);
+}
+
+TEST_F(ChipJobTest, AReadIdentifiesTheChipFirstAndDrainsWhatWasQueued) {
+    ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip("W25Q32FV")));
+    ASSERT_EQ(readChip(context()), 1);
+    EXPECT_EQ(state.selection().selectedDevice(), "W25Q32FV");
+    EXPECT_EQ(state.dataBuffer().dataLength(), 4u << 20);
+
+    // Without identification only the read's own drain stands between stale
+    // bytes and the image.
+    state.command(kCmdAutoIdentify);
+    ASSERT_FALSE(state.autoIdentifyOn());
+    ASSERT_TRUE(simulator.injectIn(0, {0x11, 0x22, 0x33}));
+    ASSERT_EQ(readChip(context()), 1);
+    const auto contents = chip();
+    EXPECT_EQ(dir.read("u_mod0.dll"), std::string(contents.begin(), contents.end()));
+}
+
+TEST_F(ChipJobTest, AReadImageThatCannotBeWrittenIsSaidAndNotLoaded) {
+    loadData(randomBytes(100, 16));
+    context().readImagePath = "/dev/full";
+    EXPECT_EQ(readChip(context()), 0);
+    EXPECT_EQ(status(), std::string("/dev/full\n") + std::strerror(ENOSPC));
+    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+    EXPECT_EQ(state.dataBuffer().dataLength(), 100u) << "the data loaded before stays";
+}
+
+TEST_F(ChipJobTest, WaitsForTheProgrammerEndOnItsByteOrAfterTheirCount) {
+    loadData(randomBytes(5000, 17));
+    simulator.clearTransferLog();
+    ASSERT_EQ(programChip(context(), true), 1);
+    const auto log = simulator.transferLog();
+    const auto readyWaits = [](const std::vector<sim::TransferRecord>& records, int timeout) {
+        return std::count_if(records.begin(), records.end(), [timeout](const auto& r) {
+            return r.call == sim::UsbCall::BulkRead && r.size == 1 && r.timeout == timeout;
+        });
+    };
+    EXPECT_EQ(readyWaits(log, 6000), 1) << "0x02 came with the first read";
+
+    // An erase whose done byte never comes: 600 reads, then the USB error.
+    state.command(kCmdAutoIdentify);  // identification would stall too
+    ASSERT_TRUE(simulator.setFault(0, "stall", "always"));
+    simulator.clearTransferLog();
+    EXPECT_EQ(eraseChip(context(), true), 0);
+    EXPECT_EQ(status(), "USB error!");
+    EXPECT_EQ(readyWaits(simulator.transferLog(), 1000), 600);
+
+    // Another erase already running: nothing is sent.
+    ASSERT_TRUE(simulator.setFault(0, "stall", "off"));
+    state.flags().eraseRunning.store(true);
+    simulator.clearFrames(0);
+    EXPECT_EQ(eraseChip(context(), true), 0);
+    EXPECT_TRUE(simulator.frames(0).empty());
+    state.flags().eraseRunning.store(false);
 }
 
 TEST_F(ChipJobTest, ProgrammingOverOldDataIsCaughtByVerify) {
@@ -228,6 +312,13 @@ TEST_F(ChipJobTest, BlankCheckNamesTheFirstByteThatIsNotErased) {
     EXPECT_EQ(frontend.boxes()[0].text,
               "Chip-is-not-blank!\r\nAddress:00012345\r\nValue:3C           ");
     EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_TRUE(frontend.beeps().empty()) << "the box speaks for itself";
+
+    // A stop request left from an earlier run does not stop the next one.
+    ASSERT_TRUE(simulator.loadChipContents(0, std::vector<std::uint8_t>(chip().size(), 0xFF)));
+    state.flags().stopBlankCheck.store(true);
+    EXPECT_EQ(blankCheckChip(context()), 1);
+    EXPECT_EQ(status(), "Blank, time:0:0");
 }
 
 TEST_F(ChipJobTest, TheAutomaticSequenceErasesProgramsAndVerifies) {
@@ -433,12 +524,16 @@ TEST_F(ChipJobTest, TransfersUseTheirOwnTimeOuts) {
     simulator.clearTransferLog();
     ASSERT_EQ(eraseChip(context(), true), 1);
     ASSERT_EQ(blankCheckChip(context()), 1);
-    int waits = 0;
+    int eraseWaits = 0;
+    int blankReads = 0;
     for (const auto& r : simulator.transferLog()) {
-        if (r.call == sim::UsbCall::BulkRead && (r.size == 1 || r.size == 64) && r.timeout == 1000)
-            ++waits;
+        if (r.call == sim::UsbCall::BulkRead && r.timeout == 1000) {
+            eraseWaits += r.size == 1;
+            blankReads += r.size == 64;
+        }
     }
-    EXPECT_GE(waits, 2);
+    EXPECT_GE(eraseWaits, 1);
+    EXPECT_GE(blankReads, 1);
 }
 
 TEST_F(ChipJobTest, ABlockedProgrammerRefusesEveryJobWithABeep) {
