@@ -230,8 +230,24 @@ TEST_F(ChipJobTest, WaitsForTheProgrammerEndOnItsByteOrAfterTheirCount) {
     };
     EXPECT_EQ(readyWaits(log, 6000), 1) << "0x02 came with the first read";
 
+    // Without it the wait ends after ten reads, and the program still counts as done.
+    state.command(kCmdAutoIdentify);
+    ASSERT_FALSE(state.autoIdentifyOn());
+    simulator.clearTransferLog();
+    ASSERT_EQ(programChip(context(), true), 1);
+    const auto before = simulator.transferLog();
+    const auto firstWait = std::find_if(before.begin(), before.end(), [](const auto& r) {
+        return r.call == sim::UsbCall::BulkRead && r.timeout == 6000;
+    });
+    const auto readsBefore = std::count_if(
+        before.begin(), firstWait, [](const auto& r) { return r.call == sim::UsbCall::BulkRead; });
+    ASSERT_TRUE(simulator.setFault(0, "stall", "10@" + std::to_string(readsBefore)));
+    simulator.clearTransferLog();
+    EXPECT_EQ(programChip(context(), true), 1);
+    EXPECT_EQ(readyWaits(simulator.transferLog(), 6000), 10);
+    ASSERT_TRUE(simulator.setFault(0, "stall", "off"));
+
     // An erase whose done byte never comes: 600 reads, then the USB error.
-    state.command(kCmdAutoIdentify);  // identification would stall too
     ASSERT_TRUE(simulator.setFault(0, "stall", "always"));
     simulator.clearTransferLog();
     EXPECT_EQ(eraseChip(context(), true), 0);
