@@ -18,6 +18,7 @@
 
 #include "catalogue/catalogue_tools.h"
 #include "ops/chip_jobs.h"
+#include "random_file.h"
 #include "shell/app_state.h"
 #include "sim/usb_binding.h"
 #include "timing.h"
@@ -33,18 +34,6 @@ constexpr const char* kCatalogue =
     "@W25Q01BENCH:256:4:128MB:N:400:EF4021:000000:3.3V:010\r\n";
 
 using nyra::bench::seconds;
-
-bool writeRandom(const std::string& path, std::size_t bytes) {
-    std::ofstream out(path, std::ios::binary);
-    std::mt19937_64 random(3);
-    std::vector<std::uint64_t> chunk((1 << 20) / 8);
-    for (std::size_t done = 0; done < bytes; done += 1 << 20) {
-        for (auto& word : chunk)
-            word = random();
-        out.write(reinterpret_cast<const char*>(chunk.data()), 1 << 20);
-    }
-    return static_cast<bool>(out);
-}
 
 // What the jobs do at the least: the bytes copied once and compared once.
 double copyAndCompare(const std::string& from, const std::string& to) {
@@ -167,7 +156,7 @@ int main() {
             chip.size = 128u << 20;
         }
         const std::string image = folder + "image.bin";
-        if (!writeRandom(image, mib << 20)) {
+        if (!nyra::bench::writeRandomFile(image, mib << 20, 3)) {
             std::fprintf(stderr, "cannot write %s\n", image.c_str());
             return 1;
         }
@@ -197,9 +186,10 @@ int main() {
     // flashrom erases, writes and verifies the same image on its emulated chip.
     if (ours16.seconds > 0 && std::system("command -v flashrom >/dev/null 2>&1") == 0) {
         const std::string image = folder + "image16.bin";
-        writeRandom(image, 16u << 20);
+        nyra::bench::writeRandomFile(image, 16u << 20, 3);
         const std::string chipFile = folder + "flashrom_chip.bin";
-        writeRandom(chipFile, 16u << 20);
+        // Other bytes than the image: on equal bytes flashrom skips erase and write.
+        nyra::bench::writeRandomFile(chipFile, 16u << 20, 5);
         const std::string command = "flashrom -p dummy:emulate=W25Q128FV,image=" + chipFile +
                                     " -w " + image + " >/dev/null 2>&1";
         int status = 0;

@@ -21,6 +21,7 @@
 #include "buffer/file_loader.h"
 #include "buffer/file_saver.h"
 #include "buffer/load_window.h"
+#include "random_file.h"
 #include "timing.h"
 #include "ui/main_panel.h"
 #include "ui/panel.h"
@@ -41,22 +42,6 @@ public:
     std::string deviceName() const override { return "W25Q80"; }
     bool programStreaming() const override { return false; }
 };
-
-bool writeRandomFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    std::mt19937_64 random(7);
-    std::vector<std::uint64_t> chunk((1u << 20) / sizeof(std::uint64_t));
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < kFileBytes; done += 1u << 20) {
-        std::generate(chunk.begin(), chunk.end(), random);
-        ok = ::write(fd, chunk.data(), 1u << 20) == (1 << 20);
-    }
-    // On disk, as a user's file would be: Save's fsync must not pay for this write.
-    ok = ok && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
-}
 
 using nyra::bench::seconds;
 
@@ -89,7 +74,8 @@ int main() {
         nyra::VirtualClock clock;
         nyra::FileSaver saver{loader, data, panel, frontend, texts, window, clock};
 
-        bool ok = writeRandomFile(source) && copyWithCp(source, copy);  // warms the cache
+        bool ok = nyra::bench::writeRandomFile(source, kFileBytes, 7) &&
+                  copyWithCp(source, copy);  // warms the cache
         double loadBest = 1e9;
         double cpBest = 1e9;
         for (int round = 0; ok && round < kRounds; ++round) {

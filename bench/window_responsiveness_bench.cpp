@@ -15,6 +15,7 @@
 #include "app/clock.h"
 #include "app_state_core.h"
 #include "main_window.h"
+#include "random_file.h"
 #include "shell/app_state.h"
 #include "sim/simulator.h"
 #include "sim/usb_binding.h"
@@ -36,18 +37,6 @@ bool prepareFolder(const QString& folder) {
     // Sounds off, auto-identify on.
     QFile switches(folder + "/umod2.dll");
     return switches.open(QIODevice::WriteOnly) && switches.write("\0\1\1\1\1", 5) == 5;
-}
-
-bool writeImage(const std::string& path) {
-    std::ofstream out(path, std::ios::binary);
-    std::mt19937_64 random(7);
-    std::vector<std::uint64_t> chunk((1 << 20) / 8);
-    for (std::size_t done = 0; done < kImageBytes; done += 1 << 20) {
-        for (auto& word : chunk)
-            word = random();
-        out.write(reinterpret_cast<const char*>(chunk.data()), 1 << 20);
-    }
-    return static_cast<bool>(out);
 }
 
 struct Probe {
@@ -91,7 +80,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string image = folder.filePath("image.bin").toStdString();
-    if (!writeImage(image)) {
+    if (!nyra::bench::writeRandomFile(image, kImageBytes, 7)) {
         std::fprintf(stderr, "cannot write %s\n", image.c_str());
         return 1;
     }
