@@ -1,0 +1,49 @@
+#include "device/firmware_image.h"
+
+#include <algorithm>
+
+namespace nyra {
+
+std::uint64_t firmwarePayloadSum(std::span<const std::uint8_t> payload) {
+    std::uint64_t sum = 0;
+    for (const std::uint8_t byte : payload)
+        sum += byte;
+    return sum;
+}
+
+std::optional<std::uint32_t> storedFirmwareChecksum(std::span<const std::uint8_t> file) {
+    if (file.size() < kFirmwareChecksumBytes)
+        return std::nullopt;
+    const auto tail = file.last(kFirmwareChecksumBytes);
+    return (std::uint32_t{tail[0]} << 16) | (std::uint32_t{tail[1]} << 8) | tail[2];
+}
+
+bool firmwareChecksumMatches(std::span<const std::uint8_t> file) {
+    // Fewer than four bytes leave no payload byte for the finish to send.
+    if (file.size() <= kFirmwareChecksumBytes)
+        return false;
+    const auto stored = storedFirmwareChecksum(file);
+    return stored &&
+           firmwarePayloadSum(file.first(file.size() - kFirmwareChecksumBytes)) == *stored;
+}
+
+std::vector<std::uint8_t> buildFirmwareFile(std::uint8_t version,
+                                            std::span<const std::uint8_t> body) {
+    std::vector<std::uint8_t> file(kFirmwareMagic.begin(), kFirmwareMagic.end());
+    file.push_back(version);
+    file.insert(file.end(), body.begin(), body.end());
+    const auto sum = static_cast<std::uint32_t>(firmwarePayloadSum(file));
+    file.push_back(static_cast<std::uint8_t>(sum >> 16));
+    file.push_back(static_cast<std::uint8_t>(sum >> 8));
+    file.push_back(static_cast<std::uint8_t>(sum));
+    return file;
+}
+
+std::optional<std::uint8_t> firmwareVersionOf(std::span<const std::uint8_t> payload) {
+    if (payload.size() <= kFirmwareVersionOffset ||
+        !std::equal(kFirmwareMagic.begin(), kFirmwareMagic.end(), payload.begin()))
+        return std::nullopt;
+    return payload[kFirmwareVersionOffset];
+}
+
+}  // namespace nyra
