@@ -2,10 +2,16 @@
 
 namespace nyra::cli {
 
-BoxAnswer ConsoleFrontend::messageBox(const std::string& text, const std::string&, BoxIcon,
+BoxAnswer ConsoleFrontend::messageBox(const std::string& text, const std::string&, BoxIcon icon,
                                       BoxButtons buttons) {
-    print(text);
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (icon == BoxIcon::Information && information_) {
+        *information_ << oneLine(text) << '\n' << std::flush;
+    } else {
+        lock.unlock();
+        print(text);
+        lock.lock();
+    }
     if (buttons == BoxButtons::YesNo && yesNo_)
         return *yesNo_;
     if (buttons == BoxButtons::YesNoCancel && yesNoCancel_)

@@ -25,6 +25,12 @@ public:
         yesNoCancel_ = yesNoCancel;
     }
 
+    // Boxes with the information icon go to out instead: what a command reports.
+    void sendInformationTo(std::ostream& out) {
+        std::lock_guard lock(mutex_);
+        information_ = &out;
+    }
+
     BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxIcon icon,
                          BoxButtons buttons) override;
     std::vector<std::string> openFileDialog(const FileDialogRequest&) override { return {}; }
@@ -47,6 +53,7 @@ public:
 private:
     std::mutex mutex_;
     std::ostream& err_;
+    std::ostream* information_ = nullptr;
     std::string last_;
     std::optional<BoxAnswer> yesNo_;
     std::optional<BoxAnswer> yesNoCancel_;

@@ -9,6 +9,7 @@
 #include "console_frontend.h"
 #include "detect_command.h"
 #include "ops/chip_jobs.h"
+#include "progress_echo.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
 #include "ui/ids.h"
@@ -57,70 +58,6 @@ std::string jsonString(const std::string& text) {
     }
     return out + "\"";
 }
-
-// The progress label's percent, drawn as a bar with the rate on a terminal,
-// or one line per ten percent otherwise.
-class ProgressEcho {
-public:
-    ProgressEcho(Panel& panel, std::ostream& out, bool terminal, std::uint64_t total)
-        : panel_(panel),
-          out_(out),
-          terminal_(terminal),
-          total_(total),
-          start_(std::chrono::steady_clock::now()) {
-        token_ = panel_.subscribe([this](const PanelChange& change) {
-            if (change.id == ids::kProgressBar && change.property == PanelProperty::Text)
-                show(panel_.text(ids::kProgressBar));
-        });
-    }
-    ~ProgressEcho() {
-        panel_.unsubscribe(token_);
-        if (terminal_ && drawn_)
-            out_ << '\n' << std::flush;
-    }
-    ProgressEcho(const ProgressEcho&) = delete;
-    ProgressEcho& operator=(const ProgressEcho&) = delete;
-
-private:
-    void show(const std::string& label) {
-        const auto percentSign = label.rfind('%');
-        if (percentSign == std::string::npos)
-            return;
-        auto digits = percentSign;
-        while (digits > 0 && label[digits - 1] >= '0' && label[digits - 1] <= '9')
-            --digits;
-        if (digits == percentSign)
-            return;
-        const int percent = std::stoi(label.substr(digits, percentSign - digits));
-        if (!terminal_) {
-            if (percent / 10 > lastTenth_) {
-                lastTenth_ = percent / 10;
-                out_ << percent << "%\n" << std::flush;
-            }
-            return;
-        }
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        const double mib = static_cast<double>(total_) * percent / 100.0 / (1 << 20);
-        constexpr int kWidth = 30;
-        const int filled = percent * kWidth / 100;
-        char line[128];
-        std::snprintf(line, sizeof line, "\r[%-*s] %3d%%  %.1f MiB/s", kWidth,
-                      std::string(static_cast<std::size_t>(filled), '#').c_str(), percent,
-                      seconds > 0 ? mib / seconds : 0.0);
-        out_ << line << std::flush;
-        drawn_ = true;
-    }
-
-    Panel& panel_;
-    std::ostream& out_;
-    const bool terminal_;
-    const std::uint64_t total_;
-    const std::chrono::steady_clock::time_point start_;
-    Panel::Token token_ = 0;
-    int lastTenth_ = 0;
-    bool drawn_ = false;
-};
 
 // Passes Ctrl-C on to the stop flags of every job while one runs.
 class StopRelay {
@@ -229,7 +166,7 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
         // The JSON object is all a script reads on out.
         std::optional<ProgressEcho> progress;
         if (!request.json)
-            progress.emplace(state.panel(), out, request.terminal, chipSize);
+            progress.emplace(state.panel(), ids::kProgressBar, out, request.terminal, chipSize);
         StopRelay relay(state.flags(), stop);
         state.startJob(entry->code);
         state.worker().waitUntilIdle();

@@ -17,6 +17,7 @@
 #include "device/command_channel.h"
 #include "device/usb_library.h"
 #include "device/worker.h"
+#include "firmware_command.h"
 #include "info_command.h"
 #include "job_command.h"
 
@@ -30,6 +31,7 @@ int usage() {
         stderr,
         "usage: kvq-cli chips [PATTERN] | detect | demo | info FILE\n"
         "       kvq-cli read FILE | program FILE | erase | blank | verify FILE | auto FILE\n"
+        "       kvq-cli firmware | upgrade FILE.nyr\n"
         "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
@@ -166,6 +168,9 @@ constexpr CommandHelp kHelp[] = {
     {"auto", "auto FILE [--chip NAME] [--yes] [--json]", "erase, program and verify"},
     {"info", "info FILE [--chip NAME]", "data length, size and checksums as the window shows"},
     {"demo", "demo", "connect to the programmer and show what it answers"},
+    {"firmware", "firmware", "the programmer's serial number and firmware version"},
+    {"upgrade", "upgrade FILE.nyr",
+     "write a firmware file into the programmer through its boot loader"},
 };
 
 int help(const std::string& command) {
@@ -246,6 +251,18 @@ int run(int argc, char** argv) {
             return kExitNoUsbLibrary;
         }
         return detect(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
+    }
+    if ((command == "firmware" && options.words.size() == 1) ||
+        (command == "upgrade" && options.words.size() == 2)) {
+        UsbLibrary usb = loadUsb(options);
+        if (!usb.loaded()) {
+            std::fprintf(stderr, "%s\n", usb.error().c_str());
+            return kExitNoUsbLibrary;
+        }
+        if (command == "firmware")
+            return firmwareInfo(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
+        return upgrade(currentDirectory(), options.words[1], usb.api(), systemClock(),
+                       ::isatty(STDOUT_FILENO) == 1, std::cout, std::cerr);
     }
     if (command == "info" && options.words.size() == 2)
         return info(currentDirectory(), options.words[1], options.chip, std::cout, std::cerr);

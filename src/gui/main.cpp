@@ -15,6 +15,7 @@
 #include "skin.h"
 #include "tools/address_offset.h"
 #include "unavailable_usb.h"
+#include "upgrade_dialog.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -48,6 +49,11 @@ int main(int argc, char** argv) {
     };
     state.showAddressOffset = [&window](nyra::AddressOffsetTool& tool) {
         nyra::gui::AddressOffsetDialog dialog(tool, &window);
+        dialog.exec();
+    };
+    state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {
+        nyra::gui::UpgradeDialog dialog(
+            upgrade, [&state](int id) { state.command(id); }, &window);
         dialog.exec();
     };
     QObject::connect(

@@ -60,6 +60,8 @@ public:
     bool releaseAndClose(usb_dev_handle* handle, int interfaceNumber);
 
     bool connect(bool showMessage);
+    // Resets the identity, opens the programmer and claims its interface.
+    void openAndClaim();
     int ensureLink() { return reopen(true); }
     int linkCheck() { return reopen(false); }
 
@@ -84,7 +86,7 @@ public:
 private:
     int reopen(bool withMessages);
     std::optional<TextKey> reopenFailure();
-    void openAndClaim();
+
     void rescan();
     static int effectiveTimeout(int timeoutMs) {
         return timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs;

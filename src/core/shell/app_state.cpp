@@ -175,7 +175,8 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                   texts_,      frontend_,
                   clock_,      {},
                   {},          {},
-                  {},          {}} {}
+                  {},          {}},
+      upgradeWindow_(frontend_, texts_, flags_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -294,6 +295,10 @@ void AppState::registerJobs() {
     worker_->registerJob(job::kVerify, [this] { return verifyChip(jobContext_, true); });
     worker_->registerJob(job::kAuto, [this] { return automaticSequence(jobContext_); });
     worker_->registerJob(job::kQuadEnable, [this] { return configureQuadEnable(jobContext_); });
+    worker_->registerJob(job::kFirmwareVersion,
+                         [this] { return showFirmwareVersion(jobContext_); });
+    worker_->registerJob(job::kFirmwareUpgrade,
+                         [this] { return upgradeFirmware(jobContext_, upgradeWindow_); });
 }
 
 void AppState::startJob(std::uint8_t code) {
@@ -317,6 +322,18 @@ void AppState::command(int id) {
             return;
         case kCmdFirmwareVersion:
             startJob(job::kFirmwareVersion);
+            return;
+        case kCmdFirmwareUpgrade:
+            upgradeWindow_.open();
+            if (showUpgradeWindow)
+                showUpgradeWindow(upgradeWindow_);
+            return;
+        case kUpgradeOpen:
+            upgradeWindow_.chooseFile();
+            return;
+        case kUpgradeStart:
+            if (upgradeWindow_.upgradeAllowed())
+                startJob(job::kFirmwareUpgrade);
             return;
         case kBtnConfigure:
             startJob(job::kQuadEnable);

@@ -19,6 +19,7 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
+#include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
 #include "ops/job_context.h"
 #include "ops/job_flags.h"
@@ -114,6 +115,9 @@ public:
     std::function<void()> showBatchWindow;
     // The address-offset window, modal: returns when it has closed.
     std::function<void(AddressOffsetTool& tool)> showAddressOffset;
+    // The firmware upgrade window, modal: returns when it has closed.
+    std::function<void(UpgradeWindow& window)> showUpgradeWindow;
+    UpgradeWindow& upgradeWindow() { return upgradeWindow_; }
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -173,6 +177,7 @@ private:
     bool workerStarted_ = false;
     std::string imagePath0_, imagePath1_, tempFolder_, logFilePath_;
     JobContext jobContext_;
+    UpgradeWindow upgradeWindow_;
 };
 
 }  // namespace nyra

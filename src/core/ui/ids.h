@@ -242,6 +242,23 @@ inline constexpr auto kMainControls = std::to_array<ControlEntry>({
     {kGroupNotes, ControlKind::GroupBox, "注意", ftext(49), false, false},
 });
 
+// The firmware upgrade window (dialog template 199).
+inline constexpr int kUpgradePath = 1067;
+inline constexpr int kUpgradeOpen = 1068;
+inline constexpr int kUpgradeProgress = 1069;
+inline constexpr int kUpgradeStart = 1070;
+inline constexpr int kUpgradeFileLabel = 1173;
+inline constexpr const char* kUpgradeTemplateTitle = "KVQ_Nyra 固件升级";
+inline constexpr TextKey kUpgradeTitle = ftext(64);
+
+inline constexpr auto kUpgradeControls = std::to_array<ControlEntry>({
+    {kUpgradePath, ControlKind::Edit, "", std::nullopt, false, true},
+    {kUpgradeFileLabel, ControlKind::Static, "固件文件:", ftext(65), false, false},
+    {kUpgradeOpen, ControlKind::Button, "打开", ftext(98), false, false},
+    {kUpgradeProgress, ControlKind::ProgressBar, "", std::nullopt, false, false},
+    {kUpgradeStart, ControlKind::Button, "升级", ftext(74), false, false},
+});
+
 // Keys handled before normal dialog key handling. Escape and Enter are
 // consumed separately (Enter commits the hex cell editor).
 enum class Key : unsigned char { F2, F3, F4, F5, F6, F7, F8, F9, O };

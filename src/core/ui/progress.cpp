@@ -2,20 +2,18 @@
 
 #include <algorithm>
 
-#include "ui/ids.h"
-
 namespace nyra {
 
 void Progress::setPosition(int position, const std::string& label) {
     // The position first: the window reads it when the label changes.
     position_.store(position);
-    panel_.setText(ids::kProgressBar, label);
+    panel_.setText(control_, label);
 }
 
 void Progress::begin(const std::string& label) {
     label_ = label;
     shown_ = 0;
-    panel_.setVisible(ids::kProgressBar, true);
+    panel_.setVisible(control_, true);
     setPosition(0, label_ + "0%");
 }
 
@@ -32,7 +30,7 @@ void Progress::update(std::uint64_t done, std::uint64_t total) {
 void Progress::end() {
     shown_ = 0;
     setPosition(0, "");
-    panel_.setVisible(ids::kProgressBar, false);
+    panel_.setVisible(control_, false);
 }
 
 }  // namespace nyra

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/ids.h"
 #include "ui/panel.h"
 
 namespace nyra {
@@ -13,7 +14,9 @@ namespace nyra {
 // repaints at most.
 class Progress {
 public:
-    explicit Progress(Panel& panel) : panel_(panel) {}
+    // The main window's bar, or the bar of another window by its control id.
+    explicit Progress(Panel& panel, int control = ids::kProgressBar)
+        : panel_(panel), control_(control) {}
 
     // Shows the bar at 0 with label + "0%".
     void begin(const std::string& label);
@@ -27,6 +30,7 @@ public:
 
 private:
     Panel& panel_;
+    const int control_;
     std::atomic<int> position_{0};
     std::string label_;
     int shown_ = 0;

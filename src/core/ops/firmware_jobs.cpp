@@ -1,0 +1,104 @@
+#include "ops/firmware_jobs.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "device/protocol.h"
+#include "ops/job_frame.h"
+#include "ops/transfers.h"
+
+namespace nyra {
+
+namespace {
+
+constexpr int kVersionTimeoutMs = 100;
+constexpr std::size_t kSerialReplyBytes = 7;
+constexpr std::uint8_t kNoVersion = 0xFF;
+
+}  // namespace
+
+UpgradeWindow::UpgradeWindow(Frontend& frontend, const TextTable& texts, const JobFlags& flags)
+    : frontend_(frontend), texts_(texts), flags_(flags) {}
+
+std::string UpgradeWindow::title() const {
+    const std::string& text = texts_.text(ids::kUpgradeTitle);
+    return text.empty() ? ids::kUpgradeTemplateTitle : text;
+}
+
+void UpgradeWindow::open() {
+    for (const auto& control : ids::kUpgradeControls) {
+        if (!control.caption)
+            continue;
+        const std::string& text = texts_.text(*control.caption);
+        panel_.setText(control.id, text.empty() ? control.templateCaption : text);
+    }
+    panel_.setText(ids::kUpgradePath, "");
+    panel_.setEnabled(ids::kUpgradeStart, false);
+    progress(0, texts_.text(itext(199)));
+}
+
+void UpgradeWindow::chooseFile() {
+    FileDialogRequest request;
+    request.filter = kFirmwareFileFilter;
+    request.defaultExtension = "*.nyr";
+    request.overwritePrompt = true;
+    if (const auto path = frontend_.openFile(request))
+        choose(*path);
+}
+
+void UpgradeWindow::choose(const std::string& path) {
+    panel_.setText(ids::kUpgradePath, path);
+    panel_.setEnabled(ids::kUpgradeStart, true);
+    progress(100, "");
+    progress(0, texts_.text(itext(152)));
+}
+
+std::string firmwareVersionText(std::uint8_t version) {
+    char text[16];
+    std::snprintf(text, sizeof text, "V%X.%X", static_cast<std::int8_t>(version >> 4) + 1,
+                  version % 16);
+    return text;
+}
+
+std::uint8_t showFirmwareVersion(JobContext& context) {
+    if (context.flags.programmerBlocked.load()) {
+        context.alert(itext(56), true);
+        return 0;
+    }
+    Link& link = context.link();
+    if (!link.connect(true))
+        return 0;
+    const auto noAnswer = [&context] {
+        context.frontend.messageBox(context.text(itext(124)), context.text(itext(9)), BoxIcon::None,
+                                    BoxButtons::Ok);
+        return std::uint8_t{0};
+    };
+
+    std::string versionLine;
+    std::uint8_t version = 0;
+    if (context.channel.sendCommand(cmd::kFirmwareVersion, kVersionTimeoutMs) &&
+        link.readReply(&version, 1, kVersionTimeoutMs) == 1) {
+        if (version == kNoVersion)
+            return noAnswer();
+        versionLine = "\r\n" + context.text(itext(195)) + ":KVQ_Nyra firmware " +
+                      firmwareVersionText(version) + "     ";
+    }
+
+    std::string serial;
+    if (context.channel.sendCommand(cmd::kSerialNumber, kVersionTimeoutMs)) {
+        std::uint8_t reply[kSerialReplyBytes] = {};
+        if (readFully(link, reply, kSerialReplyBytes, kVersionTimeoutMs) < kSerialReplyBytes)
+            return noAnswer();
+        const long number = (long{reply[4]} << 16) | (long{reply[5]} << 8) | reply[6];
+        char text[16];
+        std::snprintf(text, sizeof text, "%6ld", number);
+        serial = text;
+        std::replace(serial.begin(), serial.end(), ' ', '0');
+    }
+
+    context.frontend.messageBox("\r\n" + context.text(itext(196)) + ":" + serial + versionLine,
+                                context.text(itext(197)), BoxIcon::Information, BoxButtons::Ok);
+    return 1;
+}
+
+}  // namespace nyra
