@@ -61,8 +61,10 @@ protected:
         o.time = time;
         return o;
     }
+    // The itext.ini the program folder gets.
+    virtual std::string itextFile() const { return kJobItext; }
     void SetUp() override {
-        dir.write("itext.ini", kJobItext);
+        dir.write("itext.ini", itextFile());
         const BuildResult built = buildDatabase(kJobCatalogue);
         ASSERT_TRUE(built.ok());
         dir.write("database.dat", std::string(built.database.begin(), built.database.end()));
