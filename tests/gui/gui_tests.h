@@ -75,6 +75,13 @@ private slots:
     void typingALetterIntoTheOffsetWarnsAndTakesItOut();
 };
 
+class UpgradeDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theUpgradeButtonWaitsForAFile();
+    void theBarFollowsTheJobAndClosingWaitsForIt();
+};
+
 class ArtworkTest : public QObject {
     Q_OBJECT
 private slots:
