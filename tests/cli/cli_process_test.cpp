@@ -209,5 +209,19 @@ TEST_F(CliProcess, ANamedChipIsUsedAndTheAutoIdentifySwitchIsKept) {
     EXPECT_EQ(unknown.status, kExitUsage);
 }
 
+TEST_F(CliProcess, FirmwarePrintsTheSerialNumberAndVersionOrFails) {
+    const Exit run =
+        runIn(dir, program, {"firmware"}, config("W25Q32FV", "serial=4711\nfirmware=0x1A\n"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(":004711 "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(":KVQ_Nyra firmware V2.A"), std::string::npos) << run.out;
+
+    const Exit none = runIn(dir, program, {"firmware"}, config("W25Q32FV", "firmware=0xFF\n"));
+    EXPECT_EQ(none.status, kExitJobFailed);
+    EXPECT_EQ(none.out, "");
+    const Exit missing = runIn(dir, program, {"firmware"}, config("W25Q32FV", "programmers=0\n"));
+    EXPECT_EQ(missing.status, kExitNoProgrammer) << missing.err;
+}
+
 }  // namespace
 }  // namespace nyra::cli
