@@ -8,33 +8,14 @@
 
 #include "device/firmware_image.h"
 #include "ops/firmware_jobs.h"
-#include "unit/ops/chip_job_fixture.h"
+#include "unit/ops/firmware_job_fixture.h"
 
 namespace nyra {
 namespace {
 
 using namespace ids;
 
-inline constexpr const char* kFirmwareItext =
-    "101=Firmware file check failed!\r\n102=Programmer did not come back!\r\n"
-    "103=Ready to upgrade\r\n104=No handshake!\r\n105=Wrong start answer!\r\n"
-    "106=No start answer!\r\n107=Block erase failed!\r\n108=Write failed!\r\n"
-    "109=Read-back differs!\r\n110=Read-back short!\r\n111=Finish refused!\r\n"
-    "112=No finish answer!\r\n113=Upgrade done!\r\n124=No firmware answer!\r\n"
-    "152=File chosen\r\n194=Erasing:\r\n195=Firmware\r\n196=Serial number\r\n"
-    "197=Programmer\r\n199=Choose a file\r\n";
-
-class FirmwareJobTest : public ops_test::ChipJobTest {
-protected:
-    std::string itextFile() const override {
-        return std::string(ops_test::kJobItext) + kFirmwareItext;
-    }
-
-    std::string firmwareFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        return dir.write(name, std::string(bytes.begin(), bytes.end()));
-    }
-    UpgradeWindow& window() { return state.upgradeWindow(); }
-};
+using ops_test::FirmwareJobTest;
 
 TEST(FirmwareVersionText, TheHighNibblePlusOneIsTheMajorNumber) {
     EXPECT_EQ(firmwareVersionText(0x05), "V1.5");
@@ -143,7 +124,7 @@ TEST_F(FirmwareJobTest, AFileThatFailsItsCheckIsRefusedBeforeAnythingIsSent) {
     };
     for (const auto& [name, bytes] : refused) {
         window().open();
-        window().choose(firmwareFile(name, bytes));
+        window().choose(dir.write(name, std::string(bytes.begin(), bytes.end())));
         simulator.clearFrames(0);
         frontend.clearRecord();
         EXPECT_EQ(upgradeFirmware(context(), window()), 0) << name;
