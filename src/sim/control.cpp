@@ -96,10 +96,10 @@ std::string Control::run(std::string_view line) {
     }
     if (cmd == "fault") {
         if (argc < 2 || argc > 3 || !programmerAt(3, n)) {
-            return error(
-                "usage: fault <name> <value> [1|2]; names: unplug_after refuse "
-                "short_reads failed_reads stall open set_configuration claim blocked "
-                "flaky_reads seed clear");
+            std::string names;
+            for (const std::string_view name : faultNames())
+                names += " " + std::string(name);
+            return error("usage: fault <name> <value> [1|2]; names:" + names);
         }
         std::string reason;
         if (!sim_.setFault(n, words[1], words[2], &reason))
@@ -133,13 +133,17 @@ std::string Control::insert(std::string_view chipText, int programmer, bool swap
 
 std::string Control::status() const {
     std::string out;
-    char line[160];
+    char line[200];
     for (int i = 0; i < kMaxProgrammers; ++i) {
         const ProgrammerStatus s = sim_.status(i);
+        const char* bus = s.plugged ? "plugged" : s.reenumerating ? "re-enumerating" : "unplugged";
+        const std::string boot = !s.bootLoader ? std::string()
+                                 : s.bootStage == "none"
+                                     ? std::string(" (boot loader)")
+                                     : " (boot loader, upgrade " + s.bootStage + ")";
         std::snprintf(line, sizeof line,
                       "programmer %d: %s, serial %06u, firmware 0x%02X%s%s, %s, session %s\n",
-                      i + 1, s.plugged ? "plugged" : "unplugged", s.serial,
-                      unsigned{s.firmwareVersion}, s.bootLoader ? " (boot loader)" : "",
+                      i + 1, bus, s.serial, unsigned{s.firmwareVersion}, boot.c_str(),
                       s.adapter ? ", adapter" : "", s.busy ? "busy" : "idle", s.session.c_str());
         out += line;
         out += "  socket: " + (s.chip ? describeChip(*s.chip) : std::string("empty")) + "\n";

@@ -1,5 +1,7 @@
 #include "sim/faults.h"
 
+#include <utility>
+
 #include "sim/text_util.h"
 
 namespace nyra::sim {
@@ -45,6 +47,27 @@ bool parseCounter(std::string_view value, FaultCounter& out, std::string* error)
     return true;
 }
 
+// The faults that take a <count>[@after] value, by name.
+const std::vector<std::pair<std::string_view, FaultCounter Faults::*>>& counterFaults() {
+    static const std::vector<std::pair<std::string_view, FaultCounter Faults::*>> table{
+        {"short_reads", &Faults::shortReads},
+        {"failed_reads", &Faults::failedReads},
+        {"stall", &Faults::stalls},
+        {"open", &Faults::openFails},
+        {"set_configuration", &Faults::configurationFails},
+        {"claim", &Faults::claimFails},
+        {"no_reenumeration", &Faults::noReenumeration},
+        {"no_handshake", &Faults::noHandshake},
+        {"wrong_start_echo", &Faults::wrongStartEcho},
+        {"block_ack_missing", &Faults::blockAckMissing},
+        {"stream_write_fails", &Faults::streamWriteFails},
+        {"readback_differs", &Faults::readBackDiffers},
+        {"short_readback", &Faults::shortReadBack},
+        {"wrong_finish_byte", &Faults::wrongFinishByte},
+        {"no_finish_reply", &Faults::noFinishReply}};
+    return table;
+}
+
 std::string counterText(const FaultCounter& c) {
     std::string s = c.count < 0 ? "always" : std::to_string(c.count);
     if (c.after > 0)
@@ -66,9 +89,27 @@ bool Faults::flakyRead() {
 }
 
 const std::vector<std::string_view>& faultNames() {
-    static const std::vector<std::string_view> names{
-        "unplug_after",      "refuse", "short_reads", "failed_reads", "stall", "open",
-        "set_configuration", "claim",  "blocked",     "flaky_reads",  "seed",  "clear"};
+    static const std::vector<std::string_view> names{"unplug_after",
+                                                     "refuse",
+                                                     "short_reads",
+                                                     "failed_reads",
+                                                     "stall",
+                                                     "open",
+                                                     "set_configuration",
+                                                     "claim",
+                                                     "blocked",
+                                                     "flaky_reads",
+                                                     "seed",
+                                                     "no_reenumeration",
+                                                     "no_handshake",
+                                                     "wrong_start_echo",
+                                                     "block_ack_missing",
+                                                     "stream_write_fails",
+                                                     "readback_differs",
+                                                     "short_readback",
+                                                     "wrong_finish_byte",
+                                                     "no_finish_reply",
+                                                     "clear"};
     return names;
 }
 
@@ -126,13 +167,11 @@ bool setFault(Faults& faults, std::string_view nameIn, std::string_view valueIn,
         (name == "seed" ? faults.seed : faults.flakyPerMille) = static_cast<std::uint32_t>(number);
         return true;
     }
-    FaultCounter* counter = name == "short_reads"         ? &faults.shortReads
-                            : name == "failed_reads"      ? &faults.failedReads
-                            : name == "stall"             ? &faults.stalls
-                            : name == "open"              ? &faults.openFails
-                            : name == "set_configuration" ? &faults.configurationFails
-                            : name == "claim"             ? &faults.claimFails
-                                                          : nullptr;
+    FaultCounter* counter = nullptr;
+    for (const auto& [known, member] : counterFaults()) {
+        if (name == known)
+            counter = &(faults.*member);
+    }
     if (!counter)
         return fail(error, "unknown fault '" + text::printable(nameIn) + "'");
     return parseCounter(value, *counter, error);
@@ -150,16 +189,10 @@ std::string describeFaults(const Faults& f) {
     for (const auto& [code, counter] : f.refuse) {
         add("refuse=" + std::to_string(code) + ":" + counterText(counter));
     }
-    const std::pair<const char*, const FaultCounter*> counters[] = {
-        {"short_reads", &f.shortReads},
-        {"failed_reads", &f.failedReads},
-        {"stall", &f.stalls},
-        {"open", &f.openFails},
-        {"set_configuration", &f.configurationFails},
-        {"claim", &f.claimFails}};
-    for (const auto& [name, counter] : counters) {
-        if (counter->armed())
-            add(std::string(name) + "=" + counterText(*counter));
+    for (const auto& [name, member] : counterFaults()) {
+        const FaultCounter& counter = f.*member;
+        if (counter.armed())
+            add(std::string(name) + "=" + counterText(counter));
     }
     if (f.blocked)
         add("blocked=1");

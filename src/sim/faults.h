@@ -39,8 +39,18 @@ struct Faults {
     FaultCounter configurationFails;              // usb_set_configuration fails
     FaultCounter claimFails;                      // usb_claim_interface fails
     bool blocked = false;                         // identity probes answer 000004
-    std::uint32_t flakyPerMille = 0;              // chance of a failed read, per mille
-    std::uint32_t seed = 1;                       // state of the flaky-read generator
+    // Boot loader and firmware upgrade.
+    FaultCounter noReenumeration;     // after command 21 or a leave the device stays away
+    FaultCounter noHandshake;         // operation 8 unanswered
+    FaultCounter wrongStartEcho;      // operation 13 answered 0x00
+    FaultCounter blockAckMissing;     // operation 2 erases but sends no acknowledgement
+    FaultCounter streamWriteFails;    // a bulk OUT chunk of the upgrade fails with -EIO
+    FaultCounter readBackDiffers;     // a read-back block comes with one byte changed
+    FaultCounter shortReadBack;       // a read-back block comes with 512 bytes only
+    FaultCounter wrongFinishByte;     // the finish refuses a sound image (0xEE)
+    FaultCounter noFinishReply;       // the finish sends nothing and takes nothing
+    std::uint32_t flakyPerMille = 0;  // chance of a failed read, per mille
+    std::uint32_t seed = 1;           // state of the flaky-read generator
 
     // The next flaky-read decision (xorshift32 on the seed).
     bool flakyRead();
@@ -51,6 +61,9 @@ struct Faults {
 //   unplug_after <bytes>|off     refuse <code>:<count>[@after]|<code>:off
 //   short_reads|failed_reads|stall|open|set_configuration|claim  <count>[@after]|always|off
 //   blocked 0|1    flaky_reads <per-mille>    seed <n>    clear <anything>
+//   no_reenumeration|no_handshake|wrong_start_echo|block_ack_missing|
+//   stream_write_fails|readback_differs|short_readback|wrong_finish_byte|
+//   no_finish_reply  <count>[@after]|always|off
 bool setFault(Faults& faults, std::string_view name, std::string_view value, std::string* error);
 std::string describeFaults(const Faults& faults);
 const std::vector<std::string_view>& faultNames();

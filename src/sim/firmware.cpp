@@ -40,7 +40,11 @@ void Firmware::powerCycle() {
     program_.reset();  // data still buffered in the device is lost with the power
     endSessions();
     in_.clear();
-    bootLoader_ = false;
+    boot_.reset();
+    restartRequested_ = false;
+    bootLoader_ = !applicationValid_;
+    if (bootLoader_)
+        note("no checked application: started in the boot loader");
     lastState_ = -1;
     busyUntilUs_ = 0;
 }
@@ -70,7 +74,12 @@ void Firmware::takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs
             return;
         }
         case FrameKind::BootLoader:
-            note("boot-loader frame ignored: no boot loader in this firmware model yet");
+            if (!bootLoader_) {
+                note("boot-loader frame (operation " + std::to_string(bytes[1]) +
+                     ") ignored: the application does not take them");
+                return;
+            }
+            handleBootFrame(bytes[1], bytes[2], nowUs);
             return;
         case FrameKind::OtpShort:
         case FrameKind::OtpLong:
@@ -140,7 +149,10 @@ void Firmware::handleCommand(const CommandFrame& frame, std::int64_t nowUs) {
             onFillBlock(frame);
             return;
         case cmd::kEnterUpgrade:
+            // The boot loader starts after a reset, which re-enumerates on USB.
             bootLoader_ = true;
+            boot_.reset();
+            restartRequested_ = true;
             note("entered the boot loader");
             return;
         case cmd::kSerialNumber:
@@ -302,11 +314,15 @@ void Firmware::onProgram(const CommandFrame& frame) {
 }
 
 std::int64_t Firmware::streamReadyUs() const {
-    return (program_ || fill_) ? busyUntilUs_ : 0;
+    return (program_ || fill_ || bootStreaming()) ? busyUntilUs_ : 0;
 }
 
 void Firmware::takeStream(std::span<const std::uint8_t> bytes, std::int64_t nowUs) {
     nowUs_ = nowUs;
+    if (bootLoader_) {
+        takeBootStream(bytes, nowUs);
+        return;
+    }
     if (program_) {
         ProgramSession& s = *program_;
         s.received += bytes.size();

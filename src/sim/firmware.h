@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/faults.h"
 #include "sim/frame.h"
 #include "sim/in_queue.h"
 #include "sim/socket.h"
@@ -36,6 +37,15 @@ inline constexpr std::uint32_t kReadTransferMax = 8192;
 inline constexpr std::uint32_t kFillTransferMax = 1024;
 inline constexpr std::uint8_t kDefaultFirmwareVersion = 0x21;
 
+// The boot loader's application flash: 512 blocks of 1 KiB.
+inline constexpr std::size_t kApplicationFlashBytes = 512 * 1024;
+// What the finish answers when it does not take the image (12 when it does).
+inline constexpr std::uint8_t kReplyImageRefused = 0xEE;
+// What operation 13 answers under the wrong_start_echo fault.
+inline constexpr std::uint8_t kReplyWrongStartEcho = 0x00;
+// Bytes of a read-back block under the short_readback fault.
+inline constexpr std::size_t kShortReadBackBytes = 512;
+
 // The programmer's firmware: takes frames on the interrupt endpoint and data
 // on bulk OUT, drives the chip in the socket, and queues replies on bulk IN
 // with the time they are ready. Not thread-safe: the Simulator serialises.
@@ -50,8 +60,12 @@ public:
     void setAdapter(bool fitted) { adapter_ = fitted; }
     bool adapter() const { return adapter_; }
     void setBlocked(bool blocked) { blocked_ = blocked; }
+    // The boot-loader faults; the Programmer that owns both outlives this.
+    void attachFaults(Faults* faults) { faults_ = faults; }
 
-    // Power lost: sessions, queued replies and boot-loader mode are gone.
+    // Power lost: sessions and queued replies are gone. The programmer starts
+    // its application again, or its boot loader when an upgrade left the
+    // application area without a checked image.
     void powerCycle();
 
     void takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
@@ -65,7 +79,15 @@ public:
 
     bool busy(std::int64_t nowUs) const { return busyUntilUs_ > nowUs; }
     bool bootLoader() const { return bootLoader_; }
-    void leaveBootLoader() { bootLoader_ = false; }
+    // Starts the application at once, whatever the application area holds.
+    void leaveBootLoader();
+    // True once after command 21 or an accepted leave: the programmer
+    // restarts and drops off the bus for a moment.
+    bool takeRestartRequest();
+    // The boot loader is taking upgrade data on bulk OUT.
+    bool bootStreaming() const;
+    // "none", "started", "erasing", "streaming", "streamed", "closed", "finished".
+    std::string bootStageName() const;
     int lastState() const { return lastState_; }
     std::string sessionName() const;
     const std::vector<std::array<std::uint8_t, kCommandFrameSize>>& frames() const {
@@ -105,8 +127,32 @@ private:
         std::vector<std::uint8_t> data;
     };
 
+    // One upgrade, from operation 13 on. The stages follow the order in
+    // which the program sends the operations.
+    struct BootSession {
+        enum class Stage { Started, Erasing, Streaming, Streamed, Closed, Finished };
+        Stage stage = Stage::Started;
+        std::size_t erased = 0;     // blocks erased, in order from block 0
+        std::size_t received = 0;   // stream bytes taken
+        std::size_t readBack = 0;   // blocks returned by operation 6
+        bool overUnerased = false;  // noted once
+    };
+
     void handleCommand(const CommandFrame& frame, std::int64_t nowUs);
     void handleBootLoaderCommand(const CommandFrame& frame, std::int64_t nowUs);
+
+    // boot_loader.cpp
+    void handleBootFrame(std::uint8_t operation, std::uint8_t value, std::int64_t nowUs);
+    void onBootBlock(std::uint8_t value, std::int64_t nowUs);
+    void onBootStage(std::uint8_t operation);
+    void onBootReadBack(std::int64_t nowUs);
+    void onBootFinish(std::uint8_t value, std::int64_t nowUs);
+    void onBootLeave();
+    void takeBootStream(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
+    // Why the stored image cannot run, or empty when it can.
+    std::string imageProblem(std::uint8_t lastPayloadByte) const;
+    std::vector<std::uint8_t>& applicationFlash();
+    bool fires(FaultCounter Faults::*fault) { return faults_ && (faults_->*fault).fire(); }
 
     void onProgram(const CommandFrame& frame);
     void onEndOfStream(const CommandFrame& frame, std::int64_t nowUs);
@@ -149,6 +195,12 @@ private:
     bool adapter_ = false;
     bool blocked_ = false;
     bool bootLoader_ = false;
+    bool restartRequested_ = false;
+    bool applicationValid_ = true;
+    std::optional<BootSession> boot_;
+    // Allocated at the first erase; before it, the old application (0x00 here).
+    std::vector<std::uint8_t> applicationFlash_;
+    Faults* faults_ = nullptr;
     int lastState_ = -1;
     std::int64_t busyUntilUs_ = 0;
     std::int64_t nowUs_ = 0;  // time of the frame or data being handled

@@ -21,13 +21,21 @@ constexpr std::int64_t kSliceMs = 10;
 constexpr std::uint32_t kDefaultSerials[kMaxProgrammers] = {100001, 100002};
 
 struct Programmer {
-    explicit Programmer(const Timing& timing) : firmware(socket, timing) {}
+    explicit Programmer(const Timing& timing) : firmware(socket, timing) {
+        firmware.attachFaults(&faults);
+    }
+    Programmer(const Programmer&) = delete;
+    Programmer& operator=(const Programmer&) = delete;
     Socket socket;
     Firmware firmware;
     Faults faults;
     bool plugged = false;
     std::uint8_t devnum = 0;
-    std::uint32_t generation = 0;  // counts plugs; handles of an older one are dead
+    std::uint32_t generation = 0;  // counts attachments; handles of an older one are dead
+    // Off the bus after a restart: back at this time, or never (fault).
+    std::optional<std::int64_t> returnAtMs;
+    bool stayingAway = false;
+    bool reenumerating() const { return returnAtMs.has_value() || stayingAway; }
 };
 
 struct Handle {
@@ -137,28 +145,67 @@ struct Simulator::State {
         log.push_back(std::move(rec));
     }
 
+    // On the bus with a new address; handles of the last attachment are dead.
+    void attach(int i) {
+        Programmer& p = *slot(i);
+        p.plugged = true;
+        p.returnAtMs.reset();
+        p.stayingAway = false;
+        ++p.generation;
+        p.devnum = nextDevnum;
+        nextDevnum = nextDevnum >= 127 ? 2 : static_cast<std::uint8_t>(nextDevnum + 1);
+        pendingEvents.push_back({SimEventKind::Plugged, i});
+    }
+
     bool plug(int i) {
         Programmer* p = slot(i);
         if (!p || p->plugged)
             return false;
-        p->plugged = true;
-        ++p->generation;
-        p->devnum = nextDevnum;
-        nextDevnum = nextDevnum >= 127 ? 2 : static_cast<std::uint8_t>(nextDevnum + 1);
+        attach(i);
         p->firmware.powerCycle();
-        pendingEvents.push_back({SimEventKind::Plugged, i});
         return true;
     }
 
     bool unplug(int i) {
         Programmer* p = slot(i);
-        if (!p || !p->plugged)
+        if (!p || (!p->plugged && !p->reenumerating()))
             return false;
+        // Pulled while re-enumerating: it already left the bus, so no second event.
+        if (p->plugged)
+            pendingEvents.push_back({SimEventKind::Unplugged, i});
         p->plugged = false;
+        p->returnAtMs.reset();
+        p->stayingAway = false;
         p->firmware.powerCycle();
         p->socket.flush(nullptr);
-        pendingEvents.push_back({SimEventKind::Unplugged, i});
         return true;
+    }
+
+    // A restart of the programmer's firmware: it leaves the bus at once and
+    // enumerates again after the re-enumeration time, keeping its state.
+    void reenumerate(int i) {
+        Programmer& p = *slot(i);
+        p.plugged = false;
+        p.firmware.in().clear();  // the reset loses what waited on the endpoint
+        p.socket.flush(nullptr);
+        pendingEvents.push_back({SimEventKind::Unplugged, i});
+        if (p.faults.noReenumeration.fire()) {
+            p.stayingAway = true;
+            p.firmware.addNote("restarted but did not come back on the bus (fault)");
+            return;
+        }
+        p.returnAtMs = time.nowMs() + (timing.reenumerationUs() + 999) / 1000;
+        settle();
+    }
+
+    // Brings back the programmers whose re-enumeration time is over.
+    void settle() {
+        const std::int64_t now = time.nowMs();
+        for (int i = 0; i < kMaxProgrammers; ++i) {
+            const Programmer& p = *slot(i);
+            if (p.returnAtMs && *p.returnAtMs <= now)
+                attach(i);
+        }
     }
 
     bool putChip(int i, const ChipModel& model, const std::string& image, std::string* error) {
@@ -257,11 +304,12 @@ namespace {
 // listener what happened meanwhile.
 class Guard {
 public:
-    explicit Guard(Simulator::State& state) : state_(state), lock_(state.mu) {}
+    explicit Guard(Simulator::State& state) : state_(state), lock_(state.mu) { state_.settle(); }
     ~Guard() {
         std::vector<SimEvent> events;
         if (!lock_.owns_lock())
             lock_.lock();
+        state_.settle();
         events.swap(state_.pendingEvents);
         lock_.unlock();
         state_.fire(events);
@@ -299,7 +347,7 @@ bool Simulator::unplug(int programmer) {
 }
 
 bool Simulator::plugged(int programmer) const {
-    std::lock_guard<std::mutex> lock(state_->mu);
+    Guard g(*state_);
     const Programmer* p = state_->slot(programmer);
     return p && p->plugged;
 }
@@ -489,7 +537,7 @@ void Simulator::clearFrames(int programmer) {
 }
 
 ProgrammerStatus Simulator::status(int programmer) const {
-    std::lock_guard<std::mutex> lock(state_->mu);
+    Guard g(*state_);
     ProgrammerStatus s;
     const Programmer* p = state_->slot(programmer);
     if (!p)
@@ -498,7 +546,9 @@ ProgrammerStatus Simulator::status(int programmer) const {
     s.serial = p->firmware.serial();
     s.firmwareVersion = p->firmware.version();
     s.adapter = p->firmware.adapter();
+    s.reenumerating = p->reenumerating();
     s.bootLoader = p->firmware.bootLoader();
+    s.bootStage = p->firmware.bootStageName();
     s.busy = p->firmware.busy(state_->nowUs());
     s.session = p->firmware.sessionName();
     if (!p->socket.empty())
@@ -709,6 +759,11 @@ int Simulator::usbBulkWrite(usb_dev_handle* handle, int ep, const char* bytes, i
         if (const int err = s.resolve(handle, p, h, rec.programmer))
             return finish(err);
     }
+    if (p->firmware.bootStreaming() && p->faults.streamWriteFails.fire()) {
+        p->firmware.addNote("upgrade chunk of " + std::to_string(size) +
+                            " bytes failed (fault stream_write_fails)");
+        return finish(kErrIo);
+    }
     const auto wanted = static_cast<std::size_t>(size);
     const std::size_t allowed = s.allowance(*p, wanted);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes);
@@ -802,6 +857,8 @@ int Simulator::usbInterruptWrite(usb_dev_handle* handle, int ep, const char* byt
         }
     }
     p->firmware.takeFrame(frame, s.nowUs());
+    if (p->firmware.takeRestartRequest())
+        s.reenumerate(rec.programmer);
     return finish(size);
 }
 

@@ -73,10 +73,12 @@ struct SimEvent {
 
 struct ProgrammerStatus {
     bool plugged = false;
+    bool reenumerating = false;  // off the bus after a restart (for good under no_reenumeration)
     std::uint32_t serial = 0;
     std::uint8_t firmwareVersion = 0;
     bool adapter = false;
     bool bootLoader = false;
+    std::string bootStage;  // Firmware::bootStageName()
     bool busy = false;
     std::string session;  // "none", "reading", "programming", "filling"
     std::optional<ChipModel> chip;
@@ -135,6 +137,7 @@ public:
     bool setAdapter(int programmer, bool fitted);
     bool setSerial(int programmer, std::uint32_t serial);
     bool setFirmwareVersion(int programmer, std::uint8_t version);
+    // Starts the application at once (a tester's shortcut, no re-enumeration).
     bool leaveBootLoader(int programmer);
 
     // Faults.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "sim/chip_model.h"
@@ -29,6 +30,20 @@ public:
     // Reading bytes inside the device only (blank check).
     std::int64_t scanUs(Family family, std::uint64_t bytes) const;
     std::int64_t statusWriteUs() const { return scale(15000); }
+
+    // The programmer's own microcontroller: its boot loader erases the
+    // application flash in 1 KiB pages and programs each 64-byte chunk it
+    // receives; a restart drops it off the bus for a USB re-enumeration.
+    std::int64_t bootBlockEraseUs() const { return scale(20000); }
+    std::int64_t bootChunkProgramUs(std::size_t bytes) const {
+        return scale(25.0 * static_cast<double>(bytes));
+    }
+    std::int64_t bootReadBackUs(std::size_t bytes) const { return readUs(Family::SpiFlash, bytes); }
+    // Decoding the stored image and adding it up before the finish answers.
+    std::int64_t bootImageCheckUs(std::size_t bytes) const {
+        return scale(2000 + 0.2 * static_cast<double>(bytes));
+    }
+    std::int64_t reenumerationUs() const { return scale(300000); }
 
 private:
     std::int64_t scale(double us) const { return static_cast<std::int64_t>(us * factor_); }

@@ -243,6 +243,8 @@ TEST_F(Firmware, BlockedOrBootLoaderFirmwareAnswers000004) {
 
     link->send(frame(21));
     EXPECT_TRUE(sim->status(0).bootLoader);
+    link = std::make_unique<Link>();  // the restart into the boot loader re-enumerated it
+    ASSERT_TRUE(link->ok());
     EXPECT_EQ(link->identity(probe(1)), kStateBlocked);
     link->send(frame(18));
     EXPECT_TRUE(link->read(1, 100).empty());  // the boot loader ignores application commands

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "sim/config.h"
 #include "sim/control.h"
 #include "sim/control_server.h"
+#include "sim/firmware_maker.h"
 
 namespace {
 
@@ -23,6 +25,8 @@ constexpr const char* kUsage =
     "  remove [n]                  empty the socket\n"
     "  fault <name> <value> [n]    set a fault (fault clear 1 clears all)\n"
     "  timing <factor>             scale device times (0 = instant)\n"
+    "  make-firmware --version X.Y [--size BYTES] [--bad-checksum] OUT.nyr\n"
+    "                              write a firmware file for the upgrade\n"
     "The socket is the control= path of the simulator's configuration\n"
     "(NYRA_SIM_CONFIG, else ./kvq-sim.conf), else the default path.\n";
 
@@ -50,6 +54,23 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "list-chips") {
         std::fputs(nyra::sim::listChipsText().c_str(), stdout);
+        return 0;
+    }
+    if (args[0] == "make-firmware") {
+        std::string error;
+        const auto request = nyra::sim::parseMakeFirmwareArguments(
+            std::span<const std::string_view>(args).subspan(1), &error);
+        if (!request) {
+            std::fprintf(stderr, "kvq-sim: make-firmware: %s\n%s", error.c_str(), kUsage);
+            return 2;
+        }
+        const auto file = nyra::sim::makeFirmwareFile(*request);
+        if (!nyra::sim::writeFirmwareFile(request->output, file, &error)) {
+            std::fprintf(stderr, "kvq-sim: make-firmware: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%s: %zu bytes, version byte 0x%02X%s\n", request->output.c_str(), file.size(),
+                    unsigned{request->version}, request->badChecksum ? ", checksum wrong" : "");
         return 0;
     }
     if (!knownCommand(args[0])) {
