@@ -37,6 +37,12 @@ protected:
         return buildFirmwareFile(0x13,
                                  body(n - kFirmwareMagic.size() - 1 - kFirmwareChecksumBytes));
     }
+    // A full identification, as the detect button runs it: it clears the
+    // programmer-blocked flag an upgrade leaves set.
+    void identifyAgain() {
+        state.startJob(job::kFullIdentify);
+        state.worker().waitUntilIdle();
+    }
     // The window opened with this file chosen.
     void chooseFirmware(const std::vector<std::uint8_t>& file) {
         window().open();
