@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -166,6 +167,36 @@ std::string controlPathOf(const SimConfig& config) {
     return config.control.empty() ? defaultControlPath() : config.control;
 }
 
+std::string firmwareStatePath(const std::string& image) {
+    if (image.empty() || text::iequals(image, "none"))
+        return {};
+    return image + ".firmware";
+}
+
+std::optional<std::uint8_t> loadFirmwareState(const std::string& path) {
+    if (path.empty())
+        return std::nullopt;
+    std::ifstream in(path);
+    std::string word;
+    if (!(in >> word))
+        return std::nullopt;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(word.c_str(), &end, 0);
+    if (end == word.c_str() || *end != '\0' || value > 0xFF)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+bool saveFirmwareState(const std::string& path, std::uint8_t version) {
+    if (path.empty())
+        return false;
+    std::ofstream out(path, std::ios::trunc);
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X\n", version);
+    out << text;
+    return static_cast<bool>(out);
+}
+
 std::unique_ptr<Simulator> makeSimulator(const SimConfig& c, std::vector<std::string>& warnings,
                                          TimeSource* time) {
     SimulatorOptions options;
@@ -181,7 +212,8 @@ std::unique_ptr<Simulator> makeSimulator(const SimConfig& c, std::vector<std::st
     const std::uint32_t serials[kMaxProgrammers] = {c.serial, c.serial2};
     for (int i = 0; i < kMaxProgrammers; ++i) {
         sim->setSerial(i, serials[i]);
-        sim->setFirmwareVersion(i, c.firmwareVersion);
+        const auto upgraded = loadFirmwareState(firmwareStatePath(images[i]));
+        sim->setFirmwareVersion(i, upgraded.value_or(c.firmwareVersion));
         sim->setFaults(i, faults[i]);
         if (text::iequals(chips[i], "none"))
             continue;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,14 @@ bool readConfigFile(const std::string& path, std::string& text, std::string* err
 // $XDG_RUNTIME_DIR/kvq-nyra-sim.sock, else /tmp/kvq-nyra-sim-<uid>.sock.
 std::string defaultControlPath();
 std::string controlPathOf(const SimConfig& config);  // "" when switched off
+
+// Where a programmer keeps the firmware it runs, beside its chip image, so that
+// an upgrade outlives the run as the chip's contents do: "<image>.firmware",
+// or "" when the chip has no image file.
+std::string firmwareStatePath(const std::string& image);
+// The version byte stored there ("0x13"), if the file holds one.
+std::optional<std::uint8_t> loadFirmwareState(const std::string& path);
+bool saveFirmwareState(const std::string& path, std::uint8_t version);
 
 // A simulator set up as the configuration says; problems are appended to warnings.
 std::unique_ptr<Simulator> makeSimulator(const SimConfig& config,

@@ -223,5 +223,25 @@ TEST_F(CliProcess, FirmwarePrintsTheSerialNumberAndVersionOrFails) {
     EXPECT_EQ(missing.status, kExitNoProgrammer) << missing.err;
 }
 
+TEST_F(CliProcess, UpgradeWithTheDemoFileChangesTheVersionAndTheBrokenOneIsRefused) {
+    const std::filesystem::path firmware = *testing::demoFolder() / "firmware";
+    const std::string sim = keptChip("W25Q32FV", "firmware=0x21\n");
+    const Exit broken =
+        runIn(dir, program, {"upgrade", (firmware / "demo-bad-checksum.nyr").string()}, sim);
+    EXPECT_EQ(broken.status, kExitJobFailed);
+    TextTable texts;
+    texts.loadFrom(dir.folder());
+    EXPECT_NE(broken.err.find(texts.text(itext(101))), std::string::npos) << broken.err;
+
+    const Exit done = runIn(dir, program, {"upgrade", (firmware / "demo-v2.3.nyr").string()}, sim);
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_NE(done.err.find(texts.text(itext(113))), std::string::npos) << done.err;
+    EXPECT_NE(done.out.find("100%"), std::string::npos) << done.out;
+    // The next run of the demo device runs the new firmware.
+    const Exit after = runIn(dir, program, {"firmware"}, sim);
+    EXPECT_EQ(after.status, 0) << after.err;
+    EXPECT_NE(after.out.find("firmware V2.3"), std::string::npos) << after.out;
+}
+
 }  // namespace
 }  // namespace nyra::cli

@@ -186,6 +186,31 @@ TEST(Config, MakeSimulatorBuildsWhatTheFileSays) {
     EXPECT_EQ(warnings.size(), 1u);
 }
 
+TEST(Config, AnUpgradedFirmwareVersionIsKeptBesideTheChipImage) {
+    TempDir dir;
+    const SimConfig c =
+        parseConfigText("chip=W25Q32FV\nimage=chip.bin\nfirmware=0x21\ntiming=0\n", dir.path());
+    const std::string state = firmwareStatePath(c.image);
+    EXPECT_EQ(state, dir.file("chip.bin") + ".firmware");
+    EXPECT_EQ(firmwareStatePath(""), "");
+    EXPECT_FALSE(saveFirmwareState("", 0x13));
+
+    std::vector<std::string> warnings;
+    VirtualTimeSource time;
+    EXPECT_EQ(makeSimulator(c, warnings, &time)->status(0).firmwareVersion, 0x21);
+    ASSERT_TRUE(saveFirmwareState(state, 0x13));
+    EXPECT_EQ(loadFirmwareState(state), 0x13);
+    EXPECT_EQ(makeSimulator(c, warnings, &time)->status(0).firmwareVersion, 0x13);
+
+    // A file that does not hold a version byte is ignored: the configured one applies.
+    for (const char* text : {"", "0x1FF\n", "thirteen\n", "0x13x\n"}) {
+        std::ofstream(state, std::ios::trunc) << text;
+        EXPECT_FALSE(loadFirmwareState(state)) << text;
+        EXPECT_EQ(makeSimulator(c, warnings, &time)->status(0).firmwareVersion, 0x21) << text;
+    }
+    EXPECT_TRUE(warnings.empty());
+}
+
 class ControlCommands : public ::testing::Test {
 protected:
     ControlCommands() : sim(simulatorOptions(1, "W25Q64FV", &time)), control(sim) {}

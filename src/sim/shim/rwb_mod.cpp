@@ -42,6 +42,10 @@ public:
         });
         control_ = std::make_unique<Control>(*sim_);
         control_->rememberImage(config.chip, config.image);
+        for (int i = 0; i < kMaxProgrammers; ++i) {
+            firmwareState_[i] = firmwareStatePath(i == 0 ? config.image : config.image2);
+            startVersion_[i] = sim_->status(i).firmwareVersion;
+        }
         const std::string path = controlPathOf(config);
         std::string error;
         if (!path.empty() &&
@@ -64,6 +68,12 @@ public:
     void shutdown() {
         server_.stop();
         sim_->flushImages();
+        // An upgrade stays, as the chip's contents do.
+        for (int i = 0; i < nyra::sim::kMaxProgrammers; ++i) {
+            const std::uint8_t version = sim_->status(i).firmwareVersion;
+            if (version != startVersion_[i])
+                nyra::sim::saveFirmwareState(firmwareState_[i], version);
+        }
     }
 
 private:
@@ -71,6 +81,8 @@ private:
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<nyra::sim::Control> control_;
     nyra::sim::ControlServer server_;
+    std::string firmwareState_[nyra::sim::kMaxProgrammers];
+    std::uint8_t startVersion_[nyra::sim::kMaxProgrammers] = {};
 };
 
 std::atomic<Instance*> gCreated{nullptr};
