@@ -33,6 +33,7 @@ TEST(FirmwareImage, FilesTooShortForAPayloadByteNeverPass) {
     EXPECT_FALSE(firmwareChecksumMatches(std::vector<std::uint8_t>{}));
     EXPECT_FALSE(firmwareChecksumMatches(std::vector<std::uint8_t>{0, 0, 0}));  // sums to 0 = 0
     EXPECT_FALSE(storedFirmwareChecksum(std::vector<std::uint8_t>{1, 2}));
+    EXPECT_EQ(storedFirmwareChecksum(std::vector<std::uint8_t>{1, 2, 3}), 0x010203u);
     EXPECT_TRUE(firmwareChecksumMatches(std::vector<std::uint8_t>{7, 0, 0, 7}));
     EXPECT_FALSE(firmwareVersionOf(std::vector<std::uint8_t>{'N', 'Y', 'R', 'F'}));
     EXPECT_FALSE(firmwareVersionOf(std::vector<std::uint8_t>{'N', 'Y', 'R', 'X', 0x13}));

@@ -33,6 +33,18 @@ TEST_F(FirmwareJobTest, TheVersionBoxShowsTheSerialNumberWithZerosAndTheVersion)
     EXPECT_EQ(box.text, "\r\nSerial number:004711\r\nFirmware:KVQ_Nyra firmware V2.A     ");
     EXPECT_EQ(box.caption, "Programmer");
     EXPECT_EQ(box.icon, BoxIcon::Information);
+
+    // Both questions and their replies wait 100 ms.
+    simulator.clearTransferLog();
+    ASSERT_EQ(showFirmwareVersion(context()), 1);
+    int replies = 0;
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call == sim::UsbCall::BulkRead && (r.size == 1 || r.size == 7)) {
+            EXPECT_EQ(r.timeout, 100) << r.size;
+            ++replies;
+        }
+    }
+    EXPECT_EQ(replies, 2);
 }
 
 TEST_F(FirmwareJobTest, NoVersionOrAShortSerialReplyIsNoAnswer) {

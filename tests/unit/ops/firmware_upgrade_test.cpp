@@ -74,6 +74,15 @@ TEST_F(FirmwareJobTest, AnUpgradeRunsThroughItsPhasesAndTheNewVersionIsReported)
     EXPECT_EQ(operations(frames), expected);
     const auto file = buildFirmwareFile(0x13, body(3000));
     EXPECT_EQ(frames[16].value, file[file.size() - 4]) << "the last payload byte";
+    // The handshake's reply is read with 50 ms, the boot loader's others with 1000 ms.
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call == sim::UsbCall::BulkRead && r.size == 2) {
+            EXPECT_EQ(r.timeout, 50);
+        }
+        if (r.call == sim::UsbCall::BulkRead && (r.size == 1 || r.size == 1024)) {
+            EXPECT_EQ(r.timeout, 1000) << r.size;
+        }
+    }
     // 3008 bytes: 47 chunks of 64, and nothing more.
     EXPECT_EQ(streamChunks(simulator), std::vector<int>(47, 64));
 
