@@ -103,6 +103,23 @@ protected:
         link = std::make_unique<Link>();
         ASSERT_TRUE(link->ok());
     }
+    // From command 21 through the stream's close, erasing the first blocks only.
+    void streamInto(const std::vector<std::uint8_t>& file, std::uint8_t blocks) {
+        enterBootLoader();
+        op(boot::kStart);
+        ASSERT_EQ(link->read(1, 1000), std::vector<std::uint8_t>{boot::kStart});
+        for (std::uint8_t k = 0; k < blocks; ++k) {
+            op(boot::kBlock, k);
+            ASSERT_EQ(link->read(1, 1000).size(), 1u);
+        }
+        op(boot::kStreamStart);
+        std::vector<std::uint8_t> keyed(file.size());
+        for (std::size_t i = 0; i < file.size(); ++i)
+            keyed[i] = keyedFirmwareByte(file[i], i);
+        ASSERT_EQ(link->write(keyed), static_cast<int>(keyed.size()));
+        op(boot::kStreamEnd);
+        op(boot::kStreamClose);
+    }
     bool handshake() {
         for (int i = 0; i < 20; ++i) {
             op(boot::kHandshake);
@@ -298,18 +315,7 @@ TEST_F(BootLoader, DataPastTheErasedBlocksSpoilsTheImage) {
     // A host that erases one block too few: the 1025th byte lands on old contents.
     start();
     const auto file = firmwareFile(0x05, 1025);
-    enterBootLoader();
-    op(boot::kStart);
-    ASSERT_EQ(link->read(1, 1000), std::vector<std::uint8_t>{boot::kStart});
-    op(boot::kBlock, 0);
-    ASSERT_EQ(link->read(1, 1000).size(), 1u);
-    op(boot::kStreamStart);
-    std::vector<std::uint8_t> keyed(file.size());
-    for (std::size_t i = 0; i < file.size(); ++i)
-        keyed[i] = keyedFirmwareByte(file[i], i);
-    ASSERT_EQ(link->write(keyed), static_cast<int>(keyed.size()));
-    op(boot::kStreamEnd);
-    op(boot::kStreamClose);
+    streamInto(file, 1);
     op(boot::kFinish, file[file.size() - 4]);
     EXPECT_EQ(link->read(1, 1000), std::vector<std::uint8_t>{kReplyImageRefused});
     EXPECT_TRUE(logHas("over old contents"));
@@ -358,20 +364,10 @@ TEST_F(BootLoader, FileLengthAMultipleOf64EndsTheStreamWithoutAShortChunk) {
 TEST_F(BootLoader, ReadBackPadsPastTheImageWithErasedBytes) {
     start();
     const auto file = firmwareFile(0x05, 1030);
-    enterBootLoader();
-    op(boot::kStart);
-    link->read(1, 1000);
-    for (std::uint8_t k = 0; k < 2; ++k) {
-        op(boot::kBlock, k);
-        link->read(1, 1000);
-    }
-    op(boot::kStreamStart);
+    streamInto(file, 2);
     std::vector<std::uint8_t> keyed(file.size());
     for (std::size_t i = 0; i < file.size(); ++i)
         keyed[i] = keyedFirmwareByte(file[i], i);
-    link->write(keyed);
-    op(boot::kStreamEnd);
-    op(boot::kStreamClose);
     op(boot::kReadBack);
     EXPECT_EQ(link->read(1024, 1000),
               std::vector<std::uint8_t>(keyed.begin(), keyed.begin() + 1024));
@@ -425,20 +421,7 @@ TEST_F(BootLoader, FinishNamingAnotherLastPayloadByteIsRefused) {
     start();
     const auto file = firmwareFile(0x15, 2000);
     const std::uint8_t last = file[file.size() - 4];
-    enterBootLoader();
-    op(boot::kStart);
-    link->read(1, 1000);
-    for (std::uint8_t k = 0; k < 2; ++k) {
-        op(boot::kBlock, k);
-        link->read(1, 1000);
-    }
-    op(boot::kStreamStart);
-    std::vector<std::uint8_t> keyed(file.size());
-    for (std::size_t i = 0; i < file.size(); ++i)
-        keyed[i] = keyedFirmwareByte(file[i], i);
-    link->write(keyed);
-    op(boot::kStreamEnd);
-    op(boot::kStreamClose);
+    streamInto(file, 2);
     op(boot::kFinish, static_cast<std::uint8_t>(last + 1));
     EXPECT_EQ(link->read(1, 1000), std::vector<std::uint8_t>{kReplyImageRefused});
     op(boot::kFinish, last);  // refused finishes may be repeated
