@@ -16,12 +16,6 @@ std::string hex2(unsigned v) {
     return buf;
 }
 
-std::string versionText(std::uint8_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "V%X.%X", (v >> 4) + 1u, v & 0x0Fu);
-    return buf;
-}
-
 }  // namespace
 
 void Firmware::leaveBootLoader() {
@@ -267,7 +261,7 @@ void Firmware::onBootFinish(std::uint8_t value, std::int64_t nowUs) {
     applicationValid_ = true;
     boot_->stage = BootSession::Stage::Finished;
     note("finish: image of " + std::to_string(payloadSize) + " payload bytes taken, firmware " +
-         versionText(version_));
+         firmwareVersionText(version_));
     reply({boot::kFinish}, busyUntilUs_);
 }
 
@@ -280,7 +274,7 @@ void Firmware::onBootLeave() {
     bootLoader_ = false;
     boot_.reset();
     restartRequested_ = true;
-    note("leaving the boot loader for firmware " + versionText(version_));
+    note("leaving the boot loader for firmware " + firmwareVersionText(version_));
 }
 
 }  // namespace nyra::sim

@@ -1,6 +1,7 @@
 #include "device/firmware_image.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace nyra {
 
@@ -44,6 +45,13 @@ std::optional<std::uint8_t> firmwareVersionOf(std::span<const std::uint8_t> payl
         !std::equal(kFirmwareMagic.begin(), kFirmwareMagic.end(), payload.begin()))
         return std::nullopt;
     return payload[kFirmwareVersionOffset];
+}
+
+std::string firmwareVersionText(std::uint8_t version) {
+    char text[16];
+    std::snprintf(text, sizeof text, "V%X.%X", static_cast<std::int8_t>(version >> 4) + 1,
+                  version % 16);
+    return text;
 }
 
 }  // namespace nyra

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace nyra {
@@ -32,6 +33,9 @@ std::vector<std::uint8_t> buildFirmwareFile(std::uint8_t version,
                                             std::span<const std::uint8_t> body);
 // The version byte of a payload that starts with the magic.
 std::optional<std::uint8_t> firmwareVersionOf(std::span<const std::uint8_t> payload);
+
+// "V%X.%X" of a version byte: the high nibble plus one, the low nibble.
+std::string firmwareVersionText(std::uint8_t version);
 
 // The upgrade key: every byte of the file travels and is read back as
 // byte XOR key[file offset mod 256]. Ours: 256 steps of a 32-bit xorshift

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "device/firmware_image.h"
 #include "device/protocol.h"
 #include "ops/job_frame.h"
 #include "ops/transfers.h"
@@ -51,13 +52,6 @@ void UpgradeWindow::choose(const std::string& path) {
     panel_.setEnabled(ids::kUpgradeStart, true);
     progress(100, "");
     progress(0, texts_.text(itext(152)));
-}
-
-std::string firmwareVersionText(std::uint8_t version) {
-    char text[16];
-    std::snprintf(text, sizeof text, "V%X.%X", static_cast<std::int8_t>(version >> 4) + 1,
-                  version % 16);
-    return text;
 }
 
 std::uint8_t showFirmwareVersion(JobContext& context) {

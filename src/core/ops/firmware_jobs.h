@@ -52,7 +52,4 @@ std::uint8_t showFirmwareVersion(JobContext& context);
 // Job 21: the chosen file written through the programmer's boot loader.
 std::uint8_t upgradeFirmware(JobContext& context, UpgradeWindow& window);
 
-// "V%X.%X" of a version byte: the high nibble plus one, the low nibble.
-std::string firmwareVersionText(std::uint8_t version);
-
 }  // namespace nyra

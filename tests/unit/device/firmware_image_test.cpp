@@ -62,5 +62,12 @@ TEST(FirmwareImage, TheKeyIsFixedAndKeyingTwiceGivesTheByteBack) {
     }
 }
 
+TEST(FirmwareVersionText, TheHighNibblePlusOneIsTheMajorNumber) {
+    EXPECT_EQ(firmwareVersionText(0x05), "V1.5");
+    EXPECT_EQ(firmwareVersionText(0x1A), "V2.A");
+    EXPECT_EQ(firmwareVersionText(0x00), "V1.0");
+    EXPECT_EQ(firmwareVersionText(0xF3), "V10.3");
+}
+
 }  // namespace
 }  // namespace nyra

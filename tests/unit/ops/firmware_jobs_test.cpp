@@ -17,13 +17,6 @@ using namespace ids;
 
 using ops_test::FirmwareJobTest;
 
-TEST(FirmwareVersionText, TheHighNibblePlusOneIsTheMajorNumber) {
-    EXPECT_EQ(firmwareVersionText(0x05), "V1.5");
-    EXPECT_EQ(firmwareVersionText(0x1A), "V2.A");
-    EXPECT_EQ(firmwareVersionText(0x00), "V1.0");
-    EXPECT_EQ(firmwareVersionText(0xF3), "V10.3");
-}
-
 TEST_F(FirmwareJobTest, TheVersionBoxShowsTheSerialNumberWithZerosAndTheVersion) {
     ASSERT_TRUE(simulator.setSerial(0, 4711));
     ASSERT_TRUE(simulator.setFirmwareVersion(0, 0x1A));
