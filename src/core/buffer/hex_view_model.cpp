@@ -323,6 +323,13 @@ void HexViewModel::highlightCell(int row, int column) {
     changed();
 }
 
+void HexViewModel::restoreViewStart(std::uint32_t row) {
+    std::lock_guard lock(mutex_);
+    viewStart_ = row;
+    refreshView();
+    changed();
+}
+
 bool HexViewModel::showAddress(std::uint64_t offset) {
     std::lock_guard lock(mutex_);
     const std::uint64_t length = data_.dataLength();

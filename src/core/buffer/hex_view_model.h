@@ -146,6 +146,8 @@ public:
     void setFocusOwner(HexFocusOwner owner);
     // The search marks its matches.
     void highlightCell(int row, int column);
+    // Back to a top row the view had before (the search's last match).
+    void restoreViewStart(std::uint32_t row);
 
     // A click on a data cell; rightHalf selects the second digit.
     void clickCell(int row, int column, bool rightHalf);

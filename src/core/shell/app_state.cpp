@@ -176,7 +176,9 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                   clock_,      {},
                   {},          {},
                   {},          {}},
-      upgradeWindow_(frontend_, texts_, flags_) {}
+      upgradeWindow_(frontend_, texts_, flags_),
+      findWindow_(
+          workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -297,6 +299,8 @@ void AppState::registerJobs() {
     worker_->registerJob(job::kQuadEnable, [this] { return configureQuadEnable(jobContext_); });
     worker_->registerJob(job::kFirmwareVersion,
                          [this] { return showFirmwareVersion(jobContext_); });
+    worker_->registerJob(job::kFind,
+                         [this] { return findInData(jobContext_, *hexView_, search_); });
     worker_->registerJob(job::kFirmwareUpgrade,
                          [this] { return upgradeFirmware(jobContext_, upgradeWindow_); });
 }
@@ -327,6 +331,11 @@ void AppState::command(int id) {
             upgradeWindow_.open();
             if (showUpgradeWindow)
                 showUpgradeWindow(upgradeWindow_);
+            return;
+        case kCmdFind:
+            findWindow_.open();
+            if (showFindWindow)
+                showFindWindow(findWindow_);
             return;
         case kUpgradeOpen:
             upgradeWindow_.chooseFile();

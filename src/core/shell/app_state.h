@@ -19,6 +19,7 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
+#include "ops/find_job.h"
 #include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
 #include "ops/job_context.h"
@@ -118,6 +119,9 @@ public:
     // The firmware upgrade window, modal: returns when it has closed.
     std::function<void(UpgradeWindow& window)> showUpgradeWindow;
     UpgradeWindow& upgradeWindow() { return upgradeWindow_; }
+    // The find window, modal: returns when it has closed.
+    std::function<void(FindWindow& window)> showFindWindow;
+    FindWindow& findWindow() { return findWindow_; }
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -178,6 +182,8 @@ private:
     std::string imagePath0_, imagePath1_, tempFolder_, logFilePath_;
     JobContext jobContext_;
     UpgradeWindow upgradeWindow_;
+    SearchState search_;
+    FindWindow findWindow_;
 };
 
 }  // namespace nyra

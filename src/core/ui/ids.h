@@ -259,6 +259,16 @@ inline constexpr auto kUpgradeControls = std::to_array<ControlEntry>({
     {kUpgradeStart, ControlKind::Button, "升级", ftext(74), false, false},
 });
 
+// The find window (dialog template 212).
+inline constexpr int kFindAction = 1;
+inline constexpr int kFindCancel = 2;
+inline constexpr int kFindHexMode = 1074;
+inline constexpr int kFindCharacterMode = 1075;
+inline constexpr int kFindText = 1076;
+inline constexpr int kFindLabel = 1147;
+inline constexpr const char* kFindTemplateTitle = "数据查找";
+inline constexpr TextKey kFindTitle = ftext(90);
+
 // Keys handled before normal dialog key handling. Escape and Enter are
 // consumed separately (Enter commits the hex cell editor).
 enum class Key : unsigned char { F2, F3, F4, F5, F6, F7, F8, F9, O };
