@@ -23,7 +23,6 @@ using ops_test::FirmwareJobTest;
 struct BootFrame {
     std::uint8_t operation;
     std::uint8_t value;
-    friend bool operator==(const BootFrame&, const BootFrame&) = default;
 };
 
 std::vector<BootFrame> bootFrames(const sim::Simulator& simulator) {
