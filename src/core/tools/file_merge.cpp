@@ -42,6 +42,13 @@ MergeResult mergeFiles(const std::string& output, const std::vector<std::string>
         result.error = errno;
         return result;
     }
+    struct stat outInfo {};
+    if (::fstat(out.get(), &outInfo) != 0) {
+        result.status = MergeStatus::OutputNotCreated;
+        result.path = output;
+        result.error = errno;
+        return result;
+    }
     for (const std::string& input : inputs) {
         struct stat info {};
         Descriptor in(openForReading(input, info));
@@ -49,6 +56,14 @@ MergeResult mergeFiles(const std::string& output, const std::vector<std::string>
             result.status = MergeStatus::InputNotOpened;
             result.path = input;
             result.error = errno;
+            out.close();
+            return result;
+        }
+        // An input that did not exist until the output was made is the
+        // output itself: reading it while it grows would never end.
+        if (info.st_dev == outInfo.st_dev && info.st_ino == outInfo.st_ino) {
+            result.status = MergeStatus::OutputIsInput;
+            result.path = output;
             out.close();
             return result;
         }

@@ -198,6 +198,18 @@ TEST_F(FileMergeTest, AnOutputThatIsOneOfTheInputsIsNeverEmptied) {
     EXPECT_EQ(dir.read("b.bin"), b);
 }
 
+TEST_F(FileMergeTest, AnOutputListedAsAnInputBeforeItExistsIsNotReadIntoItself) {
+    const std::string a = pattern(1500, 9);
+    FileMergeTool inFolder(frontend, texts, dir.folder());
+    frontend.chooseFiles({dir.write("a.bin", a), dir.file("new.bin"), dir.file("a.bin")});
+    inFolder.addFiles();
+    inFolder.setFileName("new");
+    EXPECT_FALSE(inFolder.merge());
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"no output"});
+    // What came before it stays, and the copy stopped there.
+    EXPECT_EQ(dir.read("new.bin"), a);
+}
+
 TEST(MergeFiles, CountsTheBytesAndNamesTheFailingFile) {
     TempDir dir;
     const MergeResult done =
