@@ -210,6 +210,16 @@ TEST_F(FileMergeTest, AnOutputListedAsAnInputBeforeItExistsIsNotReadIntoItself) 
     EXPECT_EQ(dir.read("new.bin"), a);
 }
 
+TEST(MergeFiles, AWriteThatFailsIsAFailureNotASuccess) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to fill";
+    TempDir dir;
+    const MergeResult result = mergeFiles("/dev/full", {dir.write("x", pattern(3000, 10))});
+    EXPECT_EQ(result.status, MergeStatus::OutputNotWritten);
+    EXPECT_EQ(result.path, "/dev/full");
+    EXPECT_EQ(result.error, ENOSPC);
+}
+
 TEST(MergeFiles, CountsTheBytesAndNamesTheFailingFile) {
     TempDir dir;
     const MergeResult done =

@@ -265,6 +265,19 @@ TEST_F(FileSplitTest, ExistingPiecesAreEmptiedAndADottedFolderKeepsItsName) {
     EXPECT_EQ(pieces(), std::vector<std::string>{"v1.2"});
 }
 
+TEST_F(FileSplitTest, APieceThatCannotBeWrittenInFullIsAFailure) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to fill";
+    const std::string bytes = pattern(3000);
+    const std::string source = dirIn.write("fw.bin", bytes);
+    // The second piece's name leads to a device that takes no bytes.
+    std::filesystem::create_symlink("/dev/full", dirIn.file("fw_1024-2999.bin"));
+    EXPECT_FALSE(splitWith(source, "1024"));
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"no piece"});
+    EXPECT_EQ(dirIn.read("fw_0-1023.bin"), bytes.substr(0, 1024));
+    EXPECT_EQ(dirIn.read("fw.bin"), bytes);
+}
+
 TEST(SplitFile, ReportsThePiecesItWroteInOrder) {
     TempDir dir;
     const std::string source = dir.write("a.rom", pattern(5000));
