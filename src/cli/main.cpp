@@ -20,6 +20,7 @@
 #include "firmware_command.h"
 #include "info_command.h"
 #include "job_command.h"
+#include "merge_split_command.h"
 
 namespace nyra::cli {
 namespace {
@@ -32,14 +33,16 @@ int usage() {
         "usage: kvq-cli chips [PATTERN] | detect | demo | info FILE\n"
         "       kvq-cli read FILE | program FILE | erase | blank | verify FILE | auto FILE\n"
         "       kvq-cli firmware | upgrade FILE.nyr\n"
+        "       kvq-cli merge OUT [IN...] | split FILE POINTS\n"
         "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
         "  %d programmer missing, %d job failed, %d verify mismatch,\n"
-        "  %d chip not identified (use --chip), %d stopped by Ctrl-C\n",
+        "  %d chip not identified (use --chip), %d stopped by Ctrl-C;\n"
+        "  merge and split: %d a file failed, %d no output name or bad split points\n",
         kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly, kExitUnknownId,
         kExitNoAnswer, kExitNoProgrammer, kExitJobFailed, kExitVerifyMismatch, kExitNotIdentified,
-        kExitStopped);
+        kExitStopped, kExitFileToolFailed, kExitFileToolBadInput);
     return kExitUsage;
 }
 
@@ -171,6 +174,10 @@ constexpr CommandHelp kHelp[] = {
     {"firmware", "firmware", "the programmer's serial number and firmware version"},
     {"upgrade", "upgrade FILE.nyr",
      "write a firmware file into the programmer through its boot loader"},
+    {"merge", "merge OUT [IN...]",
+     "join the IN files end to end into OUT (\".bin\" added to a name without \".\")"},
+    {"split", "split FILE POINTS",
+     "cut FILE at the byte offsets POINTS (\"1024,2048\") into FILE_0-1023 and so on"},
 };
 
 int help(const std::string& command) {
@@ -266,6 +273,13 @@ int run(int argc, char** argv) {
     }
     if (command == "info" && options.words.size() == 2)
         return info(currentDirectory(), options.words[1], options.chip, std::cout, std::cerr);
+    if (command == "merge" && options.words.size() >= 2) {
+        const std::vector<std::string> inputs(options.words.begin() + 2, options.words.end());
+        return mergeCommand(currentDirectory(), options.words[1], inputs, std::cout, std::cerr);
+    }
+    if (command == "split" && options.words.size() == 3)
+        return splitCommand(currentDirectory(), options.words[1], options.words[2], std::cout,
+                            std::cerr);
     if (isJobCommand(command))
         return jobCommand(options);
     return usage();

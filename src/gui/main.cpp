@@ -10,9 +10,11 @@
 #include "device/device_change_monitor.h"
 #include "device/usb_library.h"
 #include "main_window.h"
+#include "merge_dialog.h"
 #include "qt_frontend.h"
 #include "shell/app_state.h"
 #include "skin.h"
+#include "split_dialog.h"
 #include "tools/address_offset.h"
 #include "unavailable_usb.h"
 #include "upgrade_dialog.h"
@@ -49,6 +51,14 @@ int main(int argc, char** argv) {
     };
     state.showAddressOffset = [&window](nyra::AddressOffsetTool& tool) {
         nyra::gui::AddressOffsetDialog dialog(tool, &window);
+        dialog.exec();
+    };
+    state.showFileMerge = [&window](nyra::FileMergeTool& tool) {
+        nyra::gui::MergeDialog dialog(tool, &window);
+        dialog.exec();
+    };
+    state.showFileSplit = [&window](nyra::FileSplitTool& tool) {
+        nyra::gui::SplitDialog dialog(tool, &window);
         dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {

@@ -35,5 +35,9 @@ int main(int argc, char** argv) {
         nyra::gui::test::ArtworkTest test;
         failures += QTest::qExec(&test, argc, argv);
     }
+    {
+        nyra::gui::test::MergeSplitDialogTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
     return failures == 0 ? 0 : 1;
 }

@@ -89,4 +89,11 @@ private slots:
     void picturesHaveTheirSizesAndDiffer();
 };
 
+class MergeSplitDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void mergeWindowShowsItsTextsAndEnterMergesWithoutClosing();
+    void splitWindowShowsItsTextsAndEnterSplitsWithoutClosing();
+};
+
 }  // namespace nyra::gui::test

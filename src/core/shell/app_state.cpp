@@ -401,6 +401,18 @@ void AppState::command(int id) {
         case kCmdOffsetProgram:
             openAddressOffset({}, 0);
             return;
+        case kCmdMerge:
+            if (showFileMerge) {
+                FileMergeTool tool(frontend_, texts_, homeFolder());
+                showFileMerge(tool);
+            }
+            return;
+        case kCmdSplit:
+            if (showFileSplit) {
+                FileSplitTool tool(frontend_, texts_);
+                showFileSplit(tool);
+            }
+            return;
         case kBtnAbout:
         case kSysCmdAbout:
             if (showAboutDialog)

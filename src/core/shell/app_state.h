@@ -25,6 +25,8 @@
 #include "ops/job_context.h"
 #include "ops/job_flags.h"
 #include "tools/address_offset.h"
+#include "tools/file_merge.h"
+#include "tools/file_split.h"
 #include "ui/ids.h"
 #include "ui/log_model.h"
 #include "ui/operation_log.h"
@@ -116,6 +118,9 @@ public:
     std::function<void()> showBatchWindow;
     // The address-offset window, modal: returns when it has closed.
     std::function<void(AddressOffsetTool& tool)> showAddressOffset;
+    // The file merge and split windows, modal: return when they have closed.
+    std::function<void(FileMergeTool& tool)> showFileMerge;
+    std::function<void(FileSplitTool& tool)> showFileSplit;
     // The firmware upgrade window, modal: returns when it has closed.
     std::function<void(UpgradeWindow& window)> showUpgradeWindow;
     UpgradeWindow& upgradeWindow() { return upgradeWindow_; }

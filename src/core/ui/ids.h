@@ -269,6 +269,24 @@ inline constexpr int kFindLabel = 1147;
 inline constexpr const char* kFindTemplateTitle = "数据查找";
 inline constexpr TextKey kFindTitle = ftext(90);
 
+// The file merge (dialog template 223) and file split (224) windows; OK is
+// control 1 and cancel control 2 in both.
+inline constexpr int kMergeAdd = 1103;
+inline constexpr int kMergeList = 1104;
+inline constexpr int kMergeFolderButton = 1105;
+inline constexpr int kMergeDelete = 1106;
+inline constexpr int kMergeFolder = 1107;
+inline constexpr int kMergeFileName = 1098;
+inline constexpr const char* kMergeTemplateTitle = "文件合并";
+inline constexpr TextKey kMergeTitle = ftext(22);
+inline constexpr int kSplitSource = 1098;
+inline constexpr int kSplitOpen = 1108;
+inline constexpr int kSplitPoints = 1109;
+inline constexpr int kSplitPointsLabel = 1137;
+inline constexpr int kSplitExample = 1138;
+inline constexpr const char* kSplitTemplateTitle = "文件分割";
+inline constexpr TextKey kSplitTitle = ftext(23);
+
 // Keys handled before normal dialog key handling. Escape and Enter are
 // consumed separately (Enter commits the hex cell editor).
 enum class Key : unsigned char { F2, F3, F4, F5, F6, F7, F8, F9, O };
