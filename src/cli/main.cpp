@@ -184,6 +184,9 @@ int help(const std::string& command) {
     for (const CommandHelp& entry : kHelp) {
         if (command == entry.command) {
             std::printf("usage: kvq-cli %s\n  %s\n", entry.synopsis, entry.text);
+            // The file tools take no chip and no programmer.
+            if (command == "merge" || command == "split" || command == "chips")
+                return 0;
             std::printf(
                 "  --chip NAME         the catalogue's device name; auto-identify is off "
                 "for this run\n"
