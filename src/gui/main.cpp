@@ -9,6 +9,7 @@
 #include "app_state_core.h"
 #include "device/device_change_monitor.h"
 #include "device/usb_library.h"
+#include "find_dialog.h"
 #include "main_window.h"
 #include "merge_dialog.h"
 #include "qt_frontend.h"
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
     };
     state.showFileSplit = [&window](nyra::FileSplitTool& tool) {
         nyra::gui::SplitDialog dialog(tool, &window);
+        dialog.exec();
+    };
+    state.showFindWindow = [&window](nyra::FindWindow& find) {
+        nyra::gui::FindDialog dialog(find, &window);
         dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {

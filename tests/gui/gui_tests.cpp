@@ -28,6 +28,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::FindDialogTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::UpgradeDialogTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

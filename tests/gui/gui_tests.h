@@ -75,6 +75,12 @@ private slots:
     void typingALetterIntoTheOffsetWarnsAndTakesItOut();
 };
 
+class FindDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void enterSearchesAndOnlyCancelCloses();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:
