@@ -129,6 +129,7 @@ TEST_F(FindJobTest, BadTextIsRefusedBeforeAnySearch) {
         ASSERT_EQ(frontend.boxes().size(), 1u) << text;
         EXPECT_EQ(frontend.boxes()[0].text, message);
         EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Warning);
+        EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
         EXPECT_EQ(signal(), kIdleJobCode);
     }
     EXPECT_EQ(window().panel().text(kFindAction), "") << "no ftext 77 in this set; unchanged";
