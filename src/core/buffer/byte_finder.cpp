@@ -1,5 +1,6 @@
 #include "buffer/byte_finder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace nyra {
@@ -73,6 +74,25 @@ bool ByteFinder::loadWindow() {
     return windowBytes_ >= pattern_.size();
 }
 
+std::optional<std::size_t> ByteFinder::findInWindow(std::size_t from) const {
+    const std::size_t m = pattern_.size();
+    // Growing stretches: the cost of a search stays in proportion to the
+    // distance to its match, also where memmem is checked byte by byte
+    // (sanitizers) and matches come close together.
+    std::size_t stretch = 64;
+    while (from + m <= windowBytes_) {
+        const std::size_t length = std::min(stretch, windowBytes_ - from);
+        const void* hit = ::memmem(window_.data() + from, length, pattern_.data(), m);
+        if (hit)
+            return static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - window_.data());
+        if (from + length == windowBytes_)
+            break;
+        from += length - m + 1;
+        stretch *= 2;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint64_t> ByteFinder::next() {
     const std::size_t m = pattern_.size();
     while (!done_) {
@@ -83,15 +103,9 @@ std::optional<std::uint64_t> ByteFinder::next() {
         // Bytes before the end of the last match are not searched again.
         const std::size_t from =
             resume_ > windowStart_ ? static_cast<std::size_t>(resume_ - windowStart_) : 0;
-        if (from + m <= windowBytes_) {
-            const void* hit =
-                ::memmem(window_.data() + from, windowBytes_ - from, pattern_.data(), m);
-            if (hit) {
-                const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) -
-                                                         window_.data());
-                resume_ = windowStart_ + at + m;
-                return windowStart_ + at;
-            }
+        if (const auto at = findInWindow(from)) {
+            resume_ = windowStart_ + *at + m;
+            return windowStart_ + *at;
         }
         // The next window starts where this one's last candidate left off.
         windowStart_ += windowBytes_ - m + 1;

@@ -44,6 +44,8 @@ public:
 
 private:
     bool loadWindow();
+    // The first match in the window at or after from.
+    std::optional<std::size_t> findInWindow(std::size_t from) const;
 
     ReadAt read_;
     std::uint64_t length_;
