@@ -457,6 +457,12 @@ bool Simulator::setFirmwareVersion(int programmer, std::uint8_t version) {
     return true;
 }
 
+std::uint8_t Simulator::firmwareVersion(int programmer) const {
+    std::lock_guard<std::mutex> lock(state_->mu);
+    const Programmer* p = state_->slot(programmer);
+    return p ? p->firmware.version() : 0;
+}
+
 bool Simulator::leaveBootLoader(int programmer) {
     std::lock_guard<std::mutex> lock(state_->mu);
     Programmer* p = state_->slot(programmer);

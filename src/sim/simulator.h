@@ -137,6 +137,8 @@ public:
     bool setAdapter(int programmer, bool fitted);
     bool setSerial(int programmer, std::uint32_t serial);
     bool setFirmwareVersion(int programmer, std::uint8_t version);
+    // Reads no clock: safe while the program exits.
+    std::uint8_t firmwareVersion(int programmer) const;
     // Starts the application at once (a tester's shortcut, no re-enumeration).
     bool leaveBootLoader(int programmer);
 

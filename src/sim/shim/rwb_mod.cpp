@@ -44,7 +44,7 @@ public:
         control_->rememberImage(config.chip, config.image);
         for (int i = 0; i < kMaxProgrammers; ++i) {
             firmwareState_[i] = firmwareStatePath(i == 0 ? config.image : config.image2);
-            startVersion_[i] = sim_->status(i).firmwareVersion;
+            startVersion_[i] = sim_->firmwareVersion(i);
         }
         const std::string path = controlPathOf(config);
         std::string error;
@@ -68,9 +68,10 @@ public:
     void shutdown() {
         server_.stop();
         sim_->flushImages();
-        // An upgrade stays, as the chip's contents do.
+        // An upgrade stays, as the chip's contents do. At exit the clock
+        // behind status() may be gone already.
         for (int i = 0; i < nyra::sim::kMaxProgrammers; ++i) {
-            const std::uint8_t version = sim_->status(i).firmwareVersion;
+            const std::uint8_t version = sim_->firmwareVersion(i);
             if (version != startVersion_[i])
                 nyra::sim::saveFirmwareState(firmwareState_[i], version);
         }
