@@ -7,6 +7,7 @@
 #include "app/clock.h"
 #include "app/single_instance.h"
 #include "app_state_core.h"
+#include "buffer_tool_dialogs.h"
 #include "device/device_change_monitor.h"
 #include "device/usb_library.h"
 #include "find_dialog.h"
@@ -65,6 +66,17 @@ int main(int argc, char** argv) {
     state.showFindWindow = [&window](nyra::FindWindow& find) {
         nyra::gui::FindDialog dialog(find, &window);
         dialog.exec();
+    };
+    state.showFileFillWindow = [&window](nyra::FileFillWindow& fill) {
+        nyra::gui::FileFillDialog dialog(fill, &window);
+        dialog.exec();
+    };
+    state.showDataViewWindow = [&window](nyra::DataViewWindow& view) {
+        nyra::gui::DataViewDialog dialog(view, &window);
+        dialog.exec();
+    };
+    state.showGoToWindow = [&window](std::unique_ptr<nyra::GoToWindow> goTo) {
+        (new nyra::gui::GoToDialog(std::move(goTo), &window))->show();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {
         nyra::gui::UpgradeDialog dialog(

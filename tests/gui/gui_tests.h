@@ -81,6 +81,14 @@ private slots:
     void enterSearchesAndOnlyCancelCloses();
 };
 
+class BufferToolDialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fileFillTypesChecksAndFillsWithEnter();
+    void dataViewShowsTheResultWhenItArrives();
+    void goToWindowsAreModelessAndIndependent();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:

@@ -100,37 +100,45 @@ void DataBuffer::refreshLength() {
     dataLength_.store(static_cast<std::uint32_t>(std::min<std::uint64_t>(length, 0xFFFFFFFFu)));
 }
 
-bool DataBuffer::writeByte(std::uint64_t offset, std::uint8_t value) {
+bool DataBuffer::fillBytes(std::uint64_t offset, std::uint64_t count, std::uint8_t value) {
+    if (count == 0)
+        return true;
+    if (offset > kLargestDataLength || count > kLargestDataLength - offset)
+        return false;
     const std::uint64_t length = dataLength();
+    const std::uint64_t end = offset + count;
     std::uint64_t sum = dataChecksum();
     // Marked first: a write that fails half-way may still have changed the file.
-    markChanged(std::min(offset, length), offset + 1);
-    if (offset < length) {
-        std::uint8_t old = 0;
-        working_.readAt(offset, &old, 1);
-        if (!working_.writeAt(offset, &value, 1))
-            return false;
-        sum = sum - old + value;
-    } else {
-        const std::vector<std::uint8_t> erased(kChecksumChunk, 0xFF);
-        for (std::uint64_t at = length; at < offset;) {
-            const std::size_t n =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, offset - at));
-            if (!working_.writeAt(at, erased.data(), n)) {
-                // What did reach the file is counted; the length says how much.
-                dataChecksum_.store(sum);
-                refreshLength();
-                return false;
-            }
-            sum += 0xFFu * n;
-            at += n;
+    markChanged(std::min(offset, length), end);
+    // The checksum follows every piece that reached the file, so a failure
+    // leaves it true to what the file holds.
+    const auto fail = [&] {
+        dataChecksum_.store(sum);
+        refreshLength();
+        return false;
+    };
+    const std::vector<std::uint8_t> erased(kChecksumChunk, 0xFF);
+    for (std::uint64_t at = length; at < offset;) {
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, offset - at));
+        if (!working_.writeAt(at, erased.data(), n))
+            return fail();
+        sum += 0xFFu * n;
+        at += n;
+    }
+    const std::vector<std::uint8_t> piece(kChecksumChunk, value);
+    std::vector<std::uint8_t> old(kChecksumChunk);
+    for (std::uint64_t at = offset; at < end;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kChecksumChunk, end - at));
+        std::uint64_t before = 0;
+        if (at < length) {
+            const std::size_t got = working_.readAt(at, old.data(), n);
+            before = sumBytes(old.data(), got);
         }
-        if (!working_.writeAt(offset, &value, 1)) {
-            dataChecksum_.store(sum);
-            refreshLength();
-            return false;
-        }
-        sum += value;
+        if (!working_.writeAt(at, piece.data(), n))
+            return fail();
+        sum = sum - before + std::uint64_t{value} * n;
+        at += n;
     }
     dataChecksum_.store(sum);
     refreshLength();

@@ -13,6 +13,8 @@ namespace nyra {
 inline constexpr int kRowBytes = 16;
 inline constexpr std::size_t kChecksumChunk = 8192;
 inline constexpr const char* kNoChecksumText = "0000000000";
+// The data length is 32-bit.
+inline constexpr std::uint64_t kLargestDataLength = 0xFFFFFFFFull;
 
 // "%2X%8X" of the upper and lower 32 bits, spaces made "0": ten upper-case
 // hex digits for any sum below 2^40.
@@ -50,7 +52,11 @@ public:
 
     // Writes one byte at offset; past the end the gap is filled with 0xFF first.
     // The data checksum follows; false when the file refused the write.
-    bool writeByte(std::uint64_t offset, std::uint8_t value);
+    bool writeByte(std::uint64_t offset, std::uint8_t value) { return fillBytes(offset, 1, value); }
+    // Writes count bytes of value at offset in pieces of kChecksumChunk, the
+    // same way. The data may not grow past kLargestDataLength: false then,
+    // and nothing is written.
+    bool fillBytes(std::uint64_t offset, std::uint64_t count, std::uint8_t value);
     // Sets the data checksum after a tool changed the file (fill).
     void setDataChecksum(std::uint64_t sum) { dataChecksum_.store(sum); }
 

@@ -526,6 +526,16 @@ void HexViewModel::commitEdit() {
     const auto byte = static_cast<std::uint8_t>(digitValue(digits[0]) * 16 + digitValue(digits[1]));
     hideEditor();
     data_.writeByte(offset, byte);
+    showWrittenData();
+    status(11);
+}
+
+void HexViewModel::dataWritten() {
+    std::lock_guard lock(mutex_);
+    showWrittenData();
+}
+
+void HexViewModel::showWrittenData() {
     const std::uint32_t chip = chipSize_ ? chipSize_() : 0;
     data_.updateRows(chip);
     setScrollRange();
@@ -535,7 +545,6 @@ void HexViewModel::commitEdit() {
     if (grown_)
         grown_();
     refreshView();
-    status(11);
     panel_.enableMenuCommand(ids::kCmdSaveFile);
 }
 

@@ -148,6 +148,9 @@ public:
     void highlightCell(int row, int column);
     // Back to a top row the view had before (the search's last match).
     void restoreViewStart(std::uint32_t row);
+    // A tool wrote the data: rows, scroll range, checksums and the view follow,
+    // and Save is offered.
+    void dataWritten();
 
     // A click on a data cell; rightHalf selects the second digit.
     void clickCell(int row, int column, bool rightHalf);
@@ -171,6 +174,7 @@ private:
     bool scrollBlocked() const;
     void rememberFocus();
     void hideEditor();
+    void showWrittenData();
     void trackFocus();
     void status(int key, bool alert = false, bool beep = false);
     const std::string& text(int key) const { return texts_.text(itext(key)); }

@@ -118,7 +118,8 @@ void Worker::waitUntilIdle() {
 std::uint8_t Worker::resultState(std::uint8_t code, bool hasJob, std::uint8_t result) {
     if (!hasJob)
         return state::kFailed;
-    if (code == job::kQuietIdentify || code == job::kFullIdentify || code == job::kOtpFirst) {
+    if (code == job::kQuietIdentify || code == job::kFullIdentify || code == job::kOtpFirst ||
+        code == job::kDataView) {
         return state::kNeutral;
     }
     return result != 0 ? state::kSucceeded : state::kFailed;

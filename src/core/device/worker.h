@@ -34,6 +34,9 @@ inline constexpr std::uint8_t kOtpFirst = 26;
 inline constexpr std::uint8_t kOtpLast = 31;
 inline constexpr std::uint8_t kBatchCycle = 33;
 inline constexpr std::uint8_t kQuadEnable = 35;
+// The program's own: the data view's exchange, run here so that it never
+// meets a job's transfer nor blocks the window.
+inline constexpr std::uint8_t kDataView = 40;
 }  // namespace job
 
 // The bytes the window thread and the worker share.

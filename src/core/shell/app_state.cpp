@@ -178,7 +178,9 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                   {},          {}},
       upgradeWindow_(frontend_, texts_, flags_),
       findWindow_(
-          workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_) {}
+          workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_),
+      fileFillWindow_(data_, *hexView_, status_, frontend_, texts_),
+      dataViewWindow_([this] { startJob(job::kDataView); }, frontend_, texts_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -301,8 +303,16 @@ void AppState::registerJobs() {
                          [this] { return showFirmwareVersion(jobContext_); });
     worker_->registerJob(job::kFind,
                          [this] { return findInData(jobContext_, *hexView_, search_); });
+    worker_->registerJob(job::kDataView,
+                         [this] { return viewData(jobContext_, dataViewWindow_, *hexView_); });
     worker_->registerJob(job::kFirmwareUpgrade,
                          [this] { return upgradeFirmware(jobContext_, upgradeWindow_); });
+}
+
+std::unique_ptr<GoToWindow> AppState::newGoToWindow() {
+    auto window = std::make_unique<GoToWindow>(*hexView_, frontend_, texts_);
+    window->open();
+    return window;
 }
 
 void AppState::startJob(std::uint8_t code) {
@@ -336,6 +346,20 @@ void AppState::command(int id) {
             findWindow_.open();
             if (showFindWindow)
                 showFindWindow(findWindow_);
+            return;
+        case kCmdFileFill:
+            fileFillWindow_.open();
+            if (showFileFillWindow)
+                showFileFillWindow(fileFillWindow_);
+            return;
+        case kCmdDataView:
+            dataViewWindow_.open();
+            if (showDataViewWindow)
+                showDataViewWindow(dataViewWindow_);
+            return;
+        case kCmdGoTo:
+            if (showGoToWindow)
+                showGoToWindow(newGoToWindow());
             return;
         case kUpgradeOpen:
             upgradeWindow_.chooseFile();

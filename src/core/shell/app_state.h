@@ -19,14 +19,17 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
+#include "ops/data_view_job.h"
 #include "ops/find_job.h"
 #include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
 #include "ops/job_context.h"
 #include "ops/job_flags.h"
 #include "tools/address_offset.h"
+#include "tools/file_fill.h"
 #include "tools/file_merge.h"
 #include "tools/file_split.h"
+#include "tools/go_to.h"
 #include "ui/ids.h"
 #include "ui/log_model.h"
 #include "ui/operation_log.h"
@@ -127,6 +130,14 @@ public:
     // The find window, modal: returns when it has closed.
     std::function<void(FindWindow& window)> showFindWindow;
     FindWindow& findWindow() { return findWindow_; }
+    // The file fill and data view windows, modal: return when they have closed.
+    std::function<void(FileFillWindow& window)> showFileFillWindow;
+    FileFillWindow& fileFillWindow() { return fileFillWindow_; }
+    std::function<void(DataViewWindow& window)> showDataViewWindow;
+    DataViewWindow& dataViewWindow() { return dataViewWindow_; }
+    // Go-to windows are modeless and independent: each one is the window's own.
+    std::function<void(std::unique_ptr<GoToWindow> window)> showGoToWindow;
+    std::unique_ptr<GoToWindow> newGoToWindow();
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -189,6 +200,8 @@ private:
     UpgradeWindow upgradeWindow_;
     SearchState search_;
     FindWindow findWindow_;
+    FileFillWindow fileFillWindow_;
+    DataViewWindow dataViewWindow_;
 };
 
 }  // namespace nyra

@@ -269,6 +269,38 @@ inline constexpr int kFindLabel = 1147;
 inline constexpr const char* kFindTemplateTitle = "数据查找";
 inline constexpr TextKey kFindTitle = ftext(90);
 
+// The file fill window (dialog template 163); cancel is control 2.
+inline constexpr int kFileFillAddress = 1036;
+inline constexpr int kFileFillLength = 1037;
+inline constexpr int kFileFillData = 1038;
+inline constexpr int kFileFillAction = 1039;
+inline constexpr int kFileFillStatus = 1040;
+inline constexpr int kFileFillFromEnd = 1063;
+inline constexpr int kFileFillAddressLabel = 1143;
+inline constexpr int kFileFillLengthLabel = 1144;
+inline constexpr int kFileFillDataLabel = 1145;
+inline constexpr int kFileFillStatusLabel = 1146;
+inline constexpr int kToolCancel = 2;
+inline constexpr const char* kFileFillTemplateTitle = "文件数据填充";
+inline constexpr TextKey kFileFillTitle = ftext(106);
+
+// The data view window (dialog template 162).
+inline constexpr int kDataViewAddress = 1041;
+inline constexpr int kDataViewFileData = 1042;
+inline constexpr int kDataViewChipData = 1043;
+inline constexpr int kDataViewStatus = 1044;
+inline constexpr int kDataViewAction = 1045;
+inline constexpr int kDataViewFirstLabel = 1148;  // 1148..1151
+inline constexpr const char* kDataViewTemplateTitle = "数据查看";
+inline constexpr TextKey kDataViewTitle = ftext(16);
+
+// The go-to window (dialog template 196).
+inline constexpr int kGoToAction = 1064;
+inline constexpr int kGoToAddress = 1065;
+inline constexpr int kGoToLabel = 1161;
+inline constexpr const char* kGoToTemplateTitle = "文件地址定位";
+inline constexpr TextKey kGoToTitle = ftext(110);
+
 // The file merge (dialog template 223) and file split (224) windows; OK is
 // control 1 and cancel control 2 in both.
 inline constexpr int kMergeAdd = 1103;
