@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "device/frames.h"
 #include "device/protocol.h"
 #include "ops/identify.h"
 
@@ -97,10 +98,7 @@ std::uint8_t viewData(JobContext& context, DataViewWindow& window, HexViewModel&
         status += context.text(itext(177));
         chipData = context.text(itext(173));
     } else {
-        const auto a = static_cast<std::uint32_t>(at);
-        const std::uint8_t argument[] = {
-            static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16),
-            static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)};
+        const auto argument = bigEndian32(static_cast<std::uint32_t>(at));
         std::array<std::uint8_t, 2> bytes{};
         const bool sent = context.channel.sendCommand(cmd::kReadUnit, kReadUnitTimeoutMs, argument);
         // Both bytes or nothing: one byte is not the chip's word.

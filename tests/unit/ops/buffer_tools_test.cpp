@@ -24,6 +24,14 @@ protected:
                "172=File read.\r\n173=out of range\r\n174=none\r\n175= Chip read.\r\n"
                "176=Beyond file.\r\n177= Beyond chip.\r\n178=Viewed\r\n187=Go where?\r\n";
     }
+    void SetUp() override {
+        // Every caption names its key, so a caption taken from the wrong key shows.
+        std::string ftext = "[ftext]\r\n";
+        for (int key = 0; key < 200; ++key)
+            ftext += std::to_string(key) + "=F" + std::to_string(key) + "\r\n";
+        dir.write("ftext.ini", ftext);
+        ChipJobTest::SetUp();
+    }
     void loadAndEdit(const std::vector<std::uint8_t>& bytes) {
         loadData(bytes);
         state.command(kCmdEditMode);
@@ -61,6 +69,80 @@ protected:
     }
     std::string shown(int id) { return dataView().panel().text(id); }
 };
+
+TEST_F(BufferToolsTest, EachWindowOpensWithItsCaptionsAndStartValues) {
+    const auto expectTexts = [](Panel& panel, std::vector<std::pair<int, std::string>> texts) {
+        for (const auto& [id, text] : texts)
+            EXPECT_EQ(panel.text(id), text) << "control " << id;
+    };
+    state.command(kCmdFileFill);
+    EXPECT_EQ(fill().title(), "F106");
+    expectTexts(fill().panel(), {{kFileFillAddressLabel, "F97"},
+                                 {kFileFillLengthLabel, "F103"},
+                                 {kFileFillDataLabel, "F104"},
+                                 {kFileFillStatusLabel, "F96"},
+                                 {kFileFillFromEnd, "F107"},
+                                 {kFileFillAction, "F77"},
+                                 {kToolCancel, "F76"},
+                                 {kFileFillStatus, "null"}});
+    state.command(kCmdDataView);
+    EXPECT_EQ(dataView().title(), "F16");
+    expectTexts(dataView().panel(), {{kDataViewFirstLabel, "F93"},
+                                     {kDataViewFirstLabel + 1, "F94"},
+                                     {kDataViewFirstLabel + 2, "F95"},
+                                     {kDataViewFirstLabel + 3, "F96"},
+                                     {kDataViewAction, "F77"},
+                                     {kToolCancel, "F76"},
+                                     {kDataViewFileData, "null"},
+                                     {kDataViewChipData, "null"},
+                                     {kDataViewStatus, "null"},
+                                     {kDataViewAddress, "0"}});
+    std::unique_ptr<GoToWindow> goTo;
+    state.showGoToWindow = [&](std::unique_ptr<GoToWindow> w) { goTo = std::move(w); };
+    state.command(kCmdGoTo);
+    ASSERT_TRUE(goTo);
+    EXPECT_EQ(goTo->title(), "F110");
+    expectTexts(goTo->panel(), {{kGoToLabel, "F97"}, {kGoToAction, "F77"}, {kToolCancel, "F76"}});
+
+    // Opened again, a window starts afresh.
+    loadAndEdit(ops_test::randomBytes(32, 9));
+    state.command(kCmdFileFill);
+    fill().setFillFromEnd(true);
+    fillWith("20", "1", "00");
+    goTo->panel().setText(kGoToAddress, "10");
+    dataView().panel().setText(kDataViewStatus, "old");
+    state.command(kCmdFileFill);
+    EXPECT_FALSE(fill().addressReadOnly());
+    expectTexts(fill().panel(),
+                {{kFileFillAddress, "0"}, {kFileFillStatus, "null"}, {kFileFillData, ""}});
+    state.command(kCmdDataView);
+    EXPECT_EQ(dataView().panel().text(kDataViewStatus), "null");
+}
+
+TEST_F(BufferToolsTest, AFillSaysFillingWhileItWritesAndAFailedWriteIsNoSuccess) {
+    loadAndEdit(ops_test::randomBytes(64, 10));
+    state.command(kCmdFileFill);
+    std::vector<std::string> statuses;
+    const auto token = fill().panel().subscribe([&](const PanelChange& change) {
+        if (change.id == kFileFillStatus)
+            statuses.push_back(fill().panel().text(kFileFillStatus));
+    });
+    fillWith("0", "8", "00");
+    fill().panel().unsubscribe(token);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Filling", "Fill done"}));
+
+    // The working file gone from under the fill: no success anywhere.
+    state.dataBuffer().working().close();
+    frontend.clearRecord();
+    fillWith("0", "8", "11");
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_EQ(frontend.boxes()[0].caption, "Error");
+    EXPECT_EQ(frontend.boxes()[0].text.substr(0, 12), "Cannot open\n");
+    EXPECT_EQ(fill().panel().text(kFileFillStatus), frontend.boxes()[0].text);
+    EXPECT_EQ(status(), frontend.boxes()[0].text);
+    EXPECT_EQ(state.jobContext().status.kind(), StatusKind::Alert);
+}
 
 TEST_F(BufferToolsTest, FillFromTheEndAppendsAndMovesTheAddressOn) {
     loadAndEdit(ops_test::randomBytes(100, 1));
@@ -150,6 +232,7 @@ TEST_F(BufferToolsTest, FillChecksRefuseWithoutTouchingTheData) {
         ASSERT_FALSE(frontend.boxes().empty());
         EXPECT_EQ(frontend.boxes().back().text, m.box);
         EXPECT_EQ(frontend.boxes().back().icon, BoxIcon::Warning);
+        EXPECT_EQ(frontend.boxes().back().caption, "Notice");
     }
 
     // Edit mode off: the window, the status line and a plain box say so.
@@ -168,6 +251,7 @@ TEST_F(BufferToolsTest, FillChecksRefuseWithoutTouchingTheData) {
     fillWith("FFFFFFF0", "100", "00");
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
     EXPECT_EQ(data(), original);
     fillWith("0", "4294967296", "00");
     EXPECT_EQ(frontend.boxes().size(), 2u);
@@ -188,6 +272,7 @@ TEST_F(BufferToolsTest, GoToShowsTheAddressAndEachWindowIsItsOwn) {
     windows[0]->go();
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].text, "Go where?");
+    EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
 
     windows[0]->panel().setText(kGoToAddress, "3A7");
     windows[1]->panel().setText(kGoToAddress, "10");
@@ -241,6 +326,7 @@ TEST_F(BufferToolsTest, DataViewShowsTheDataByteAndTheChipByte) {
     dataView().view();
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].text, "View address?");
+    EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
 }
 
 TEST_F(BufferToolsTest, DataViewWithoutDataBlockedOrUnplugged) {

@@ -21,9 +21,30 @@ TEST(ToolFieldParse, DigitsShiftFromTheLeft) {
     EXPECT_EQ(parseHexField("C8"), 200u);
     EXPECT_EQ(parseHexField("FFFFFFFF"), 0xFFFFFFFFu);
     EXPECT_EQ(parseHexField("1FE"), 0x1FEu);
+    EXPECT_EQ(parseHexField("A"), 10u);
+    EXPECT_EQ(parseHexField("Z"), 35u);  // letters count from A = 10 on
+    EXPECT_EQ(parseHexField("0"), 0u);
     EXPECT_EQ(parseDecimalField("4096"), 4096u);
     EXPECT_EQ(parseDecimalField("9999999999"), 9999999999u);
     EXPECT_EQ(parseDecimalField("00012"), 12u);
+}
+
+TEST(ToolFieldCheck, DigitsOfEachKind) {
+    for (char c : std::string("0123456789")) {
+        EXPECT_TRUE(fieldCharacterValid(FieldKind::Hex, c)) << c;
+        EXPECT_TRUE(fieldCharacterValid(FieldKind::Decimal, c)) << c;
+    }
+    for (char c : std::string("ABCDEF")) {
+        EXPECT_TRUE(fieldCharacterValid(FieldKind::Hex, c)) << c;
+        EXPECT_FALSE(fieldCharacterValid(FieldKind::Decimal, c)) << c;
+    }
+    for (char c : std::string("/:@G a-")) {
+        EXPECT_FALSE(fieldCharacterValid(FieldKind::Hex, c)) << c;
+        EXPECT_FALSE(fieldCharacterValid(FieldKind::Decimal, c)) << c;
+    }
+    // Upper case covers the whole alphabet, nothing beyond it.
+    EXPECT_EQ(checkField(kFields[0], "az{`", 4).text, "A");
+    EXPECT_EQ(checkField(kFields[0], "12345678", 8).text, "12345678");
 }
 
 TEST(ToolFieldCheck, StrayCharactersGoAndTheCaretFollows) {
