@@ -76,7 +76,11 @@ int main(int argc, char** argv) {
         dialog.exec();
     };
     state.showGoToWindow = [&window](std::unique_ptr<nyra::GoToWindow> goTo) {
-        (new nyra::gui::GoToDialog(std::move(goTo), &window))->show();
+        // Modeless: it comes to the front with the keyboard, beside the others.
+        auto* dialog = new nyra::gui::GoToDialog(std::move(goTo), &window);
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {
         nyra::gui::UpgradeDialog dialog(
