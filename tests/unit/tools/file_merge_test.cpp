@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +27,21 @@ std::string pattern(std::size_t length, int seed) {
         bytes[i] =
             static_cast<char>((i * 7 + static_cast<std::size_t>(seed) * 31 + i / 253) & 0xFF);
     return bytes;
+}
+
+TEST(MergeHomeFolder, AnEmptyHomeFallsBackToThePasswordEntry) {
+    const char* saved = std::getenv("HOME");
+    const std::string before = saved ? saved : "";
+    ::setenv("HOME", "/some/home", 1);
+    EXPECT_EQ(homeFolder(), "/some/home");
+    ::setenv("HOME", "", 1);
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(homeFolder(), user->pw_dir);
+    if (saved)
+        ::setenv("HOME", before.c_str(), 1);
+    else
+        ::unsetenv("HOME");
 }
 
 TEST(MergeOutputPath, AddsTheSeparatorAndBinOnlyWhereMissing) {
