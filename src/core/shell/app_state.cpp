@@ -178,7 +178,8 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                   {},          {}},
       upgradeWindow_(frontend_, texts_, flags_),
       findWindow_(
-          workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_) {}
+          workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_),
+      chipFillWindow_([this] { startJob(job::kChipFill); }, frontend_, texts_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -301,6 +302,9 @@ void AppState::registerJobs() {
                          [this] { return showFirmwareVersion(jobContext_); });
     worker_->registerJob(job::kFind,
                          [this] { return findInData(jobContext_, *hexView_, search_); });
+    worker_->registerJob(job::kChipFill, [this] {
+        return fillChip(jobContext_, chipFillWindow_, programFolder_ + "del.f");
+    });
     worker_->registerJob(job::kFirmwareUpgrade,
                          [this] { return upgradeFirmware(jobContext_, upgradeWindow_); });
 }
@@ -336,6 +340,11 @@ void AppState::command(int id) {
             findWindow_.open();
             if (showFindWindow)
                 showFindWindow(findWindow_);
+            return;
+        case kCmdChipFill:
+            chipFillWindow_.open(selection_.parameterBlock().sixteenBit());
+            if (showChipFillWindow)
+                showChipFillWindow(chipFillWindow_);
             return;
         case kUpgradeOpen:
             upgradeWindow_.chooseFile();

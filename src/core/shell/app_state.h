@@ -19,6 +19,7 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
+#include "ops/chip_fill_job.h"
 #include "ops/find_job.h"
 #include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
@@ -127,6 +128,9 @@ public:
     // The find window, modal: returns when it has closed.
     std::function<void(FindWindow& window)> showFindWindow;
     FindWindow& findWindow() { return findWindow_; }
+    // The chip fill window, modal: returns when it has closed.
+    std::function<void(ChipFillWindow& window)> showChipFillWindow;
+    ChipFillWindow& chipFillWindow() { return chipFillWindow_; }
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -189,6 +193,7 @@ private:
     UpgradeWindow upgradeWindow_;
     SearchState search_;
     FindWindow findWindow_;
+    ChipFillWindow chipFillWindow_;
 };
 
 }  // namespace nyra
