@@ -7,6 +7,7 @@
 #include "app/clock.h"
 #include "app/single_instance.h"
 #include "app_state_core.h"
+#include "chip_fill_dialog.h"
 #include "device/device_change_monitor.h"
 #include "device/usb_library.h"
 #include "find_dialog.h"
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
     };
     state.showFindWindow = [&window](nyra::FindWindow& find) {
         nyra::gui::FindDialog dialog(find, &window);
+        dialog.exec();
+    };
+    state.showChipFillWindow = [&window](nyra::ChipFillWindow& fill) {
+        nyra::gui::ChipFillDialog dialog(fill, &window);
         dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {

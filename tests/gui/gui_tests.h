@@ -81,6 +81,14 @@ private slots:
     void enterSearchesAndOnlyCancelCloses();
 };
 
+class ChipFillDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void opensWithItsTextsAndTheDataFieldOfTheChip();
+    void enterFillsAndOnlyCancelClosesOnceTheChipIsWritten();
+    void aStrayCharacterIsTakenOutWithTheCaretKept();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:
