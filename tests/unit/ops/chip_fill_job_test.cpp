@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,13 +24,15 @@ constexpr const char* kFillFtext =
     "102=Chip Data Fill\r\n103=Length (dec):\r\n104=Data (hex):\r\n105=Note: EEPROMs\r\n"
     "135=Fill from file\r\n";
 
-// A flash without erase units, and a 16-bit Microwire EEPROM, beside the
-// chips of the job tests.
+// Flash without erase units or with units of 2 GiB and 4 GiB, and a 16-bit
+// Microwire EEPROM, beside the chips of the job tests.
 constexpr const char* kFillCatalogue =
     "$25 SPI FLASH\r\n#WINBOND:\r\n"
     "@W25X40:256:4:512KB:N:300:EF3013:00EF12:3.3V:000\r\n"
     "@W25Q32FV:256:4:4MB:N:300:EF4016:00EF15:3.3V:000\r\n"
     "@W25WHOLE:256:F:512KB:N:300:EF30FE:00EFFE:3.3V:000\r\n"
+    "@W25HUGE:256:21:512KB:N:300:EF30FD:00EFFD:3.3V:000\r\n"
+    "@W25HUGER:256:22:512KB:N:300:EF30FC:00EFFC:3.3V:000\r\n"
     "$24 EEPROM\r\n#GENERIC:\r\n"
     "@24C02:8:N:256B:A0:100:000000:000000:5:100\r\n"
     "@24C16:16:N:2KB:A0:103:000000:000000:5:100\r\n"
@@ -112,6 +115,7 @@ protected:
         EXPECT_EQ(fillStatus(), fillText);
         EXPECT_EQ(status(), mainText);
         EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+        EXPECT_FALSE(frontend.beeps().empty());
         EXPECT_TRUE(framesOf(cmd::kFillBlock).empty());
     }
 };
@@ -135,6 +139,22 @@ TEST_F(ChipFillTest, TheUnitsAroundTheRangeAreReadMergedAndWrittenBackWhole) {
     EXPECT_EQ(transferSizes(sim::UsbCall::BulkRead),
               (std::vector<int>{1024, 1024, 1024, 1024, 1, 1, 1024, 1024, 1024, 1024, 1, 1}));
     EXPECT_EQ(transferSizes(sim::UsbCall::BulkWrite), (std::vector<int>{4096, 4096}));
+    // A sector's erase and program may take long: the waits are the programmer's.
+    for (const auto& record : simulator.transferLog()) {
+        if (record.call == sim::UsbCall::InterruptWrite && record.data.size() > 1) {
+            EXPECT_EQ(record.timeout, 5000) << "command " << (record.data[1] & 0x3F);
+        } else if (record.call == sim::UsbCall::BulkWrite) {
+            EXPECT_EQ(record.timeout, 60000);
+        } else if (record.call == sim::UsbCall::BulkRead && record.result == 1024) {
+            EXPECT_EQ(record.timeout, 5000);
+        }
+    }
+    std::vector<int> statusWaits;
+    for (const auto& record : simulator.transferLog()) {
+        if (record.call == sim::UsbCall::BulkRead && record.size == 1)
+            statusWaits.push_back(record.timeout);
+    }
+    EXPECT_EQ(statusWaits, (std::vector<int>{50000, 60000, 50000, 60000}));
     EXPECT_EQ(fillStatus(), "Fill done!");
     EXPECT_EQ(status(), "Fill done!");
     EXPECT_EQ(state.statusKind(), StatusKind::Normal);
@@ -285,6 +305,80 @@ TEST_F(ChipFillTest, ABlockedProgrammerOrAChipWithoutUnitsIsRefused) {
     expectRefused("No fill for this chip", "Fill failed!");
     EXPECT_EQ(frontend.beeps().size(), 1u);
     EXPECT_EQ(chip(), before);
+}
+
+TEST_F(ChipFillTest, AnEraseUnitMustFitInThirtyTwoBits) {
+    useChipWith("W25X40", "W25HUGER", randomBytes(512 * 1024, 18));
+    fill();
+    expectRefused("No fill for this chip", "Fill failed!");
+    // 2 GiB is still a unit: the programmer is asked, and its silence is an error.
+    useChipWith("W25X40", "W25HUGE", {});
+    fill();
+    EXPECT_EQ(unitStarts(), (std::vector<std::uint32_t>{0}));
+    expectUsbError();
+}
+
+TEST_F(ChipFillTest, NoProgrammerOrNoChipEndsTheFillBeforeAnythingIsSent) {
+    const auto before = randomBytes(2048, 19);
+    useChipWith("24C16", "24C16", before);
+    ASSERT_TRUE(simulator.removeChip(0));
+    state.command(kCmdAutoIdentify);
+    ASSERT_TRUE(state.autoIdentifyOn());
+    EXPECT_EQ(fill(), 0);
+    EXPECT_EQ(fillStatus(), "Fill failed!");
+    EXPECT_TRUE(framesOf(cmd::kFillBlock).empty());
+
+    state.command(kCmdAutoIdentify);
+    ASSERT_FALSE(state.autoIdentifyOn());
+    fields().setText(kChipFillStatus, "");
+    ASSERT_TRUE(simulator.unplug(0));
+    EXPECT_EQ(fill(), 0);
+    EXPECT_EQ(fillStatus(), "Fill failed!");
+    EXPECT_TRUE(framesOf(cmd::kFillBlock).empty());
+    EXPECT_TRUE(window().closeAllowed());
+}
+
+TEST_F(ChipFillTest, AScratchFileThatCannotBeMadeIsNamedAndNothingIsWritten) {
+    const auto before = randomBytes(2048, 20);
+    useChipWith("24C16", "24C16", before);
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("del.f")));
+    setFields("0", "16", "00");
+    fill();
+    EXPECT_EQ(fillStatus(), "Fill failed!");
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text, "Fill failed!\n" + dir.file("del.f") + "\nIs a directory");
+    EXPECT_TRUE(framesOf(cmd::kFillBlock).empty());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("del.f"))) << "not ours to delete";
+    EXPECT_EQ(chip(), before);
+}
+
+TEST_F(ChipFillTest, AFillFileCutShortUnderTheFillEndsItInsteadOfRepeating) {
+    const auto before = randomBytes(2048, 21);
+    const auto bytes = randomBytes(64, 22);
+    const std::string file = dir.write("fill.bin", std::string(bytes.begin(), bytes.end()));
+    useChipWith("24C16", "24C16", before);
+    frontend.chooseFile(file);
+    window().browse();
+    window().setFileMode(true);
+    // Cut once the second unit has been merged, before the third reads its part.
+    bool cut = false;
+    const Panel::Token token = fields().subscribe([&](const PanelChange& change) {
+        if (change.id == kChipFillStatus && !cut && fields().text(kChipFillStatus).back() == '.') {
+            cut = true;
+            std::filesystem::resize_file(file, 20);
+        }
+    });
+    fill();
+    fields().unsubscribe(token);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(fillStatus(), "Fill failed!");
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text, "Fill failed!\n" + file);
+    auto expected = before;
+    std::copy_n(bytes.begin(), 32, expected.begin());
+    EXPECT_EQ(chip(), expected) << "units 0 and 1 written, 2 and 3 untouched";
+    EXPECT_EQ(unitStarts(), (std::vector<std::uint32_t>{0x00, 0x10, 0x20}));
+    EXPECT_FALSE(dir.exists("del.f"));
 }
 
 TEST_F(ChipFillTest, TheFieldsMustBeForTheChipThatIsFilled) {
