@@ -24,12 +24,13 @@ constexpr const char* kFillFtext =
     "102=Chip Data Fill\r\n103=Length (dec):\r\n104=Data (hex):\r\n105=Note: EEPROMs\r\n"
     "135=Fill from file\r\n";
 
-// Flash without erase units or with units of 2 GiB and 4 GiB, and a 16-bit
-// Microwire EEPROM, beside the chips of the job tests.
+// Two flash parts sharing an ID, flash without erase units or with units of
+// 2 GiB and 4 GiB, and a 16-bit Microwire EEPROM.
 constexpr const char* kFillCatalogue =
     "$25 SPI FLASH\r\n#WINBOND:\r\n"
     "@W25X40:256:4:512KB:N:300:EF3013:00EF12:3.3V:000\r\n"
     "@W25Q32FV:256:4:4MB:N:300:EF4016:00EF15:3.3V:000\r\n"
+    "@W25Q32JV:256:4:4MB:N:300:EF4016:00EF15:3.3V:000\r\n"
     "@W25WHOLE:256:F:512KB:N:300:EF30FE:00EFFE:3.3V:000\r\n"
     "@W25HUGE:256:21:512KB:N:300:EF30FD:00EFFD:3.3V:000\r\n"
     "@W25HUGER:256:22:512KB:N:300:EF30FC:00EFFC:3.3V:000\r\n"
@@ -401,7 +402,18 @@ TEST_F(ChipFillTest, TheFieldsMustBeForTheChipThatIsFilled) {
     EXPECT_TRUE(framesOf(cmd::kFillBlock).empty());
     EXPECT_EQ(chip(), before);
 
+    // Two records answer to the chip: the user must say which, and the fill
+    // ends without a word of its own.
+    useChipWith("W25Q32FV", "24C16", {});
+    state.command(kCmdAutoIdentify);
+    EXPECT_EQ(fill(), 0);
+    EXPECT_TRUE(state.flags().chipChanged.load());
+    EXPECT_EQ(fillStatus(), "");
+    EXPECT_TRUE(framesOf(cmd::kFillBlock).empty());
+
     // The same chip found again: the fill goes on.
+    useChipWith("W25X40", "W25X40", before);
+    state.command(kCmdAutoIdentify);
     state.command(kCmdChipFill);
     setFields("0", "1", "00");
     fill();
