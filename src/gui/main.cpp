@@ -8,6 +8,7 @@
 #include "app/single_instance.h"
 #include "app_state_core.h"
 #include "buffer_tool_dialogs.h"
+#include "chip_fill_dialog.h"
 #include "device/device_change_monitor.h"
 #include "device/usb_library.h"
 #include "find_dialog.h"
@@ -81,6 +82,10 @@ int main(int argc, char** argv) {
         dialog->show();
         dialog->raise();
         dialog->activateWindow();
+    };
+    state.showChipFillWindow = [&window](nyra::ChipFillWindow& fill) {
+        nyra::gui::ChipFillDialog dialog(fill, &window);
+        dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {
         nyra::gui::UpgradeDialog dialog(

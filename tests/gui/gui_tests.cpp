@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::ChipFillDialogTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::UpgradeDialogTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

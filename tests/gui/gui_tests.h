@@ -89,6 +89,14 @@ private slots:
     void goToWindowsAreModelessAndIndependent();
 };
 
+class ChipFillDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void opensWithItsTextsAndTheDataFieldOfTheChip();
+    void enterFillsAndOnlyCancelClosesOnceTheChipIsWritten();
+    void aStrayCharacterIsTakenOutWithTheCaretKept();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:

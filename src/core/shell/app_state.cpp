@@ -180,7 +180,8 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       findWindow_(
           workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_),
       fileFillWindow_(data_, *hexView_, status_, frontend_, texts_),
-      dataViewWindow_([this] { startJob(job::kDataView); }, frontend_, texts_) {}
+      dataViewWindow_([this] { startJob(job::kDataView); }, frontend_, texts_),
+      chipFillWindow_([this] { startJob(job::kChipFill); }, frontend_, texts_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -305,6 +306,9 @@ void AppState::registerJobs() {
                          [this] { return findInData(jobContext_, *hexView_, search_); });
     worker_->registerJob(job::kDataView,
                          [this] { return viewData(jobContext_, dataViewWindow_, *hexView_); });
+    worker_->registerJob(job::kChipFill, [this] {
+        return fillChip(jobContext_, chipFillWindow_, programFolder_ + "del.f");
+    });
     worker_->registerJob(job::kFirmwareUpgrade,
                          [this] { return upgradeFirmware(jobContext_, upgradeWindow_); });
 }
@@ -360,6 +364,11 @@ void AppState::command(int id) {
         case kCmdGoTo:
             if (showGoToWindow)
                 showGoToWindow(newGoToWindow());
+            return;
+        case kCmdChipFill:
+            chipFillWindow_.open(selection_.parameterBlock().sixteenBit());
+            if (showChipFillWindow)
+                showChipFillWindow(chipFillWindow_);
             return;
         case kUpgradeOpen:
             upgradeWindow_.chooseFile();

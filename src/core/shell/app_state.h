@@ -20,6 +20,7 @@
 #include "device/usb_api.h"
 #include "device/worker.h"
 #include "ops/data_view_job.h"
+#include "ops/chip_fill_job.h"
 #include "ops/find_job.h"
 #include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
@@ -138,6 +139,9 @@ public:
     // Go-to windows are modeless and independent: each one is the window's own.
     std::function<void(std::unique_ptr<GoToWindow> window)> showGoToWindow;
     std::unique_ptr<GoToWindow> newGoToWindow();
+    // The chip fill window, modal: returns when it has closed.
+    std::function<void(ChipFillWindow& window)> showChipFillWindow;
+    ChipFillWindow& chipFillWindow() { return chipFillWindow_; }
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -202,6 +206,7 @@ private:
     FindWindow findWindow_;
     FileFillWindow fileFillWindow_;
     DataViewWindow dataViewWindow_;
+    ChipFillWindow chipFillWindow_;
 };
 
 }  // namespace nyra

@@ -319,6 +319,25 @@ inline constexpr int kSplitExample = 1138;
 inline constexpr const char* kSplitTemplateTitle = "文件分割";
 inline constexpr TextKey kSplitTitle = ftext(23);
 
+// The chip fill window (dialog template 167).
+inline constexpr int kChipFillCancel = 2;
+inline constexpr int kChipFillStatusLabel = 1018;
+inline constexpr int kChipFillAction = 1048;
+inline constexpr int kChipFillAddress = 1050;
+inline constexpr int kChipFillLength = 1051;
+inline constexpr int kChipFillByte = 1052;
+inline constexpr int kChipFillStatus = 1053;
+inline constexpr int kChipFillWord = 1054;
+inline constexpr int kChipFillPath = 1098;
+inline constexpr int kChipFillAddressLabel = 1139;
+inline constexpr int kChipFillLengthLabel = 1140;
+inline constexpr int kChipFillDataLabel = 1141;
+inline constexpr int kChipFillNote = 1142;
+inline constexpr int kChipFillBrowse = 1183;
+inline constexpr int kChipFillFileMode = 1188;
+inline constexpr const char* kChipFillTemplateTitle = "芯片数据填充";
+inline constexpr TextKey kChipFillTitle = ftext(102);
+
 // Keys handled before normal dialog key handling. Escape and Enter are
 // consumed separately (Enter commits the hex cell editor).
 enum class Key : unsigned char { F2, F3, F4, F5, F6, F7, F8, F9, O };

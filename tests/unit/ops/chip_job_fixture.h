@@ -63,9 +63,11 @@ protected:
     }
     // The itext.ini the program folder gets.
     virtual std::string itextFile() const { return kJobItext; }
+    // The catalogue source the database is built from.
+    virtual std::string catalogueFile() const { return kJobCatalogue; }
     void SetUp() override {
         dir.write("itext.ini", itextFile());
-        const BuildResult built = buildDatabase(kJobCatalogue);
+        const BuildResult built = buildDatabase(catalogueFile());
         ASSERT_TRUE(built.ok());
         dir.write("database.dat", std::string(built.database.begin(), built.database.end()));
         state.startUp(dir.folder());
