@@ -11,6 +11,7 @@
 
 #include "ops/chip_fill_job.h"
 #include "panel_binder.h"
+#include "tool_dialog.h"
 
 namespace nyra::gui {
 
@@ -112,11 +113,7 @@ QLineEdit* ChipFillDialog::field(int id) const {
 
 void ChipFillDialog::command(int id) {
     if (QLineEdit* edit = field(id)) {
-        // The core counts the caret in bytes; what it keeps is ASCII, so
-        // the caret it puts back is a character position too.
-        const int caret =
-            static_cast<int>(edit->text().left(edit->cursorPosition()).toUtf8().size());
-        window_.fieldChanged(id, caret, [edit](int at) { edit->setCursorPosition(at); });
+        window_.fieldChanged(id, coreCaret(edit), [edit](int at) { edit->setCursorPosition(at); });
         return;
     }
     switch (id) {

@@ -14,6 +14,10 @@
 
 namespace nyra::gui {
 
+int coreCaret(const QLineEdit* edit) {
+    return static_cast<int>(edit->text().left(edit->cursorPosition()).toUtf8().size());
+}
+
 ToolDialog::ToolDialog(Panel& panel, FieldChecks& checks, const std::string& title, QWidget* parent)
     : QDialog(parent), checks_(checks) {
     setWindowTitle(QString::fromStdString(title));
@@ -86,8 +90,7 @@ void ToolDialog::finish() {
 
 void ToolDialog::command(int id) {
     if (QLineEdit* edit = field(id); edit && checks_.field(id)) {
-        checks_.changed(id, edit->cursorPosition(),
-                        [edit](int caret) { edit->setCursorPosition(caret); });
+        checks_.changed(id, coreCaret(edit), [edit](int caret) { edit->setCursorPosition(caret); });
     } else if (id == actionId_) {
         action();
     } else if (id == ids::kToolCancel) {

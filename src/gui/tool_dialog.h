@@ -18,6 +18,11 @@ namespace nyra::gui {
 
 class PanelBinder;
 
+// The caret of an edit as the core counts it: in bytes of the UTF-8 text.
+// What the checks keep is ASCII, so the caret they put back is a character
+// position too.
+int coreCaret(const QLineEdit* edit);
+
 // The frame of the small buffer tools: rows of a label and a field, an
 // action button that Enter presses and that never closes the window, and
 // the cancel button (control 2), which alone closes it. The number fields
