@@ -304,6 +304,10 @@ void AppState::registerJobs() {
                          [this] { return showFirmwareVersion(jobContext_); });
     worker_->registerJob(job::kFind,
                          [this] { return findInData(jobContext_, *hexView_, search_); });
+    worker_->registerJob(job::kBatchCycle, [this]() -> std::uint8_t {
+        BatchPort* port = batchPort_.load();
+        return port ? runBatchCycle(jobContext_, *port, batchRunParameter.load()) : 0;
+    });
     worker_->registerJob(job::kDataView,
                          [this] { return viewData(jobContext_, dataViewWindow_, *hexView_); });
     worker_->registerJob(job::kChipFill, [this] {

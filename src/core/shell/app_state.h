@@ -19,8 +19,9 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
-#include "ops/data_view_job.h"
+#include "ops/batch_cycle_job.h"
 #include "ops/chip_fill_job.h"
+#include "ops/data_view_job.h"
 #include "ops/find_job.h"
 #include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
@@ -151,6 +152,8 @@ public:
     bool deviceChangePending() const override { return workerShared_.deviceChangeFlag.load(); }
 
     std::atomic<std::uint32_t> batchRunParameter{0};
+    // The batch window the batch cycle answers; set once before any request.
+    void setBatchPort(BatchPort* port) { batchPort_.store(port); }
 
     const std::string& imagePath0() const { return imagePath0_; }
     const std::string& imagePath1() const { return imagePath1_; }
@@ -207,6 +210,7 @@ private:
     FileFillWindow fileFillWindow_;
     DataViewWindow dataViewWindow_;
     ChipFillWindow chipFillWindow_;
+    std::atomic<BatchPort*> batchPort_{nullptr};
 };
 
 }  // namespace nyra

@@ -1,0 +1,112 @@
+#include "ops/batch_cycle_job.h"
+
+#include <sys/stat.h>
+
+#include "device/protocol.h"
+#include "ops/chip_jobs.h"
+#include "ops/identify.h"
+#include "ops/job_frame.h"
+
+namespace nyra {
+
+namespace {
+
+constexpr int kNextChipPauseMs = 10;
+
+bool answers(int identified) {
+    return identified == kIdentifyMatched || identified == kIdentifyNoMatch;
+}
+
+// The steps of one chip; true when every enabled one passed.
+bool runSteps(JobContext& context, std::string& steps) {
+    const bool erase = context.panel.menuChecked(ids::kCmdBatchErase);
+    const bool program = context.panel.menuChecked(ids::kCmdBatchProgram);
+    const bool verify = context.panel.menuChecked(ids::kCmdBatchVerify);
+    // Only the first step that runs makes its own start checks.
+    bool ranBefore = false;
+    if (erase) {
+        if (!eraseChip(context, true))
+            return false;
+        steps += context.text(itext(92));
+        ranBefore = true;
+    }
+    if (program) {
+        if (erase)
+            interStepPause(context);
+        if (!programChip(context, !ranBefore))
+            return false;
+        steps += context.text(itext(93));
+        ranBefore = true;
+    }
+    if (verify) {
+        if (erase && !program)
+            interStepPause(context);
+        if (!verifyChip(context, !ranBefore))
+            return false;
+        steps += context.text(itext(94));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool waitForNextChip(JobContext& context, const BatchPort& port) {
+    while (identifyChip(context, false, true) != kIdentifyFailed) {
+        if (!port.seriesRunning())
+            return false;
+    }
+    context.clock.sleepMs(kNextChipPauseMs);
+    identifyChip(context, false, true);
+    context.clock.sleepMs(kNextChipPauseMs);
+    int inARow = 0;
+    while (inARow < 2) {
+        if (!port.seriesRunning())
+            return false;
+        inARow = answers(identifyChip(context, false, true)) ? inARow + 1 : 0;
+        context.clock.sleepMs(kNextChipPauseMs);
+    }
+    return true;
+}
+
+std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t parameter) {
+    if ((parameter & kBatchLoadFile) != 0) {
+        const std::string path = port.currentBatchFile();
+        struct stat info {};
+        if (path.empty() || ::stat(path.c_str(), &info) != 0 || !context.loadData ||
+            !context.loadData(path)) {
+            port.postResult(batch_result::kNoData);
+            return 0;
+        }
+    }
+    context.log.clear();
+    if (context.flags.programmerBlocked.load()) {
+        context.alert(itext(56), true);
+        port.postResult(batch_result::kBlocked);
+        return 0;
+    }
+    if (!context.flags.fileLoaded.load()) {
+        context.alert(itext(57));
+        context.box(context.text(itext(57)), BoxIcon::Warning);
+        port.postResult(batch_result::kNoData);
+        return 0;
+    }
+    if (auto file = context.loadedFile.get())
+        context.log.dataFile(file->path, file->bytes);
+    const ElapsedTime elapsed(context.clock);
+
+    std::string steps = context.text(itext(91));
+    const bool passed = runSteps(context, steps);
+    if (passed) {
+        context.status.show(stepsTimedText(steps, context.text(itext(95)), elapsed.seconds()),
+                            StatusKind::Normal, false);
+        port.postResult(batch_result::kPassed);
+        playFinishSound(context);
+        context.channel.stateIndication(state::kSucceeded);
+        if (port.seriesRunning() && waitForNextChip(context, port))
+            port.postResult(batch_result::kNextChip);
+    }
+    port.postResult(batch_result::kCycleEnded);
+    return passed ? 1 : 0;
+}
+
+}  // namespace nyra

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ops/job_context.h"
+
+namespace nyra {
+
+// What the batch cycle asks of the batch window, and the results it posts
+// back. The window's side runs on its own threads: every call is thread-safe.
+class BatchPort {
+public:
+    virtual ~BatchPort() = default;
+    // The file the next cycle loads (empty: none).
+    virtual std::string currentBatchFile() const = 0;
+    virtual bool seriesRunning() const = 0;
+    virtual void postResult(std::uint8_t code) = 0;
+};
+
+namespace batch_result {
+inline constexpr std::uint8_t kPassed = 0;
+inline constexpr std::uint8_t kNoData = 1;
+inline constexpr std::uint8_t kBlocked = 16;
+inline constexpr std::uint8_t kCycleEnded = 32;
+inline constexpr std::uint8_t kNextChip = 64;
+}  // namespace batch_result
+
+// The batch run request's parameter: bit 0 loads the current batch file first.
+inline constexpr std::uint32_t kBatchLoadFile = 1;
+
+// Job 33: one chip of a batch series, with the steps the three batch
+// switches choose; then, while the series runs, waits for the next chip.
+// Returns 1 when the chip passed every step, so the programmer shows it.
+std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t parameter);
+
+// The chip taken out (no answer), then a chip in again (two answers in a
+// row). False when the series stopped meanwhile.
+bool waitForNextChip(JobContext& context, const BatchPort& port);
+
+}  // namespace nyra
