@@ -43,6 +43,10 @@ public:
         std::lock_guard lock(mutex_);
         return results_;
     }
+    int queries() const {
+        std::lock_guard lock(mutex_);
+        return queries_;
+    }
     void setRunning(bool on) {
         std::lock_guard lock(mutex_);
         running = on;
@@ -84,6 +88,13 @@ protected:
         }
     }
     std::size_t pauses() { return framesOf(cmd::kBetweenSteps).size(); }
+    // The states the programmer was told, in order.
+    std::vector<std::uint8_t> states() {
+        std::vector<std::uint8_t> out;
+        for (const auto& frame : framesOf(cmd::kStateIndication))
+            out.push_back(frame[13]);
+        return out;
+    }
 
     RecordingPort port;
 };
@@ -98,6 +109,33 @@ TEST_F(BatchCycleTest, AllStepsProgramTheChipAndPostPassedThenEnded) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), chipBytes.begin()));
     EXPECT_EQ(status().rfind("Done erase program verify all OK,", 0), 0u) << status();
     EXPECT_EQ(pauses(), 1u) << "between erase and program only";
+    EXPECT_EQ(frontend.sounds().back(), state.finishSoundPath());
+    EXPECT_TRUE(frontend.beeps().empty());
+    // Its own "succeeded", then the worker's after a chip that passed.
+    const auto told = states();
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_EQ(told[told.size() - 1], state::kSucceeded);
+    EXPECT_EQ(told[told.size() - 2], state::kSucceeded);
+    // The log starts afresh with the cycle: the load's line is gone, the
+    // cycle's own line of the data file comes first.
+    const std::string log = state.log().text();
+    EXPECT_EQ(log.find("data.bin"), log.rfind("data.bin")) << log;
+    EXPECT_LT(log.find("data.bin"), log.find("W25X40")) << log;
+}
+
+TEST_F(BatchCycleTest, OnlyTheFirstStepThatRunsMakesTheStartChecks) {
+    loadData(ops_test::randomBytes(128, 9));
+    const auto identitiesOf = [&](bool e, bool p, bool v) {
+        switches(e, p, v);
+        const auto before = framesOf(cmd::kReadIdentity).size();
+        cycle();
+        return framesOf(cmd::kReadIdentity).size() - before;
+    };
+    const auto first = identitiesOf(true, false, false);
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(identitiesOf(true, true, true), first);
+    EXPECT_EQ(identitiesOf(false, true, false), first);
+    EXPECT_EQ(identitiesOf(false, true, true), first);
 }
 
 TEST_F(BatchCycleTest, WithEveryStepOffOnlyTheSummaryIsShown) {
@@ -145,11 +183,15 @@ TEST_F(BatchCycleTest, RefusedCyclesPostTheirReason) {
     EXPECT_EQ(port.results().back(), batch_result::kNoData);
     EXPECT_EQ(port.results().size(), 2u);
 
+    EXPECT_EQ(status(), "No data!");
+    EXPECT_EQ(states().back(), state::kFailed);
+
     // Blocked.
     loadData(ops_test::randomBytes(16, 4));
     state.flags().programmerBlocked = true;
     cycle();
     EXPECT_EQ(port.results().back(), batch_result::kBlocked);
+    EXPECT_EQ(status(), "blocked");
     EXPECT_TRUE(framesOf(cmd::kErase).empty());
 }
 
@@ -184,6 +226,8 @@ TEST_F(BatchCycleTest, WhileTheSeriesRunsItWaitsForTheChipToGoAndAnotherToCome) 
     cycle();
     EXPECT_EQ(removedAt, 4);
     EXPECT_EQ(insertedAt, 9);
+    // Two answers in a row: the one at the insertion and the next.
+    EXPECT_EQ(port.queries(), 10);
     EXPECT_EQ(port.results(),
               (Results{batch_result::kPassed, batch_result::kNextChip, batch_result::kCycleEnded}));
 }
