@@ -255,7 +255,16 @@ void AppState::startUp(const std::string& programFolder) {
     workerShared_.jobCode.store(job::kQuietIdentify);
     worker_->start();
     workerStarted_ = true;
-    // The batch window is created here once it exists.
+    // The batch window, hidden, right after the worker.
+    batchWindow_ = std::make_unique<BatchWindow>(
+        [this](std::uint32_t parameter) { windowMessage(kMsgBatchRunRequest, parameter); },
+        [this](std::optional<std::uint32_t> count) {
+            panel_.setText(kBtnBatch, count ? "停止批量 " + std::to_string(*count) + " (F2)"
+                                            : text(ftext(60)));
+        },
+        frontend_, texts_, clock_);
+    batchWindow_->create();
+    setBatchPort(batchWindow_.get());
 
     panel_.setText(kEditFileName, text(itext(0)));
     panel_.greyMenuCommand(kCmdCheckUpdate);
@@ -565,6 +574,9 @@ bool AppState::closeRequested() {
 void AppState::shutdown() {
     if (!workerStarted_)
         return;
+    // A cycle waiting for the next chip ends once the series has stopped.
+    if (batchWindow_)
+        batchWindow_->stop();
     worker_->requestQuit();
     worker_->join();
     workerStarted_ = false;

@@ -9,6 +9,7 @@
 #include "app/clock.h"
 #include "app/switches.h"
 #include "app/text_table.h"
+#include "batch/batch_window.h"
 #include "buffer/data_buffer.h"
 #include "buffer/file_loader.h"
 #include "buffer/file_saver.h"
@@ -121,6 +122,8 @@ public:
     // gets its one line of text.
     std::function<void(const std::string& text)> showAboutDialog;
     std::function<void()> showBatchWindow;
+    // Exists from start-up on, hidden until shown.
+    BatchWindow& batchWindow() { return *batchWindow_; }
     // The address-offset window, modal: returns when it has closed.
     std::function<void(AddressOffsetTool& tool)> showAddressOffset;
     // The file merge and split windows, modal: return when they have closed.
@@ -211,6 +214,7 @@ private:
     DataViewWindow dataViewWindow_;
     ChipFillWindow chipFillWindow_;
     std::atomic<BatchPort*> batchPort_{nullptr};
+    std::unique_ptr<BatchWindow> batchWindow_;
 };
 
 }  // namespace nyra

@@ -1,0 +1,539 @@
+#include "batch/batch_window.h"
+
+#include <sys/stat.h>
+
+#include <strings.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "batch/batch_files.h"
+#include "tools/file_copy.h"
+
+namespace nyra {
+
+using namespace batch_ids;
+
+namespace {
+
+constexpr int kNextRequestDelayMs = 200;
+constexpr std::uint32_t kLoadAndRun = 3;
+constexpr std::uint32_t kRunAgain = 2;
+constexpr std::uint64_t kLargest = 0xFFFFFFFFull;
+constexpr const char* kDocumentFilter = "all files|*.*|(*.bin;*.rom)|*.bin;*.rom||";
+constexpr const char* kMainFilter =
+    "*.*|*.*|*.bin;*.rom(*.bin;*.rom)|*.bin;*.rom|*.cap(*.cap)|*.cap||";
+// The dialog framework's own words for a number field that does not parse.
+constexpr const char* kRangeText = "“请填入一个在%1和%2之间的整数。”";
+constexpr const char* kPositiveText = "“请填入一个正整数。”";
+
+constexpr int kFieldControls[] = {kFillAddress, kStartId, kIdLength, kIncrement, kFormat};
+constexpr int kListControls[] = {kDocuments, kAdd, kUp, kDown, kDelete, kAll, kNone};
+
+std::string rangeText(std::uint64_t low, std::uint64_t high) {
+    std::string text = kRangeText;
+    text.replace(text.find("%1"), 2, std::to_string(low));
+    text.replace(text.find("%2"), 2, std::to_string(high));
+    return text;
+}
+
+// A decimal field as the dialog framework reads it: digits only.
+std::optional<std::uint64_t> decimal(const std::string& text) {
+    if (text.empty() || text.size() > 19)
+        return text.empty() ? std::nullopt : std::optional<std::uint64_t>(kLargest + 1);
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value;
+}
+
+bool caseLess(const std::string& a, const std::string& b) {
+    return ::strcasecmp(a.c_str(), b.c_str()) < 0;
+}
+
+}  // namespace
+
+BatchWindow::BatchWindow(std::function<void(std::uint32_t)> requestRun,
+                         std::function<void(std::optional<std::uint32_t>)> batchCaption,
+                         Frontend& frontend, const TextTable& texts, Clock& clock)
+    : requestRun_(std::move(requestRun)),
+      batchCaption_(std::move(batchCaption)),
+      frontend_(frontend),
+      texts_(texts),
+      clock_(clock),
+      thread_([this] { threadLoop(); }) {}
+
+BatchWindow::~BatchWindow() {
+    {
+        std::lock_guard lock(queueMutex_);
+        quit_ = true;
+    }
+    queueChanged_.notify_all();
+    thread_.join();
+}
+
+std::string BatchWindow::title() const {
+    const std::string& text = texts_.text(ftext(111));
+    return text.empty() ? kTemplateTitle : text;
+}
+
+void BatchWindow::create() {
+    std::lock_guard lock(mutex_);
+    const auto t = [this](int key) { return texts_.text(ftext(key)); };
+    panel_.setText(1174, t(111) + ":");
+    for (int i = 0; i < 6; ++i)
+        panel_.setText(1175 + i, t(118 + i) + ":");
+    panel_.setItems(kMode, {t(129), t(130), t(131), t(132)});
+    panel_.setCurrentIndex(kMode, 0);
+    panel_.setItems(kIdLength, {"1 byte", "2 bytes", "4 bytes"});
+    panel_.setCurrentIndex(kIdLength, 2);
+    panel_.setItems(kFormat, {t(133), t(134)});
+    panel_.setCurrentIndex(kFormat, 0);
+    const std::pair<int, int> buttons[] = {{kAdd, 112},        {kUp, 113},       {kDown, 114},
+                                           {kDelete, 115},     {kAll, 116},      {kNone, 117},
+                                           {kChooseMain, 125}, {kStart, 126},    {kStop, 127},
+                                           {kExit, 128},       {kAutoStart, 124}};
+    for (const auto& [id, key] : buttons)
+        panel_.setText(id, t(key));
+    panel_.setChecked(kAutoStart, true);
+    panel_.setText(kMainDocument, "");
+    fields_ = {};
+    showFields();
+    panel_.setEnabled(kStop, false);
+    applyEnableTable();
+}
+
+BatchMode BatchWindow::mode() const {
+    return static_cast<BatchMode>(std::clamp(panel_.currentIndex(kMode), 0, 3));
+}
+
+void BatchWindow::setMode(int index) {
+    std::lock_guard lock(mutex_);
+    panel_.setCurrentIndex(kMode, index);
+    applyEnableTable();
+}
+
+void BatchWindow::applyEnableTable() {
+    const BatchMode m = mode();
+    const bool list = m == BatchMode::FileList || m == BatchMode::MainAndList;
+    for (int id : kListControls)
+        panel_.setEnabled(id, list);
+    panel_.setEnabled(kFillAddress, m == BatchMode::SerialId || m == BatchMode::MainAndList);
+    for (int id : {kStartId, kIdLength, kIncrement, kFormat})
+        panel_.setEnabled(id, m == BatchMode::SerialId);
+    const bool main = m != BatchMode::FileList;
+    panel_.setEnabled(kMainDocument, main);
+    panel_.setEnabled(kChooseMain, main);
+    panel_.setEnabled(kCount, true);
+}
+
+void BatchWindow::lockForRunning() {
+    running_ = true;
+    for (int id : kListControls)
+        panel_.setEnabled(id, false);
+    for (int id : kFieldControls)
+        panel_.setEnabled(id, false);
+    for (int id : {kMode, kMainDocument, kChooseMain, kStart})
+        panel_.setEnabled(id, false);
+    panel_.setEnabled(kCount, true);
+    panel_.setEnabled(kStop, true);
+    if (batchCaption_)
+        batchCaption_(fields_.count);
+}
+
+void BatchWindow::stopSeries() {
+    for (int id : kListControls)
+        panel_.setEnabled(id, true);
+    for (int id : kFieldControls)
+        panel_.setEnabled(id, true);
+    for (int id : {kMode, kMainDocument, kChooseMain, kStart})
+        panel_.setEnabled(id, true);
+    panel_.setEnabled(kStop, false);
+    applyEnableTable();
+    const bool wasRunning = running_;
+    running_ = false;
+    if (wasRunning && batchCaption_)
+        batchCaption_(std::nullopt);
+}
+
+void BatchWindow::stop() {
+    std::lock_guard lock(mutex_);
+    stopSeries();
+}
+
+void BatchWindow::exit() {
+    std::lock_guard lock(mutex_);
+    stopSeries();
+    readFields();
+}
+
+bool BatchWindow::running() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+std::uint32_t BatchWindow::count() const {
+    std::lock_guard lock(mutex_);
+    return fields_.count;
+}
+
+std::string BatchWindow::currentBatchFile() const {
+    std::lock_guard lock(mutex_);
+    return currentFile_;
+}
+
+bool BatchWindow::readFields() {
+    struct Field {
+        int id;
+        std::uint32_t Fields::*value;
+        std::uint64_t low;
+        bool ranged;
+    };
+    const Field fields[] = {{kFillAddress, &Fields::fillAddress, 0, true},
+                            {kStartId, &Fields::startId, 0, true},
+                            {kIncrement, &Fields::increment, 1, true},
+                            {kCount, &Fields::count, 0, false}};
+    for (const Field& f : fields) {
+        const auto value = decimal(panel_.text(f.id));
+        std::string problem;
+        if (!value)
+            problem = kPositiveText;
+        else if (*value > kLargest || (f.ranged && *value < f.low))
+            problem = rangeText(f.ranged ? f.low : 0, kLargest);
+        if (!problem.empty()) {
+            frontend_.messageBox(problem, "", BoxIcon::Warning, BoxButtons::Ok);
+            if (focus)
+                focus(f.id, true);
+            return false;
+        }
+        fields_.*f.value = static_cast<std::uint32_t>(*value);
+    }
+    return true;
+}
+
+void BatchWindow::showFields() {
+    panel_.setText(kFillAddress, std::to_string(fields_.fillAddress));
+    panel_.setText(kStartId, std::to_string(fields_.startId));
+    panel_.setText(kIncrement, std::to_string(fields_.increment));
+    panel_.setText(kCount, std::to_string(fields_.count));
+}
+
+bool BatchWindow::mainDocumentExists() const {
+    struct stat info {};
+    const std::string path = panel_.text(kMainDocument);
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool BatchWindow::validate() {
+    const bool read = readFields();
+    const BatchMode m = mode();
+    if (m == BatchMode::SerialId && !read)
+        return false;
+    const bool needsMain = m != BatchMode::FileList;
+    const bool needsList = m == BatchMode::FileList || m == BatchMode::MainAndList;
+    if (needsMain && !mainDocumentExists()) {
+        panel_.setText(kMainDocument, std::string(21, '\t'));
+        if (focus)
+            focus(kMainDocument, true);
+        return false;
+    }
+    if (needsList && documents_.empty()) {
+        if (focus)
+            focus(kDocuments, false);
+        return false;
+    }
+    if (m == BatchMode::SerialId && fields_.count < fields_.startId) {
+        fields_.count = fields_.startId;
+        showFields();
+    }
+    return true;
+}
+
+bool BatchWindow::prepare() {
+    const std::string main = panel_.text(kMainDocument);
+    switch (mode()) {
+        case BatchMode::SameFile:
+            currentFile_ = main;
+            return true;
+        case BatchMode::FileList: {
+            const int first = std::max(firstSelected(), 0);
+            selectOnly(first);
+            currentFile_ = documents_[static_cast<std::size_t>(first)];
+            return true;
+        }
+        case BatchMode::SerialId: {
+            if (!readFields())
+                return false;
+            const int lengths[] = {1, 2, 4};
+            idLength_ = lengths[std::clamp(panel_.currentIndex(kIdLength), 0, 2)];
+            bigEndian_ = panel_.currentIndex(kFormat) > 0;
+            const std::string path = freshTemporaryName(main + "-ID");
+            if (!buildIdFile(main, path, fields_.fillAddress, fields_.count, idLength_, bigEndian_)
+                     .ok) {
+                return false;
+            }
+            currentFile_ = path;
+            showFields();
+            return true;
+        }
+        case BatchMode::MainAndList: {
+            const int first = std::max(firstSelected(), 0);
+            selectOnly(first);
+            const std::string& entry = documents_[static_cast<std::size_t>(first)];
+            const std::string path = freshTemporaryName(main + "-" + entryName(entry));
+            if (!buildCombinedFile(main, path, fields_.fillAddress, entry).ok)
+                return false;
+            currentFile_ = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+void BatchWindow::start() {
+    std::lock_guard lock(mutex_);
+    if (running_)
+        return;
+    if (!validate()) {
+        frontend_.beep(BeepKind::Simple);
+        return;
+    }
+    if (!prepare())
+        return;
+    {
+        std::lock_guard queue(queueMutex_);
+        results_.clear();
+        lastCode_ = batch_result::kCycleEnded;
+    }
+    lockForRunning();
+    requestRun_(kLoadAndRun);
+}
+
+void BatchWindow::advance() {
+    readFields();
+    const BatchMode m = mode();
+    // A file that cannot be made for the next chip stops the series: the
+    // chip would otherwise get the last one's content (its serial number) again.
+    const auto cannotPrepare = [this](const BatchFileResult& r) {
+        stopSeries();
+        frontend_.messageBox(fileMessage(texts_.text(itext(25)), r.path, errnoText(r.error)),
+                             texts_.text(itext(29)), BoxIcon::Error, BoxButtons::Ok);
+    };
+    switch (m) {
+        case BatchMode::SameFile:
+            ++fields_.count;
+            break;
+        case BatchMode::FileList:
+        case BatchMode::MainAndList: {
+            const int first = firstSelected();
+            const bool last = first < 0 || first + 1 >= static_cast<int>(documents_.size());
+            selectOnly(-1);
+            if (last) {
+                stopSeries();
+            } else if (m == BatchMode::FileList) {
+                selectOnly(first + 1);
+                currentFile_ = documents_[static_cast<std::size_t>(first + 1)];
+            } else {
+                selectOnly(first + 1);
+                const std::string& entry = documents_[static_cast<std::size_t>(first + 1)];
+                const std::string main = panel_.text(kMainDocument);
+                const std::string path = freshTemporaryName(main + "-" + entryName(entry));
+                const BatchFileResult built =
+                    buildCombinedFile(main, path, fields_.fillAddress, entry);
+                if (built.ok)
+                    currentFile_ = path;
+                else
+                    cannotPrepare(built);
+            }
+            ++fields_.count;
+            break;
+        }
+        case BatchMode::SerialId: {
+            fields_.count += fields_.increment;  // wraps past 4294967295 to 0
+            const BatchFileResult written =
+                writeId(currentFile_, fields_.fillAddress, fields_.count, idLength_, bigEndian_);
+            if (!written.ok)
+                cannotPrepare(written);
+            break;
+        }
+    }
+    showFields();
+    if (running_ && batchCaption_)
+        batchCaption_(fields_.count);
+}
+
+void BatchWindow::postResult(std::uint8_t code) {
+    if (!running())
+        return;  // a result after Stop changes nothing
+    {
+        std::lock_guard lock(queueMutex_);
+        results_.push_back(code);
+    }
+    queueChanged_.notify_all();
+}
+
+void BatchWindow::waitUntilQuiet() {
+    std::unique_lock lock(queueMutex_);
+    queueChanged_.wait(lock, [this] { return results_.empty() && !busy_; });
+}
+
+void BatchWindow::threadLoop() {
+    std::unique_lock lock(queueMutex_);
+    for (;;) {
+        queueChanged_.wait(lock, [this] { return quit_ || !results_.empty(); });
+        if (quit_)
+            return;
+        const std::uint8_t code = results_.front();
+        results_.pop_front();
+        busy_ = true;
+        const std::uint8_t last = lastCode_;
+        lastCode_ = code;
+        lock.unlock();
+        // 32 after a chip that passed only ends its cycle; alone it is a failed step.
+        const bool cycleEnd = code == batch_result::kCycleEnded &&
+                              (last == batch_result::kPassed || last == batch_result::kNextChip);
+        if (!cycleEnd)
+            handle(code);
+        lock.lock();
+        busy_ = false;
+        queueChanged_.notify_all();
+    }
+}
+
+void BatchWindow::handle(std::uint8_t code) {
+    if (code == batch_result::kPassed) {
+        std::lock_guard state(mutex_);
+        if (!running_)
+            return;
+        advance();
+        if (!panel_.checked(kAutoStart))
+            stopSeries();
+        return;
+    }
+    if (code == batch_result::kNextChip) {
+        bool again = false;
+        {
+            std::lock_guard state(mutex_);
+            if (!running_)
+                return;
+            again = panel_.checked(kAutoStart);
+            if (!again)
+                stopSeries();
+        }
+        if (!again)
+            return;
+        clock_.sleepMs(kNextRequestDelayMs);
+        std::lock_guard state(mutex_);
+        if (running_)
+            requestRun_(mode() == BatchMode::SameFile ? kRunAgain : kLoadAndRun);
+        return;
+    }
+    std::lock_guard state(mutex_);
+    stopSeries();
+}
+
+int BatchWindow::firstSelected() const {
+    const auto it = std::find(selected_.begin(), selected_.end(), true);
+    return it == selected_.end() ? -1 : static_cast<int>(it - selected_.begin());
+}
+
+void BatchWindow::selectOnly(int index) {
+    std::fill(selected_.begin(), selected_.end(), false);
+    if (index >= 0 && index < static_cast<int>(selected_.size()))
+        selected_[static_cast<std::size_t>(index)] = true;
+    publishDocuments();
+}
+
+void BatchWindow::publishDocuments() {
+    panel_.setItems(kDocuments, documents_);
+    // The check mark tells the widget to read the selection again.
+    panel_.setChecked(kDocuments, !panel_.checked(kDocuments));
+}
+
+std::vector<bool> BatchWindow::selection() const {
+    std::lock_guard lock(mutex_);
+    return selected_;
+}
+
+std::vector<std::string> BatchWindow::documents() const {
+    std::lock_guard lock(mutex_);
+    return documents_;
+}
+
+void BatchWindow::addDocuments() {
+    FileDialogRequest request;
+    request.filter = kDocumentFilter;
+    request.defaultExtension = "*.*";
+    request.multiSelect = true;
+    const std::vector<std::string> chosen = frontend_.openFileDialog(request);
+    std::lock_guard lock(mutex_);
+    for (const std::string& path : chosen) {
+        const auto at = std::upper_bound(documents_.begin(), documents_.end(), path, caseLess);
+        const auto index = at - documents_.begin();
+        documents_.insert(at, path);
+        selected_.insert(selected_.begin() + index, false);
+    }
+    publishDocuments();
+}
+
+void BatchWindow::deleteSelected() {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = documents_.size(); i-- > 0;) {
+        if (selected_[i]) {
+            documents_.erase(documents_.begin() + static_cast<long>(i));
+            selected_.erase(selected_.begin() + static_cast<long>(i));
+        }
+    }
+    publishDocuments();
+}
+
+void BatchWindow::selectAll(bool on) {
+    std::lock_guard lock(mutex_);
+    std::fill(selected_.begin(), selected_.end(), on);
+    publishDocuments();
+}
+
+void BatchWindow::toggleSelected(int index) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(selected_.size()))
+        return;
+    selected_[static_cast<std::size_t>(index)] = !selected_[static_cast<std::size_t>(index)];
+    publishDocuments();
+}
+
+void BatchWindow::move(bool up) {
+    std::lock_guard lock(mutex_);
+    if (std::count(selected_.begin(), selected_.end(), true) != 1)
+        return;
+    const int at = firstSelected();
+    const int to = up ? at - 1 : at + 1;
+    if (to < 0 || to >= static_cast<int>(documents_.size()))
+        return;
+    std::swap(documents_[static_cast<std::size_t>(at)], documents_[static_cast<std::size_t>(to)]);
+    selectOnly(to);
+    if (focus)
+        focus(kDocuments, false);
+}
+
+void BatchWindow::chooseMainDocument() {
+    FileDialogRequest request;
+    request.filter = kMainFilter;
+    request.defaultExtension = ".*";
+    const std::vector<std::string> chosen = frontend_.openFileDialog(request);
+    if (chosen.empty())
+        return;
+    std::lock_guard lock(mutex_);
+    readFields();
+    panel_.setText(kMainDocument, chosen.front());
+    struct stat info {};
+    // The ID or the sub-document goes right behind the main document.
+    if (::stat(chosen.front().c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        fields_.fillAddress = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), kLargest));
+    showFields();
+}
+
+}  // namespace nyra
