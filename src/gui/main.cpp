@@ -7,6 +7,7 @@
 #include "app/clock.h"
 #include "app/single_instance.h"
 #include "app_state_core.h"
+#include "batch_dialog.h"
 #include "buffer_tool_dialogs.h"
 #include "chip_fill_dialog.h"
 #include "device/device_change_monitor.h"
@@ -98,6 +99,13 @@ int main(int argc, char** argv) {
 
     state.startUp(programFolder);
     window.refreshFromPanel();
+    // Made hidden once the core has made its window; shown again as it was left.
+    nyra::gui::BatchDialog batch(state.batchWindow(), &window);
+    state.showBatchWindow = [&batch] {
+        batch.show();
+        batch.raise();
+        batch.activateWindow();
+    };
 
     nyra::DeviceChangeMonitor deviceChanges;
     deviceChanges.start(usb.loaded() ? usb.eventFd() : -1, [&window, &core] {
