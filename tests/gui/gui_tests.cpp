@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::BatchDialogTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::UpgradeDialogTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

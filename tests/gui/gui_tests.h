@@ -97,6 +97,12 @@ private slots:
     void aStrayCharacterIsTakenOutWithTheCaretKept();
 };
 
+class BatchDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theBatchButtonShowsItOnlyWithAutoIdentify();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:
