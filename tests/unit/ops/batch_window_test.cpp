@@ -209,6 +209,12 @@ TEST_F(BatchWindowTest, TheDocumentListMovesDeletesAndSelects) {
     window().toggleSelected(1);
     window().deleteSelected();
     EXPECT_EQ(window().documents(), (std::vector<std::string>{"/x/a"}));
+    EXPECT_EQ(window().selection(), (std::vector<bool>{false}));
+
+    // Exit keeps what the fields say for the next time the window shows.
+    panel().setText(kCount, "7");
+    window().exit();
+    EXPECT_EQ(window().count(), 7u);
 }
 
 }  // namespace
