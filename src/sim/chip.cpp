@@ -38,16 +38,19 @@ void Chip::store(std::uint32_t index, std::uint8_t value) {
 
 void Chip::storeRun(std::uint32_t index, std::span<const std::uint8_t> values) {
     std::uint8_t* cells = memory_.data() + index;
-    if (isEeprom(model_.family)) {
+    written_ = true;
+    if (isEeprom(model_.family) && stuckBits_ == 0) {
         if (std::memcmp(cells, values.data(), values.size()) != 0) {
             std::memcpy(cells, values.data(), values.size());
             dirty_ = true;
         }
         return;
     }
+    const bool eeprom = isEeprom(model_.family);
     std::uint8_t changed = 0;
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto next = static_cast<std::uint8_t>(cells[i] & values[i]);
+        const auto value = static_cast<std::uint8_t>(values[i] | stuckBits_);
+        const auto next = eeprom ? value : static_cast<std::uint8_t>(cells[i] & value);
         changed = static_cast<std::uint8_t>(changed | (cells[i] ^ next));
         cells[i] = next;
     }
@@ -88,6 +91,7 @@ void Chip::eraseAll() {
 
 void Chip::eraseRange(std::uint32_t start, std::uint32_t length) {
     const std::span<std::uint8_t> cells(memory_.data() + start, length);
+    written_ = true;
     if (!allErased(cells)) {
         std::fill(cells.begin(), cells.end(), 0xFF);
         dirty_ = true;

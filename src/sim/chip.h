@@ -44,6 +44,12 @@ public:
 
     bool dirty() const { return dirty_; }
     void markClean() { dirty_ = false; }
+    // Erased or written since the chip was made (loading an image does not count).
+    bool written() const { return written_; }
+
+    // Bits that read 1 whatever is written: a worn part that fails verify.
+    void setStuckBits(std::uint8_t mask) { stuckBits_ = mask; }
+    std::uint8_t stuckBits() const { return stuckBits_; }
 
 private:
     std::uint32_t wrap(std::uint64_t address) const {
@@ -58,6 +64,8 @@ private:
     std::vector<std::uint8_t> memory_;
     std::uint16_t status_ = 0;
     bool dirty_ = false;
+    bool written_ = false;
+    std::uint8_t stuckBits_ = 0;
 };
 
 // True when every byte reads 0xFF.

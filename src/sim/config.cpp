@@ -72,6 +72,11 @@ bool applyKey(SimConfig& c, std::string_view key, std::string_view value,
         Faults& target = key.starts_with("fault.") ? c.faults : c.faults2;
         const std::string_view name = key.substr(key.find('.') + 1);
         return setFault(target, name, value, &problem);
+    } else if (key == "feeder" || key == "feeder2") {
+        return setFeederSetting(key == "feeder" ? c.feeder : c.feeder2, "on", value, &problem);
+    } else if (key.starts_with("feeder.") || key.starts_with("feeder2.")) {
+        FeederSettings& target = key.starts_with("feeder.") ? c.feeder : c.feeder2;
+        return setFeederSetting(target, key.substr(key.find('.') + 1), value, &problem);
     } else {
         problem = "unknown key";
         return false;
@@ -209,12 +214,14 @@ std::unique_ptr<Simulator> makeSimulator(const SimConfig& c, std::vector<std::st
     const std::string chips[kMaxProgrammers] = {c.chip, c.chip2.empty() ? c.chip : c.chip2};
     const std::string images[kMaxProgrammers] = {c.image, c.image2};
     const Faults faults[kMaxProgrammers] = {c.faults, c.faults2};
+    const FeederSettings feeders[kMaxProgrammers] = {c.feeder, c.feeder2};
     const std::uint32_t serials[kMaxProgrammers] = {c.serial, c.serial2};
     for (int i = 0; i < kMaxProgrammers; ++i) {
         sim->setSerial(i, serials[i]);
         const auto upgraded = loadFirmwareState(firmwareStatePath(images[i]));
         sim->setFirmwareVersion(i, upgraded.value_or(c.firmwareVersion));
         sim->setFaults(i, faults[i]);
+        sim->setFeederSettings(i, feeders[i]);
         if (text::iequals(chips[i], "none"))
             continue;
         std::string error;

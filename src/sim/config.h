@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/faults.h"
+#include "sim/feeder.h"
 #include "sim/simulator.h"
 
 namespace nyra::sim {
@@ -18,6 +19,7 @@ namespace nyra::sim {
 //   timing=<factor>          adapter=0|1     firmware=<version byte>
 //   serial=<n>  serial2=<n>  control=<socket path>|off
 //   fault.<name>=<value>     fault2.<name>=<value>   (see faults.h)
+//   feeder=on|off  feeder.<name>=<value>  feeder2=...  feeder2.<name>=...   (see feeder.h)
 struct SimConfig {
     int programmers = 1;
     std::string chip = "W25Q64FV";
@@ -32,6 +34,8 @@ struct SimConfig {
     std::string control;  // empty: defaultControlPath(); "off": no control socket
     Faults faults;
     Faults faults2;
+    FeederSettings feeder;
+    FeederSettings feeder2;
     std::string source = "defaults";    // where the settings came from
     std::vector<std::string> warnings;  // lines that were not understood
 };

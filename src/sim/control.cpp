@@ -1,5 +1,6 @@
 #include "sim/control.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "sim/chip_model.h"
@@ -34,6 +35,11 @@ const char* kHelp =
     "swap <chip> [n]             replace the chip in the socket\n"
     "remove [n]                  empty the socket\n"
     "fault <name> <value> [n]    set a fault (fault clear 1 clears all)\n"
+    "feeder <name> <value> [n]   the production-line feeder: on on|off, out <time>,\n"
+    "                            in <time>, bad <count>[@after], empty <count>[@after]\n"
+    "taken [n]                   the chips the feeder took out\n"
+    "peek <k> <address> [length] [n]\n"
+    "                            bytes of taken chip k (hex address, at most 256 bytes)\n"
     "timing <factor>             scale device times (0 = instant)\n";
 
 }  // namespace
@@ -106,6 +112,24 @@ std::string Control::run(std::string_view line) {
             return error(reason);
         return ok();
     }
+    if (cmd == "feeder") {
+        if (argc < 2 || argc > 3 || !programmerAt(3, n))
+            return error("usage: feeder <on|out|in|bad|empty> <value> [1|2]");
+        std::string reason;
+        if (!sim_.setFeederSetting(n, words[1], words[2], &reason))
+            return error(reason);
+        return ok();
+    }
+    if (cmd == "taken") {
+        if (argc > 1 || !programmerAt(1, n))
+            return error("usage: taken [1|2]");
+        return ok(takenList(n));
+    }
+    if (cmd == "peek") {
+        if (argc < 2 || argc > 4 || !programmerAt(4, n))
+            return error("usage: peek <k> <address> [length] [1|2]");
+        return peek(words, n);
+    }
     if (cmd == "timing") {
         double factor = 0;
         if (argc != 1 || !text::parseDouble(words[1], factor) || factor < 0 || factor > 1000) {
@@ -131,6 +155,47 @@ std::string Control::insert(std::string_view chipText, int programmer, bool swap
     return ok(reason.empty() ? std::string() : "note: " + reason + "\n");
 }
 
+std::string Control::takenList(int programmer) const {
+    std::string out;
+    char line[160];
+    for (const TakenChip& chip : sim_.takenChips(programmer)) {
+        std::snprintf(line, sizeof line, "%zu %s%s sum 0x%08X at %lld ms%s\n", chip.number,
+                      chip.chip.c_str(), chip.bad ? " (bad)" : "", chip.sum,
+                      static_cast<long long>(chip.takenAtMs),
+                      chip.contents.empty() ? ", contents dropped" : "");
+        out += line;
+    }
+    return out.empty() ? "no chip taken out\n" : out;
+}
+
+std::string Control::peek(const std::vector<std::string_view>& words, int programmer) const {
+    constexpr std::uint64_t kMaxPeek = 256;
+    std::uint64_t number = 0;
+    std::uint64_t address = 0;
+    std::uint64_t length = 16;
+    if (!text::parseUnsigned(words[1], number) || !text::parseHex(words[2], address) ||
+        (words.size() > 3 &&
+         (!text::parseUnsigned(words[3], length) || length == 0 || length > kMaxPeek)))
+        return error("usage: peek <k> <hex address> [length 1..256] [1|2]");
+    for (const TakenChip& chip : sim_.takenChips(programmer)) {
+        if (chip.number != number)
+            continue;
+        if (chip.contents.empty())
+            return error("the contents of chip " + std::to_string(number) + " were dropped");
+        if (address >= chip.contents.size())
+            return error("address past the end of the chip");
+        std::string out;
+        char hex[4];
+        const std::uint64_t end = std::min<std::uint64_t>(address + length, chip.contents.size());
+        for (std::uint64_t a = address; a < end; ++a) {
+            std::snprintf(hex, sizeof hex, "%02X", chip.contents[a]);
+            out += (a == address ? "" : " ") + std::string(hex);
+        }
+        return ok(out + "\n");
+    }
+    return error("no taken chip " + text::printable(words[1], 20));
+}
+
 std::string Control::status() const {
     std::string out;
     char line[200];
@@ -150,6 +215,8 @@ std::string Control::status() const {
         if (s.chip)
             out += "  image: " + (s.image.empty() ? std::string("none") : s.image) + "\n";
         out += "  faults: " + describeFaults(s.faults) + "\n";
+        out += "  feeder: " + describeFeeder(s.feeder) + ", " + std::to_string(s.chipsTaken) +
+               " taken out\n";
     }
     std::snprintf(line, sizeof line, "timing: %g\n", sim_.timingFactor());
     out += line;

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/simulator.h"
 
@@ -15,6 +16,7 @@ inline constexpr std::size_t kMaxControlLine = 1024;
 //   plug [n] | unplug [n]                      (n = programmer 1 or 2, default 1)
 //   insert <chip> [n] | swap <chip> [n] | remove [n]
 //   fault <name> <value> [n] | timing <factor>
+//   feeder <name> <value> [n] | taken [n] | peek <k> <address> [length] [n]
 // The reply's first line is "ok" or "error: <reason>"; more lines may follow.
 class Control {
 public:
@@ -28,6 +30,8 @@ public:
 private:
     std::string insert(std::string_view chip, int programmer, bool swap);
     std::string status() const;
+    std::string takenList(int programmer) const;
+    std::string peek(const std::vector<std::string_view>& words, int programmer) const;
 
     Simulator& sim_;
     std::map<std::string, std::string> images_;

@@ -16,7 +16,9 @@ bool fail(std::string* error, std::string message) {
     return false;
 }
 
-bool parseCounter(std::string_view value, FaultCounter& out, std::string* error) {
+}  // namespace
+
+bool parseFaultCounter(std::string_view value, FaultCounter& out, std::string* error) {
     value = text::trim(value);
     if (text::iequals(value, "off")) {
         out = {};
@@ -47,6 +49,15 @@ bool parseCounter(std::string_view value, FaultCounter& out, std::string* error)
     return true;
 }
 
+std::string faultCounterText(const FaultCounter& c) {
+    std::string s = c.count < 0 ? "always" : std::to_string(c.count);
+    if (c.after > 0)
+        s += "@" + std::to_string(c.after);
+    return s;
+}
+
+namespace {
+
 // The faults that take a <count>[@after] value, by name.
 const std::vector<std::pair<std::string_view, FaultCounter Faults::*>>& counterFaults() {
     static const std::vector<std::pair<std::string_view, FaultCounter Faults::*>> table{
@@ -68,13 +79,6 @@ const std::vector<std::pair<std::string_view, FaultCounter Faults::*>>& counterF
     return table;
 }
 
-std::string counterText(const FaultCounter& c) {
-    std::string s = c.count < 0 ? "always" : std::to_string(c.count);
-    if (c.after > 0)
-        s += "@" + std::to_string(c.after);
-    return s;
-}
-
 }  // namespace
 
 bool Faults::flakyRead() {
@@ -90,6 +94,7 @@ bool Faults::flakyRead() {
 
 const std::vector<std::string_view>& faultNames() {
     static const std::vector<std::string_view> names{"unplug_after",
+                                                     "pull_chip_after",
                                                      "refuse",
                                                      "short_reads",
                                                      "failed_reads",
@@ -121,9 +126,11 @@ bool setFault(Faults& faults, std::string_view nameIn, std::string_view valueIn,
         faults = Faults{};
         return true;
     }
-    if (name == "unplug_after") {
+    if (name == "unplug_after" || name == "pull_chip_after") {
+        std::int64_t& budget =
+            name == "unplug_after" ? faults.unplugAfterBytes : faults.pullChipAfterBytes;
         if (text::iequals(value, "off")) {
-            faults.unplugAfterBytes = -1;
+            budget = -1;
             return true;
         }
         std::uint64_t bytes = 0;
@@ -131,7 +138,7 @@ bool setFault(Faults& faults, std::string_view nameIn, std::string_view valueIn,
             return fail(error,
                         "expected a byte count or off, got '" + text::printable(value) + "'");
         }
-        faults.unplugAfterBytes = static_cast<std::int64_t>(bytes);
+        budget = static_cast<std::int64_t>(bytes);
         return true;
     }
     if (name == "refuse") {
@@ -143,7 +150,7 @@ bool setFault(Faults& faults, std::string_view nameIn, std::string_view valueIn,
                                    text::printable(value) + "'");
         }
         FaultCounter counter;
-        if (!parseCounter(value.substr(colon + 1), counter, error))
+        if (!parseFaultCounter(value.substr(colon + 1), counter, error))
             return false;
         if (counter.armed()) {
             faults.refuse[static_cast<std::uint8_t>(code)] = counter;
@@ -174,7 +181,7 @@ bool setFault(Faults& faults, std::string_view nameIn, std::string_view valueIn,
     }
     if (!counter)
         return fail(error, "unknown fault '" + text::printable(nameIn) + "'");
-    return parseCounter(value, *counter, error);
+    return parseFaultCounter(value, *counter, error);
 }
 
 std::string describeFaults(const Faults& f) {
@@ -186,13 +193,15 @@ std::string describeFaults(const Faults& f) {
     };
     if (f.unplugAfterBytes >= 0)
         add("unplug_after=" + std::to_string(f.unplugAfterBytes));
+    if (f.pullChipAfterBytes >= 0)
+        add("pull_chip_after=" + std::to_string(f.pullChipAfterBytes));
     for (const auto& [code, counter] : f.refuse) {
-        add("refuse=" + std::to_string(code) + ":" + counterText(counter));
+        add("refuse=" + std::to_string(code) + ":" + faultCounterText(counter));
     }
     for (const auto& [name, member] : counterFaults()) {
         const FaultCounter& counter = f.*member;
         if (counter.armed())
-            add(std::string(name) + "=" + counterText(counter));
+            add(std::string(name) + "=" + faultCounterText(counter));
     }
     if (f.blocked)
         add("blocked=1");

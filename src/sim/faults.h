@@ -27,10 +27,15 @@ struct FaultCounter {
     }
 };
 
+// "<count>[@after]", "always" or "off".
+bool parseFaultCounter(std::string_view value, FaultCounter& out, std::string* error);
+std::string faultCounterText(const FaultCounter& counter);
+
 // Faults of one programmer. All are deterministic: counters, a byte budget,
 // and a seeded generator for the flaky reads.
 struct Faults {
     std::int64_t unplugAfterBytes = -1;           // bulk bytes still allowed; -1: off
+    std::int64_t pullChipAfterBytes = -1;         // bulk bytes before the chip is pulled out
     std::map<std::uint8_t, FaultCounter> refuse;  // interrupt write fails, by command code
     FaultCounter shortReads;                      // a read returns half of what it could
     FaultCounter failedReads;                     // a read fails with -EIO
@@ -58,7 +63,8 @@ struct Faults {
 
 // Sets one fault from its name and value text, as in the configuration file
 // ("fault.<name>=<value>") and the control command ("fault <name> <value>"):
-//   unplug_after <bytes>|off     refuse <code>:<count>[@after]|<code>:off
+//   unplug_after <bytes>|off     pull_chip_after <bytes>|off
+//   refuse <code>:<count>[@after]|<code>:off
 //   short_reads|failed_reads|stall|open|set_configuration|claim  <count>[@after]|always|off
 //   blocked 0|1    flaky_reads <per-mille>    seed <n>    clear <anything>
 //   no_reenumeration|no_handshake|wrong_start_echo|block_ack_missing|

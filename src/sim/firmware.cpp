@@ -165,6 +165,7 @@ void Firmware::handleCommand(const CommandFrame& frame, std::int64_t nowUs) {
             return;
         case cmd::kStateIndication:
             lastState_ = frame.argument(0);
+            newState_ = lastState_;
             return;
         case cmd::kQuadEnable:
             onQuadEnable(frame, nowUs);
@@ -359,7 +360,8 @@ void Firmware::onEndOfStream(const CommandFrame& frame, std::int64_t nowUs) {
             note("program: count " + std::to_string(frame.argument32()) + " but " +
                  std::to_string(s.received) + " bytes received");
         }
-        const bool ok = s.answered && complete;
+        // A chip pulled out mid-stream never reports its last write done.
+        const bool ok = s.answered && complete && socket_.chip() != nullptr;
         program_.reset();
         flushImage();
         // A failed write sends no done byte, so the host can never take it for done.

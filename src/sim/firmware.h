@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/faults.h"
@@ -89,6 +90,8 @@ public:
     // "none", "started", "erasing", "streaming", "streamed", "closed", "finished".
     std::string bootStageName() const;
     int lastState() const { return lastState_; }
+    // The state indication of the last frame, once.
+    std::optional<int> takeStateIndication() { return std::exchange(newState_, std::nullopt); }
     std::string sessionName() const;
     const std::vector<std::array<std::uint8_t, kCommandFrameSize>>& frames() const {
         return frames_;
@@ -202,6 +205,7 @@ private:
     std::vector<std::uint8_t> applicationFlash_;
     Faults* faults_ = nullptr;
     int lastState_ = -1;
+    std::optional<int> newState_;
     std::int64_t busyUntilUs_ = 0;
     std::int64_t nowUs_ = 0;  // time of the frame or data being handled
     std::optional<ReadStream> read_;

@@ -258,6 +258,39 @@ void Simulator::clearFrames(int programmer) {
         p->firmware.clearRecords();
 }
 
+bool Simulator::setFeederSettings(int programmer, const FeederSettings& settings) {
+    Guard g(*state_);
+    Programmer* p = state_->slot(programmer);
+    if (!p)
+        return false;
+    p->feeder.settings() = settings;
+    return true;
+}
+
+bool Simulator::setFeederSetting(int programmer, std::string_view name, std::string_view value,
+                                 std::string* error) {
+    Guard g(*state_);
+    Programmer* p = state_->slot(programmer);
+    if (!p) {
+        if (error)
+            *error = "no such programmer";
+        return false;
+    }
+    FeederSettings updated = p->feeder.settings();
+    if (!sim::setFeederSetting(updated, name, value, error))
+        return false;
+    p->feeder.settings() = updated;
+    return true;
+}
+
+std::vector<TakenChip> Simulator::takenChips(int programmer) const {
+    Guard g(*state_);
+    const Programmer* p = state_->slot(programmer);
+    if (!p)
+        return {};
+    return {p->feeder.taken().begin(), p->feeder.taken().end()};
+}
+
 ProgrammerStatus Simulator::status(int programmer) const {
     Guard g(*state_);
     ProgrammerStatus s;
@@ -279,6 +312,8 @@ ProgrammerStatus Simulator::status(int programmer) const {
     s.lastState = p->firmware.lastState();
     s.queuedInBytes = p->firmware.in().pendingBytes();
     s.faults = p->faults;
+    s.feeder = p->feeder.settings();
+    s.chipsTaken = p->feeder.takenCount();
     return s;
 }
 

@@ -15,6 +15,7 @@
 
 #include "sim/chip_model.h"
 #include "sim/faults.h"
+#include "sim/feeder.h"
 #include "sim/frame.h"
 #include "sim/time_source.h"
 
@@ -86,6 +87,8 @@ struct ProgrammerStatus {
     int lastState = -1;  // last state indication, -1 before the first
     std::size_t queuedInBytes = 0;
     Faults faults;
+    FeederSettings feeder;
+    std::size_t chipsTaken = 0;  // by the feeder
 };
 
 struct SimulatorOptions {
@@ -147,6 +150,13 @@ public:
     Faults faults(int programmer) const;
     bool setFault(int programmer, std::string_view name, std::string_view value,
                   std::string* error = nullptr);
+
+    // The production-line feeder (sim/feeder.h).
+    bool setFeederSettings(int programmer, const FeederSettings& settings);
+    bool setFeederSetting(int programmer, std::string_view name, std::string_view value,
+                          std::string* error = nullptr);
+    // The chips the feeder took out, oldest first.
+    std::vector<TakenChip> takenChips(int programmer) const;
 
     // Observation.
     std::vector<TransferRecord> transferLog(int programmer = kAllRecords) const;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "device/usb_api.h"
+#include "sim/feeder.h"
 #include "sim/firmware.h"
 #include "sim/simulator.h"
 #include "sim/socket.h"
@@ -32,6 +33,7 @@ struct Programmer {
     Socket socket;
     Firmware firmware;
     Faults faults;
+    Feeder feeder;
     bool plugged = false;
     std::uint8_t devnum = 0;
     std::uint32_t generation = 0;  // counts attachments; handles of an older one are dead
@@ -163,14 +165,48 @@ struct Simulator::State {
         settle();
     }
 
-    // Brings back the programmers whose re-enumeration time is over.
+    // Brings back the programmers whose re-enumeration time is over, and
+    // moves the feeders' chips that are due.
     void settle() {
         const std::int64_t now = time.nowMs();
         for (int i = 0; i < kMaxProgrammers; ++i) {
             const Programmer& p = *slot(i);
             if (p.returnAtMs && *p.returnAtMs <= now)
                 attach(i);
+            feed(i, now);
         }
+    }
+
+    void feed(int i, std::int64_t now) {
+        Programmer& p = *slot(i);
+        if (p.feeder.outDue(now)) {
+            std::optional<ChipModel> model;
+            if (const Chip* chip = p.socket.chip()) {
+                model = chip->model();
+                const auto bytes = chip->contents();
+                std::uint32_t sum = 0;
+                for (const std::uint8_t b : bytes)
+                    sum += b;
+                p.feeder.record({0, chip->model().name, chip->stuckBits() != 0, sum,
+                                 p.feeder.outAt().value_or(now),
+                                 std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
+                p.socket.remove();
+                pendingEvents.push_back({SimEventKind::ChipChanged, i});
+            }
+            p.feeder.tookOut(now, model);
+        }
+        if (p.feeder.inDue(now)) {
+            const auto next = p.feeder.putIn();
+            if (next && p.socket.empty() && putChip(i, next->model, {}, nullptr) && next->bad)
+                p.socket.chip()->setStuckBits(kBadChipStuckBits);
+        }
+    }
+
+    // A state indication reached programmer i: a pass may start its feeder.
+    void noteState(int i, int state) {
+        Programmer& p = *slot(i);
+        if (state == state::kSucceeded)
+            p.feeder.onPassed(time.nowMs(), p.socket.chip() && p.socket.chip()->written());
     }
 
     bool putChip(int i, const ChipModel& model, const std::string& image, std::string* error) {
@@ -214,6 +250,16 @@ struct Simulator::State {
 
     void spend(int i, std::size_t n) {
         Programmer& p = *slot(i);
+        if (p.faults.pullChipAfterBytes >= 0) {
+            p.faults.pullChipAfterBytes -= static_cast<std::int64_t>(n);
+            if (p.faults.pullChipAfterBytes <= 0) {
+                p.faults.pullChipAfterBytes = -1;
+                if (!p.socket.empty()) {
+                    p.socket.remove();
+                    pendingEvents.push_back({SimEventKind::ChipChanged, i});
+                }
+            }
+        }
         if (p.faults.unplugAfterBytes < 0)
             return;
         p.faults.unplugAfterBytes -= static_cast<std::int64_t>(n);

@@ -278,6 +278,8 @@ int Simulator::usbInterruptWrite(usb_dev_handle* handle, int ep, const char* byt
         }
     }
     p->firmware.takeFrame(frame, s.nowUs());
+    if (const auto state = p->firmware.takeStateIndication())
+        s.noteState(rec.programmer, *state);
     if (p->firmware.takeRestartRequest())
         s.reenumerate(rec.programmer);
     return finish(size);

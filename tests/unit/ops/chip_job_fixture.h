@@ -108,13 +108,25 @@ protected:
         return found;
     }
 
+    // The device and the program share one virtual time: a chip the feeder
+    // swaps after some milliseconds is swapped while the program waits.
+    class SharedTime final : public sim::TimeSource {
+    public:
+        explicit SharedTime(VirtualClock& clock) : clock_(clock) {}
+        std::int64_t nowMs() override { return clock_.nowMs(); }
+        void sleepMs(std::int64_t ms) override { clock_.advance(ms); }
+
+    private:
+        VirtualClock& clock_;
+    };
+
     TempDir dir;
-    sim::VirtualTimeSource deviceTime{0};
+    VirtualClock clock;
+    SharedTime deviceTime{clock};
     sim::Simulator simulator{options(&deviceTime)};
     sim::usb::ScopedBinding binding{simulator};
     UsbApi usb = sim::usb::api();
     ScriptedFrontend frontend;
-    VirtualClock clock;
     AppState state{frontend, clock, usb};
 };
 

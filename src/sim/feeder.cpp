@@ -1,0 +1,102 @@
+#include "sim/feeder.h"
+
+#include <cstdio>
+
+#include "sim/chip_timing.h"
+#include "sim/text_util.h"
+
+namespace nyra::sim {
+
+namespace {
+
+bool fail(std::string* error, std::string message) {
+    if (error)
+        *error = std::move(message);
+    return false;
+}
+
+bool parseDelayMs(std::string_view value, std::int64_t& ms, std::string* error) {
+    std::uint32_t us = 0;
+    if (!parseDurationUs(value, us))
+        return fail(error,
+                    "expected a time such as 500ms or 2s, got '" + text::printable(value) + "'");
+    ms = (static_cast<std::int64_t>(us) + 999) / 1000;
+    return true;
+}
+
+}  // namespace
+
+bool setFeederSetting(FeederSettings& settings, std::string_view nameIn, std::string_view valueIn,
+                      std::string* error) {
+    const std::string name = text::lower(text::trim(nameIn));
+    const std::string_view value = text::trim(valueIn);
+    if (name == "on") {
+        if (!text::parseBool(value, settings.on))
+            return fail(error, "expected on or off, got '" + text::printable(value) + "'");
+        return true;
+    }
+    if (name == "out")
+        return parseDelayMs(value, settings.outMs, error);
+    if (name == "in")
+        return parseDelayMs(value, settings.inMs, error);
+    if (name == "bad")
+        return parseFaultCounter(value, settings.bad, error);
+    if (name == "empty")
+        return parseFaultCounter(value, settings.empty, error);
+    return fail(error, "unknown feeder setting '" + text::printable(nameIn) +
+                           "'; settings: on out in bad empty");
+}
+
+std::string describeFeeder(const FeederSettings& s) {
+    if (!s.on)
+        return "off";
+    std::string out =
+        "on, out " + std::to_string(s.outMs) + " ms, in " + std::to_string(s.inMs) + " ms";
+    if (s.bad.armed())
+        out += ", bad " + faultCounterText(s.bad);
+    if (s.empty.armed())
+        out += ", empty " + faultCounterText(s.empty);
+    return out;
+}
+
+void Feeder::onPassed(std::int64_t nowMs, bool chipWritten) {
+    if (!settings_.on || !chipWritten || pending())
+        return;
+    outAtMs_ = nowMs + settings_.outMs;
+}
+
+void Feeder::tookOut(std::int64_t nowMs, const std::optional<ChipModel>& model) {
+    const std::int64_t at = outAtMs_.value_or(nowMs);
+    outAtMs_.reset();
+    if (!model || settings_.empty.fire())
+        return;
+    nextModel_ = model;
+    inAtMs_ = at + settings_.inMs;
+}
+
+std::optional<Feeder::Next> Feeder::putIn() {
+    inAtMs_.reset();
+    if (!nextModel_)
+        return std::nullopt;
+    Next next{*nextModel_, settings_.bad.fire()};
+    nextModel_.reset();
+    return next;
+}
+
+void Feeder::record(TakenChip chip) {
+    chip.number = ++takenCount_;
+    keptBytes_ += chip.contents.size();
+    taken_.push_back(std::move(chip));
+    for (auto& old : taken_) {
+        if (keptBytes_ <= kTakenBytesKept)
+            break;
+        keptBytes_ -= old.contents.size();
+        old.contents = {};
+    }
+    if (taken_.size() > kTakenChipsListed) {
+        keptBytes_ -= taken_.front().contents.size();
+        taken_.pop_front();
+    }
+}
+
+}  // namespace nyra::sim
