@@ -1,0 +1,155 @@
+// Whole serial-number series on a production line: the simulated feeder
+// swaps each chip that passed, and the batch window runs the series by itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "batch/batch_window.h"
+#include "unit/ops/chip_job_fixture.h"
+
+namespace nyra {
+namespace {
+
+using namespace batch_ids;
+
+class BatchLineTest : public ops_test::ChipJobTest {
+protected:
+    // Time passes on the line as it does in the world, not only when the
+    // program or the device waits: the loop that asks whether the chip is
+    // gone yet sleeps nowhere.
+    void passTime() {
+        while (!quit_.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            clock.advance(1);
+        }
+    }
+    void SetUp() override {
+        ChipJobTest::SetUp();
+        lineClock_ = std::thread([this] { passTime(); });
+        feeder("on", "1");
+        feeder("out", "50ms");
+        // "in" keeps its 500 ms: longer than one identification of an empty
+        // socket, so the program sees every chip leave.
+        window().setMode(2);
+        panel().setText(kMainDocument, dir.write("fw.bin", std::string(1000, '\x33')));
+        panel().setText(kFillAddress, "1000");
+        panel().setText(kIncrement, "3");
+        panel().setCurrentIndex(kFormat, 1);  // big-endian
+    }
+    void TearDown() override {
+        window().stop();
+        state.worker().waitUntilIdle();
+        quit_.store(true);
+        lineClock_.join();
+    }
+    BatchWindow& window() { return state.batchWindow(); }
+    Panel& panel() { return window().panel(); }
+    void feeder(const char* name, const char* value) {
+        std::string error;
+        ASSERT_TRUE(simulator.setFeederSetting(0, name, value, &error)) << error;
+    }
+    // Until the feeder took n chips out or the series ended.
+    void waitForTakenChips(std::size_t n) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (simulator.takenChips(0).size() < n && window().running() &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    void waitUntilStopped() {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (window().running() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        state.worker().waitUntilIdle();
+        window().waitUntilQuiet();
+    }
+    void endSeries() {
+        window().stop();
+        state.worker().waitUntilIdle();
+        window().waitUntilQuiet();
+    }
+    static std::uint32_t idOf(const std::vector<std::uint8_t>& chip) {
+        return (std::uint32_t{chip.at(1000)} << 24) | (std::uint32_t{chip[1001]} << 16) |
+               (std::uint32_t{chip[1002]} << 8) | chip[1003];
+    }
+    // The chip holds the document, its ID at 1000 and nothing else.
+    static void expectProgrammed(const std::vector<std::uint8_t>& chip, std::uint32_t id) {
+        ASSERT_EQ(chip.size(), 512u * 1024);
+        EXPECT_EQ(std::count(chip.begin(), chip.begin() + 1000, 0x33), 1000);
+        EXPECT_EQ(idOf(chip), id);
+        EXPECT_EQ(std::count(chip.begin() + 1004, chip.end(), 0xFF),
+                  static_cast<std::ptrdiff_t>(chip.size() - 1004));
+    }
+
+private:
+    std::atomic<bool> quit_{false};
+    std::thread lineClock_;
+};
+
+TEST_F(BatchLineTest, TwentyChipsEachGetTheirOwnSerialNumber) {
+    feeder("empty", "1@19");  // the line holds twenty chips
+    panel().setText(kStartId, "100");
+    window().start();
+    ASSERT_TRUE(window().running());
+    waitForTakenChips(20);
+    const auto taken = simulator.takenChips(0);
+    ASSERT_EQ(taken.size(), 20u);
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        SCOPED_TRACE(i);
+        expectProgrammed(taken[i].contents, 100 + 3 * static_cast<std::uint32_t>(i));
+    }
+    // The socket is empty: the series waits for the next chip until stopped.
+    EXPECT_TRUE(window().running());
+    EXPECT_EQ(window().count(), 160u);
+    EXPECT_EQ(panel().text(kCount), "160");
+    EXPECT_EQ(panel().text(kStartId), "100");
+    endSeries();
+    EXPECT_FALSE(window().running());
+    EXPECT_EQ(window().count(), 160u);
+}
+
+TEST_F(BatchLineTest, AFailingChipStopsOnItsIdAndTheNextStartRepeatsIt) {
+    feeder("bad", "1@4");  // the sixth chip has a stuck bit
+    panel().setText(kStartId, "100");
+    window().start();
+    waitUntilStopped();
+    EXPECT_FALSE(window().running()) << "stopped by the failed chip";
+    ASSERT_EQ(simulator.takenChips(0).size(), 5u);
+    EXPECT_EQ(window().count(), 115u) << "the failed chip's ID is not used up";
+    const auto bad = simulator.chipContents(0);
+    EXPECT_EQ(bad[1000], 0x01) << "the stuck bit";
+
+    // The operator replaces the bad chip and starts again: same ID.
+    ASSERT_TRUE(simulator.swapChip(0, *simulator.chip(0)));
+    feeder("empty", "1");
+    window().start();
+    waitForTakenChips(6);
+    endSeries();
+    const auto taken = simulator.takenChips(0);
+    ASSERT_EQ(taken.size(), 6u);
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        SCOPED_TRACE(i);
+        expectProgrammed(taken[i].contents, 100 + 3 * static_cast<std::uint32_t>(i));
+    }
+    EXPECT_EQ(window().count(), 118u);
+}
+
+TEST_F(BatchLineTest, AChipPulledMidCycleStopsTheSeriesWithoutUsingItsId) {
+    panel().setText(kStartId, "7");
+    std::string error;
+    ASSERT_TRUE(simulator.setFault(0, "pull_chip_after", "300", &error)) << error;
+    window().start();
+    waitUntilStopped();
+    EXPECT_FALSE(window().running());
+    EXPECT_EQ(window().count(), 7u);
+    EXPECT_FALSE(simulator.chip(0));
+    EXPECT_TRUE(simulator.takenChips(0).empty());
+    // The write's result does not wait for the programmer's done byte: the
+    // verify that follows is what notices the empty socket.
+    EXPECT_EQ(status().rfind("Verify failed!", 0), 0u) << status();
+}
+
+}  // namespace
+}  // namespace nyra
