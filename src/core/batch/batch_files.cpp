@@ -17,9 +17,27 @@ namespace nyra {
 namespace {
 
 constexpr std::size_t kChunk = 65536;
+constexpr const char* kOutputIsInput =
+    "The file to make is one of the files it is made from; it is not overwritten.";
+constexpr const char* kBadIdLength = "An ID is 1, 2 or 4 bytes long.";
 
 BatchFileResult failed(const std::string& path, int error) {
-    return {false, path, error};
+    return {false, path, error, {}};
+}
+
+BatchFileResult refused(const std::string& path, const char* why) {
+    return {false, path, 0, why};
+}
+
+bool validIdLength(int idLength) {
+    return idLength == 1 || idLength == 2 || idLength == 4;
+}
+
+// Creating the output empties it: it must not be an input under this or
+// another name (a link, "./").
+bool outputIsInput(const std::string& output, const std::string& input) {
+    struct stat info {};
+    return output == input || (::stat(input.c_str(), &info) == 0 && isSameFile(output, info));
 }
 
 // Writes count bytes of 0xFF at the file's position.
@@ -58,6 +76,10 @@ BatchFileResult copyPadded(const std::string& mainDocument, const std::string& t
 
 }  // namespace
 
+std::string failureReason(const BatchFileResult& result) {
+    return result.refusal.empty() ? errnoText(result.error) : result.refusal;
+}
+
 std::string freshTemporaryName(const std::string& base) {
     for (unsigned n = 0;; ++n) {
         const std::string candidate = base + "-" + std::to_string(n) + ".tmp~";
@@ -75,17 +97,18 @@ std::string entryName(const std::string& path) {
 
 BatchFileResult writeId(const std::string& path, std::uint32_t fillAddress, std::uint32_t id,
                         int idLength, bool bigEndian) {
+    if (!validIdLength(idLength))
+        return refused(path, kBadIdLength);
     std::array<std::uint8_t, 4> bytes{};
-    const int length = std::clamp(idLength, 0, 4);
-    for (int i = 0; i < length; ++i) {
-        const int shift = 8 * (bigEndian ? length - 1 - i : i);
+    for (int i = 0; i < idLength; ++i) {
+        const int shift = 8 * (bigEndian ? idLength - 1 - i : i);
         bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(id >> shift);
     }
     Descriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
     if (file.get() < 0)
         return failed(path, errno);
     if (::lseek(file.get(), fillAddress, SEEK_SET) < 0 ||
-        !writeAll(file.get(), bytes.data(), static_cast<std::size_t>(length)) || !file.close()) {
+        !writeAll(file.get(), bytes.data(), static_cast<std::size_t>(idLength)) || !file.close()) {
         return failed(path, errno);
     }
     return {};
@@ -94,6 +117,10 @@ BatchFileResult writeId(const std::string& path, std::uint32_t fillAddress, std:
 BatchFileResult buildIdFile(const std::string& mainDocument, const std::string& temporaryPath,
                             std::uint32_t fillAddress, std::uint32_t id, int idLength,
                             bool bigEndian) {
+    if (!validIdLength(idLength))
+        return refused(temporaryPath, kBadIdLength);
+    if (outputIsInput(temporaryPath, mainDocument))
+        return refused(temporaryPath, kOutputIsInput);
     const BatchFileResult copied =
         copyPadded(mainDocument, temporaryPath, std::uint64_t{fillAddress} + idLength);
     if (!copied.ok)
@@ -103,6 +130,8 @@ BatchFileResult buildIdFile(const std::string& mainDocument, const std::string& 
 
 BatchFileResult buildCombinedFile(const std::string& mainDocument, const std::string& temporaryPath,
                                   std::uint32_t fillAddress, const std::string& subDocument) {
+    if (outputIsInput(temporaryPath, mainDocument) || outputIsInput(temporaryPath, subDocument))
+        return refused(temporaryPath, kOutputIsInput);
     struct stat info {};
     // Opened first: a missing sub-document leaves no temporary file behind.
     Descriptor sub(openForReading(subDocument, info));

@@ -13,23 +13,30 @@ std::string freshTemporaryName(const std::string& base);
 // The part of a path behind its last "/".
 std::string entryName(const std::string& path);
 
-// A build's outcome: the file that failed and its errno.
+// A build's outcome: the file that failed and its errno, or for a build
+// refused before anything was written, why.
 struct BatchFileResult {
     bool ok = true;
     std::string path{};
     int error = 0;
+    std::string refusal{};
 };
 
+// The reason a failed build's message gives: its refusal, else its errno's text.
+std::string failureReason(const BatchFileResult& result);
+
 // The main document copied into temporaryPath, 0xFF up to fillAddress +
-// idLength when it is shorter, then the ID written there.
+// idLength when it is shorter, then the ID written there. Refused when
+// temporaryPath is the main document or idLength is not 1, 2 or 4.
 BatchFileResult buildIdFile(const std::string& mainDocument, const std::string& temporaryPath,
                             std::uint32_t fillAddress, std::uint32_t id, int idLength,
                             bool bigEndian);
-// idLength (1, 2 or 4) bytes of the ID at fillAddress, its low bytes only.
+// idLength (1, 2 or 4, else refused) bytes of the ID at fillAddress, its
+// low bytes only.
 BatchFileResult writeId(const std::string& path, std::uint32_t fillAddress, std::uint32_t id,
                         int idLength, bool bigEndian);
 // The main document, 0xFF up to fillAddress when it is shorter, then the
-// whole sub-document.
+// whole sub-document. Refused when temporaryPath is either of them.
 BatchFileResult buildCombinedFile(const std::string& mainDocument, const std::string& temporaryPath,
                                   std::uint32_t fillAddress, const std::string& subDocument);
 

@@ -319,7 +319,7 @@ void BatchWindow::advance() {
     // chip would otherwise get the last one's content (its serial number) again.
     const auto cannotPrepare = [this](const BatchFileResult& r) {
         stopSeries();
-        frontend_.messageBox(fileMessage(texts_.text(itext(25)), r.path, errnoText(r.error)),
+        frontend_.messageBox(fileMessage(texts_.text(itext(25)), r.path, failureReason(r)),
                              texts_.text(itext(29)), BoxIcon::Error, BoxButtons::Ok);
     };
     switch (m) {

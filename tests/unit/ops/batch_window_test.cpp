@@ -1,15 +1,24 @@
 // The batch window over the main window's state and a simulated programmer:
 // its controls per mode, the checks before a series starts, and whole series
-// with an operator who swaps the chip after each one that passed.
+// with an operator who swaps the chip after each one that passed; then the
+// window alone, fed the cycle's results by hand.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <optional>
 #include <thread>
 
+#include "app/text_table.h"
 #include "batch/batch_window.h"
+#include "support/temp_dir.h"
+#include "ui/scripted_frontend.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -215,6 +224,270 @@ TEST_F(BatchWindowTest, TheDocumentListMovesDeletesAndSelects) {
     panel().setText(kCount, "7");
     window().exit();
     EXPECT_EQ(window().count(), 7u);
+}
+
+// The window alone, without a worker: the tests post the cycle's results
+// themselves and see the run requests it makes.
+class BatchWindowAloneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string ftext = "[ftext]\r\n";
+        for (int key = 111; key <= 134; ++key)
+            ftext += std::to_string(key) + "=F" + std::to_string(key) + "\r\n";
+        texts.loadTexts(dir.write("ftext.ini", ftext), "ftext", kFtextEntries, kFtextBase);
+        texts.loadTexts(
+            dir.write("itext.ini", "[itext]\r\n25=Cannot open\r\n29=Error\r\n30=Other\r\n"),
+            "itext", kItextEntries, kItextBase);
+        window.create();
+        main = dir.write("fw.bin", std::string(16, 'M'));
+        panel().setText(kMainDocument, main);
+    }
+    Panel& panel() { return window.panel(); }
+    std::vector<std::uint32_t> requests() {
+        std::lock_guard lock(mutex);
+        return requests_;
+    }
+    std::vector<std::optional<std::uint32_t>> captions() {
+        std::lock_guard lock(mutex);
+        return captions_;
+    }
+    void setFields(const std::string& address, const std::string& start,
+                   const std::string& increment, const std::string& count) {
+        panel().setText(kFillAddress, address);
+        panel().setText(kStartId, start);
+        panel().setText(kIncrement, increment);
+        panel().setText(kCount, count);
+    }
+    void post(std::uint8_t code) {
+        window.postResult(code);
+        window.waitUntilQuiet();
+    }
+
+    TempDir dir;
+    std::string main;
+    ScriptedFrontend frontend;
+    TextTable texts;
+    VirtualClock clock;
+    std::mutex mutex;
+    std::vector<std::uint32_t> requests_;
+    std::vector<std::int64_t> requestTimes_;
+    std::vector<std::optional<std::uint32_t>> captions_;
+    BatchWindow window{[this](std::uint32_t parameter) {
+                           std::lock_guard lock(mutex);
+                           requests_.push_back(parameter);
+                           requestTimes_.push_back(clock.nowMs());
+                       },
+                       [this](std::optional<std::uint32_t> count) {
+                           std::lock_guard lock(mutex);
+                           captions_.push_back(count);
+                       },
+                       frontend, texts, clock};
+};
+
+TEST_F(BatchWindowAloneTest, LabelsButtonsAndChoicesComeFromTheTexts) {
+    EXPECT_EQ(window.title(), "F111");
+    EXPECT_EQ(panel().text(1174), "F111:");
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(panel().text(1175 + i), "F" + std::to_string(118 + i) + ":") << i;
+    EXPECT_EQ(panel().items(kMode), (std::vector<std::string>{"F129", "F130", "F131", "F132"}));
+    EXPECT_EQ(panel().items(kFormat), (std::vector<std::string>{"F133", "F134"}));
+    const std::pair<int, const char*> buttons[] = {
+        {kAdd, "F112"},  {kUp, "F113"},         {kDown, "F114"},     {kDelete, "F115"},
+        {kAll, "F116"},  {kNone, "F117"},       {kStart, "F126"},    {kStop, "F127"},
+        {kExit, "F128"}, {kChooseMain, "F125"}, {kAutoStart, "F124"}};
+    for (const auto& [id, text] : buttons)
+        EXPECT_EQ(panel().text(id), text) << id;
+}
+
+TEST_F(BatchWindowAloneTest, ARunningSeriesLocksTheWindowUntilItStops) {
+    window.start();
+    ASSERT_TRUE(window.running());
+    EXPECT_EQ(requests(), std::vector<std::uint32_t>{3});  // load the file, then the cycle
+    // Only the count and Stop stay usable while chips are being done.
+    for (int id : {kMode, kDocuments, kAdd, kUp, kDown, kDelete, kAll, kNone, kFillAddress,
+                   kStartId, kIdLength, kIncrement, kFormat, kMainDocument, kChooseMain, kStart})
+        EXPECT_FALSE(panel().enabled(id)) << id;
+    EXPECT_TRUE(panel().enabled(kCount));
+    EXPECT_TRUE(panel().enabled(kStop));
+    window.stop();
+    EXPECT_FALSE(window.running());
+    // Back to what mode 0 allows.
+    for (int id : {kDocuments, kAdd, kFillAddress, kStartId, kIdLength, kStop})
+        EXPECT_FALSE(panel().enabled(id)) << id;
+    for (int id : {kMode, kMainDocument, kChooseMain, kStart, kCount})
+        EXPECT_TRUE(panel().enabled(id)) << id;
+    EXPECT_EQ(captions(), (std::vector<std::optional<std::uint32_t>>{0u, std::nullopt}));
+}
+
+TEST_F(BatchWindowAloneTest, OnlyA32AloneStopsTheSeries) {
+    window.start();
+    post(batch_result::kPassed);
+    EXPECT_EQ(window.count(), 1u);
+    EXPECT_EQ(panel().text(kCount), "1");
+    const std::int64_t nextChipIn = clock.nowMs();
+    post(batch_result::kNextChip);
+    // Mode 0 runs the loaded file again, after a pause for the chip to settle.
+    ASSERT_EQ(requests(), (std::vector<std::uint32_t>{3, 2}));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(requestTimes_.back() - nextChipIn, 200);
+    }
+    post(batch_result::kCycleEnded);  // behind a 64: only the cycle's end
+    EXPECT_TRUE(window.running());
+    post(batch_result::kPassed);
+    post(batch_result::kCycleEnded);  // behind a 0: the same
+    EXPECT_TRUE(window.running());
+    EXPECT_EQ(window.count(), 2u);
+    post(batch_result::kCycleEnded);  // alone: a step failed
+    EXPECT_FALSE(window.running());
+    EXPECT_EQ(window.count(), 2u);
+    EXPECT_EQ(requests().size(), 2u);
+
+    for (std::uint8_t code : {batch_result::kNoData, batch_result::kBlocked}) {
+        window.start();
+        ASSERT_TRUE(window.running()) << int{code};
+        post(code);
+        EXPECT_FALSE(window.running()) << int{code};
+    }
+}
+
+TEST_F(BatchWindowAloneTest, AutoStartOffEndsTheSeriesAtTheNextChip) {
+    // Turned off while the series waits for the next chip: that chip is not started.
+    window.start();
+    post(batch_result::kPassed);
+    panel().setChecked(kAutoStart, false);
+    post(batch_result::kNextChip);
+    EXPECT_FALSE(window.running());
+    EXPECT_EQ(requests(), std::vector<std::uint32_t>{3});
+    // Off from the start: one chip per Start.
+    window.start();
+    post(batch_result::kPassed);
+    EXPECT_FALSE(window.running());
+    EXPECT_EQ(window.count(), 2u);
+}
+
+TEST_F(BatchWindowAloneTest, AFieldOrFileAtFaultGetsTheKeyboard) {
+    std::vector<std::pair<int, bool>> focused;
+    window.focus = [&focused](int id, bool selectAll) { focused.emplace_back(id, selectAll); };
+    panel().setText(kMainDocument, dir.file("missing.bin"));
+    window.start();
+    window.setMode(1);
+    window.start();
+    window.setMode(2);
+    panel().setText(kMainDocument, main);
+    panel().setText(kIncrement, "0");
+    window.start();
+    EXPECT_FALSE(window.running());
+    EXPECT_EQ(focused, (std::vector<std::pair<int, bool>>{
+                           {kMainDocument, true}, {kDocuments, false}, {kIncrement, true}}));
+    EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(BatchWindowAloneTest, AStartTakesTheFirstSelectedEntryOrTheFirstOne) {
+    const std::string a = dir.write("a.bin", "A");
+    const std::string b = dir.write("b.bin", "B");
+    const std::string c = dir.write("c.bin", "C");
+    frontend.chooseFiles({a, b, c});
+    window.addDocuments();
+    window.setMode(1);
+    window.toggleSelected(1);
+    window.toggleSelected(2);
+    window.start();
+    EXPECT_EQ(window.currentBatchFile(), b);
+    EXPECT_EQ(window.selection(), (std::vector<bool>{false, true, false}));
+    window.stop();
+    window.selectAll(false);
+    window.start();
+    EXPECT_EQ(window.currentBatchFile(), a);
+    EXPECT_EQ(window.selection(), (std::vector<bool>{true, false, false}));
+    post(batch_result::kPassed);
+    EXPECT_EQ(window.currentBatchFile(), b);
+    window.stop();
+
+    // Mode 3 the same, over the main document followed by the entry.
+    window.setMode(3);
+    panel().setText(kFillAddress, "20");
+    window.selectAll(true);
+    window.start();
+    EXPECT_EQ(window.selection(), (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(window.currentBatchFile(), main + "-a.bin-0.tmp~");
+    EXPECT_EQ(dir.read("fw.bin-a.bin-0.tmp~"), std::string(16, 'M') + std::string(4, '\xFF') + "A");
+}
+
+TEST_F(BatchWindowAloneTest, AFileThatCannotBeMadeForTheNextChipStopsTheSeries) {
+    const std::string a = dir.write("a.bin", "A");
+    const std::string b = dir.write("b.bin", "B");
+    frontend.chooseFiles({a, b});
+    window.addDocuments();
+    window.setMode(3);
+    window.start();
+    ASSERT_TRUE(window.running());
+    std::filesystem::remove(b);
+    post(batch_result::kPassed);
+    EXPECT_FALSE(window.running());
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text, "Cannot open\n" + b + "\n" + std::strerror(ENOENT));
+    EXPECT_EQ(frontend.boxes()[0].caption, "Error");
+    EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Error);
+
+    // Mode 2: the next ID cannot be written into the file.
+    window.setMode(2);
+    setFields("16", "0100", "1", "0200");
+    window.start();
+    ASSERT_TRUE(window.running());
+    // The fields show the numbers the series uses.
+    EXPECT_EQ(panel().text(kStartId), "100");
+    EXPECT_EQ(panel().text(kCount), "200");
+    const std::string idFile = window.currentBatchFile();
+    std::filesystem::remove(idFile);
+    post(batch_result::kPassed);
+    EXPECT_FALSE(window.running());
+    ASSERT_EQ(frontend.boxes().size(), 2u);
+    EXPECT_EQ(frontend.boxes()[1].text, "Cannot open\n" + idFile + "\n" + std::strerror(ENOENT));
+    EXPECT_EQ(frontend.boxes()[1].caption, "Error");
+}
+
+TEST_F(BatchWindowAloneTest, ChoosingTheMainDocumentPutsTheFillAddressBehindIt) {
+    panel().setText(kCount, "5");  // typed, not yet read
+    frontend.chooseFile(dir.write("big.bin", std::string(1234, 'x')));
+    window.chooseMainDocument();
+    EXPECT_EQ(panel().text(kMainDocument), dir.file("big.bin"));
+    EXPECT_EQ(panel().text(kFillAddress), "1234");
+    EXPECT_EQ(panel().text(kCount), "5");
+    frontend.cancelDialog();
+    window.chooseMainDocument();
+    EXPECT_EQ(panel().text(kMainDocument), dir.file("big.bin"));
+    // A name that is no file: the address stays.
+    frontend.chooseFile(dir.file("gone.bin"));
+    window.chooseMainDocument();
+    EXPECT_EQ(panel().text(kMainDocument), dir.file("gone.bin"));
+    EXPECT_EQ(panel().text(kFillAddress), "1234");
+}
+
+TEST_F(BatchWindowAloneTest, TheListShowsTheDocumentsAndIsToldOfEachSelection) {
+    std::atomic<int> marks = 0;
+    const auto token = panel().subscribe([&marks](const PanelChange& change) {
+        if (change.id == kDocuments && change.property == PanelProperty::Checked)
+            ++marks;
+    });
+    frontend.chooseFiles({"/x/b", "/x/a", "/x/B"});
+    window.addDocuments();
+    // Names equal but for case keep the order they were added in.
+    EXPECT_EQ(panel().items(kDocuments), (std::vector<std::string>{"/x/a", "/x/b", "/x/B"}));
+    EXPECT_EQ(marks, 1);
+    window.toggleSelected(0);
+    EXPECT_EQ(marks, 2);
+    window.move(false);
+    EXPECT_EQ(panel().items(kDocuments), (std::vector<std::string>{"/x/b", "/x/a", "/x/B"}));
+    EXPECT_EQ(marks, 3);
+    window.selectAll(true);
+    window.selectAll(false);
+    EXPECT_EQ(marks, 5);
+    window.toggleSelected(2);
+    window.deleteSelected();
+    EXPECT_EQ(panel().items(kDocuments), (std::vector<std::string>{"/x/b", "/x/a"}));
+    EXPECT_EQ(marks, 7);
+    panel().unsubscribe(token);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -98,6 +101,55 @@ TEST_F(BatchFilesTest, FreshNamesCountUpAndFailuresNameTheFile) {
     r = buildIdFile(document(10), dir.folder() + "/no/such/folder.tmp~", 0, 1, 1, false);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.path, dir.folder() + "/no/such/folder.tmp~");
+}
+
+TEST_F(BatchFilesTest, AnOutputThatIsAnInputIsRefusedAndNothingIsWritten) {
+    const std::string main = document(100);
+    const std::string sub = dir.write("cfg.bin", "CONFIG");
+    const std::string link = dir.file("link.bin");
+    std::filesystem::create_hard_link(main, link);
+    const std::string refusal =
+        "The file to make is one of the files it is made from; it is not overwritten.";
+    // The same name, the same file under another name, a hard link.
+    for (const std::string& out : {main, dir.folder() + "./fw.bin", link}) {
+        BatchFileResult r = buildIdFile(main, out, 10, 0x01020304, 4, false);
+        EXPECT_FALSE(r.ok) << out;
+        EXPECT_EQ(r.path, out);
+        EXPECT_EQ(failureReason(r), refusal);
+        r = buildCombinedFile(main, out, 10, sub);
+        EXPECT_FALSE(r.ok) << out;
+        EXPECT_EQ(r.path, out);
+        EXPECT_EQ(failureReason(r), refusal);
+    }
+    const BatchFileResult r = buildCombinedFile(main, sub, 120, sub);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.path, sub);
+    EXPECT_EQ(failureReason(r), refusal);
+    EXPECT_EQ(read(main), std::string(100, '\x5A'));
+    EXPECT_EQ(read(sub), "CONFIG");
+
+    // A failure with an errno keeps its text.
+    const BatchFileResult missing =
+        buildIdFile(dir.file("missing.bin"), dir.file("id.tmp~"), 0, 1, 1, false);
+    EXPECT_TRUE(missing.refusal.empty());
+    EXPECT_EQ(failureReason(missing), std::strerror(ENOENT));
+}
+
+TEST_F(BatchFilesTest, AnIdLengthOtherThanOneTwoOrFourIsRefusedAndNothingIsWritten) {
+    const std::string main = document(100);
+    const std::string out = dir.file("id.tmp~");
+    for (int length : {0, 3, 5, 8, -1}) {
+        const BatchFileResult r = buildIdFile(main, out, 10, 0x01020304, length, false);
+        EXPECT_FALSE(r.ok) << length;
+        EXPECT_EQ(r.path, out) << length;
+        EXPECT_EQ(failureReason(r), "An ID is 1, 2 or 4 bytes long.") << length;
+        EXPECT_FALSE(std::filesystem::exists(out)) << length;
+        const BatchFileResult written = writeId(main, 10, 0x01020304, length, true);
+        EXPECT_FALSE(written.ok) << length;
+        EXPECT_EQ(written.path, main) << length;
+        EXPECT_EQ(failureReason(written), "An ID is 1, 2 or 4 bytes long.") << length;
+    }
+    EXPECT_EQ(read(main), std::string(100, '\x5A'));
 }
 
 }  // namespace
