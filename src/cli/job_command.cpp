@@ -8,6 +8,7 @@
 
 #include "console_frontend.h"
 #include "detect_command.h"
+#include "json_text.h"
 #include "ops/chip_jobs.h"
 #include "progress_echo.h"
 #include "shell/app_state.h"
@@ -40,23 +41,6 @@ const JobEntry* entryOf(const std::string& command) {
             return &entry;
     }
     return nullptr;
-}
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 // Passes Ctrl-C on to the stop flags of every job while one runs.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/text_table.h"
+#include "batch_command.h"
 #include "catalogue/chip_catalogue.h"
 #include "console_host.h"
 #include "detect_command.h"
@@ -34,6 +35,7 @@ int usage() {
         "       kvq-cli read FILE | program FILE | erase | blank | verify FILE | auto FILE\n"
         "       kvq-cli firmware | upgrade FILE.nyr\n"
         "       kvq-cli merge OUT [IN...] | split FILE POINTS\n"
+        "       kvq-cli batch --mode same|list|id|combined ... (kvq-cli batch --help)\n"
         "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
@@ -243,7 +245,63 @@ int jobCommand(const Options& options) {
                   interrupted);
 }
 
+constexpr const char* kBatchHelp =
+    "usage: kvq-cli batch --mode MODE [options] [DOCUMENT...]\n"
+    "  program a series of chips, waiting for each next chip in the socket\n"
+    "  --mode same      every chip gets --file\n"
+    "  --mode list      each chip gets the next DOCUMENT\n"
+    "  --mode id        every chip gets --file with its own ID at --address\n"
+    "  --mode combined  each chip gets --file, 0xFF up to --address, then the next DOCUMENT\n"
+    "  --file FILE          the main document\n"
+    "  --address N          the fill address (0x for hexadecimal)\n"
+    "  --start N            the first ID (mode id)\n"
+    "  --increment N        added to the ID for each chip, from 1 (default 1)\n"
+    "  --id-length 1|2|4    bytes of the ID, its low bytes (default 4)\n"
+    "  --big-endian         the ID's high byte first (default: low byte first)\n"
+    "  --count N            stop after N chips passed (default: until a chip fails or Ctrl-C)\n"
+    "  --steps LIST         erase,program,verify or part of it (default: the batch switches)\n"
+    "  --record FILE        append a CSV line per chip: time,chip,id,data_checksum,steps,result\n"
+    "  --json               one JSON object per chip\n"
+    "  --usb-library PATH   the USB library to load\n"
+    "exit status: 0 every chip passed, 7 a chip failed (its ID is named), 2 usage,\n"
+    "  6 programmer missing, 130 stopped by Ctrl-C\n";
+
+int batch(int argc, char** argv) {
+    std::vector<std::string> words;
+    std::optional<std::string> usbLibrary;
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--help" || word == "-h") {
+            std::printf("%s", kBatchHelp);
+            return 0;
+        }
+        if (word == "--usb-library" && i + 1 < argc) {
+            usbLibrary = argv[++i];
+            continue;
+        }
+        words.push_back(word);
+    }
+    BatchRequest request;
+    std::string error;
+    if (!parseBatchArguments(words, request, error)) {
+        std::fprintf(stderr, "kvq-cli batch: %s\n%s", error.c_str(), kBatchHelp);
+        return kExitUsage;
+    }
+    UsbLibrary usb =
+        usbLibrary ? UsbLibrary::loadFile(*usbLibrary) : UsbLibrary::loadFor(executableDirectory());
+    if (!usb.loaded()) {
+        std::fprintf(stderr, "%s\n", usb.error().c_str());
+        return kExitNoUsbLibrary;
+    }
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    return runBatch(currentDirectory(), request, usb.api(), systemClock(), std::cout, std::cerr,
+                    interrupted);
+}
+
 int run(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "batch") == 0)
+        return batch(argc, argv);
     Options options;
     if (!parse(argc, argv, options) || options.words.empty())
         return options.help && options.words.empty() ? (usage(), 0) : usage();

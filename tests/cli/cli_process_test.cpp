@@ -243,5 +243,77 @@ TEST_F(CliProcess, UpgradeWithTheDemoFileChangesTheVersionAndTheBrokenOneIsRefus
     EXPECT_NE(after.out.find("firmware V2.3"), std::string::npos) << after.out;
 }
 
+// A production line: the simulated feeder swaps each chip that passed.
+TEST_F(CliProcess, ABatchSeriesGivesEachChipItsIdAndStopsOnTheFirstFailure) {
+    randomFile(dir, "fw.bin", 3000);
+    const std::string line = config("W25X40", "feeder=on\nfeeder.out=20ms\nfeeder.bad=1@1\n");
+    const std::vector<std::string> series{
+        "batch", "--mode",      "id", "--file",  "fw.bin", "--address", "0x1000",   "--start",
+        "100",   "--id-length", "2",  "--count", "5",      "--json",    "--record", "line.csv"};
+    const Exit run = runIn(dir, program, series, line);
+    EXPECT_EQ(run.status, kExitJobFailed) << run.err;
+    const auto lines = [](const std::string& text) {
+        std::vector<std::string> found;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = text.find('\n', at);
+            found.push_back(text.substr(at, end - at));
+            at = end == std::string::npos ? text.size() : end + 1;
+        }
+        return found;
+    };
+    const auto objects = lines(run.out);
+    ASSERT_EQ(objects.size(), 3u) << run.out;
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(objects[i].rfind("{\"chip\":" + std::to_string(i + 1) + ",\"id\":" +
+                                       std::to_string(100 + i) + ",\"device\":\"W25X40",
+                                   0),
+                  0u)
+            << objects[i];
+        EXPECT_NE(objects[i].find(i < 2 ? "\"result\":\"passed\"" : "\"result\":\"failed\""),
+                  std::string::npos);
+    }
+    EXPECT_NE(run.err.find("the series stopped at ID 102\n"), std::string::npos) << run.err;
+    auto record = lines(dir.read("line.csv"));
+    ASSERT_EQ(record.size(), 4u);
+    EXPECT_EQ(record[0], "time,chip,id,data_checksum,steps,result");
+    EXPECT_NE(record[1].find(",100,"), std::string::npos);
+    EXPECT_NE(record[3].find(",102,"), std::string::npos);
+    EXPECT_EQ(record[3].substr(record[3].size() - 7), ",failed");
+    EXPECT_NE(record[1].find(",erase+program+verify,passed"), std::string::npos) << record[1];
+
+    // A good chip in the socket: the failed ID goes to it, and the record grows.
+    const Exit again = runIn(
+        dir, program,
+        {"batch", "--mode", "id", "--file", "fw.bin", "--address", "0x1000", "--start", "102",
+         "--id-length", "2", "--count", "1", "--record", "line.csv", "--steps", "program,verify"},
+        line);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out.rfind("chip 1: ID 102 passed (W25X40", 0), 0u) << again.out;
+    record = lines(dir.read("line.csv"));
+    ASSERT_EQ(record.size(), 5u);
+    EXPECT_NE(record[4].find(",102,"), std::string::npos);
+    EXPECT_NE(record[4].find(",program+verify,passed"), std::string::npos) << record[4];
+}
+
+TEST_F(CliProcess, BatchUsageErrorsNameTheMissingPiece) {
+    const std::string line = config("W25X40");
+    const Exit noFile = runIn(dir, program, {"batch", "--mode", "id"}, line);
+    EXPECT_EQ(noFile.status, kExitUsage);
+    EXPECT_NE(noFile.err.find("--mode id needs --file"), std::string::npos) << noFile.err;
+    const Exit noList = runIn(dir, program, {"batch", "--mode", "list"}, line);
+    EXPECT_NE(noList.err.find("--mode list needs the documents"), std::string::npos);
+    const Exit badLength =
+        runIn(dir, program, {"batch", "--mode", "id", "--file", "a", "--id-length", "3"}, line);
+    EXPECT_NE(badLength.err.find("--id-length is 1, 2 or 4"), std::string::npos);
+    const Exit badSteps =
+        runIn(dir, program, {"batch", "--mode", "same", "--file", "a", "--steps", "wash"}, line);
+    EXPECT_EQ(badSteps.status, kExitUsage);
+    const Exit missing =
+        runIn(dir, program, {"batch", "--mode", "same", "--file", "gone.bin"}, line);
+    EXPECT_EQ(missing.status, kExitJobFailed);
+    EXPECT_NE(missing.err.find("the series could not start"), std::string::npos) << missing.err;
+}
+
 }  // namespace
 }  // namespace nyra::cli

@@ -408,8 +408,9 @@ void BatchWindow::handle(std::uint8_t code) {
         std::lock_guard state(mutex_);
         if (!running_)
             return;
+        const bool goOn = report(code);
         advance();
-        if (!panel_.checked(kAutoStart))
+        if (!goOn || !panel_.checked(kAutoStart))
             stopSeries();
         return;
     }
@@ -432,7 +433,16 @@ void BatchWindow::handle(std::uint8_t code) {
         return;
     }
     std::lock_guard state(mutex_);
+    if (running_)
+        report(code);
     stopSeries();
+}
+
+bool BatchWindow::report(std::uint8_t code) {
+    if (!chipDone)
+        return true;
+    readFields();
+    return chipDone({code, fields_.count, currentFile_});
 }
 
 int BatchWindow::firstSelected() const {
@@ -468,9 +478,12 @@ void BatchWindow::addDocuments() {
     request.filter = kDocumentFilter;
     request.defaultExtension = "*.*";
     request.multiSelect = true;
-    const std::vector<std::string> chosen = frontend_.openFileDialog(request);
+    addDocuments(frontend_.openFileDialog(request));
+}
+
+void BatchWindow::addDocuments(const std::vector<std::string>& paths) {
     std::lock_guard lock(mutex_);
-    for (const std::string& path : chosen) {
+    for (const std::string& path : paths) {
         const auto at = std::upper_bound(documents_.begin(), documents_.end(), path, caseLess);
         const auto index = at - documents_.begin();
         documents_.insert(at, path);

@@ -44,6 +44,13 @@ inline constexpr const char* kTemplateTitle = "批量模式";
 
 enum class BatchMode : std::uint8_t { SameFile = 0, FileList = 1, SerialId = 2, MainAndList = 3 };
 
+// One chip of a running series, as the batch thread saw it end.
+struct BatchChipResult {
+    std::uint8_t code = 0;    // batch_result: kPassed, or what stopped the series
+    std::uint32_t count = 0;  // the count/ID field for this chip (its ID in mode 2)
+    std::string file;         // the file it was given
+};
+
 // The batch window without its widgets: prepares the file for each chip of
 // a series and decides whether the series goes on. Its batch thread acts on
 // the cycle's results in the order they came; the worker asks it for the
@@ -66,9 +73,13 @@ public:
     void create();
     // Gives the keyboard to a control (a field at fault), its text selected or not.
     std::function<void(int id, bool selectAll)> focus;
+    // Told of each chip of a running series on the batch thread; false ends
+    // the series after this chip (a headless run with a chip count).
+    std::function<bool(const BatchChipResult&)> chipDone;
 
     void setMode(int mode);
     void addDocuments();
+    void addDocuments(const std::vector<std::string>& paths);
     void deleteSelected();
     void selectAll(bool on);
     void toggleSelected(int index);
@@ -114,6 +125,7 @@ private:
     bool mainDocumentExists() const;
     void threadLoop();
     void handle(std::uint8_t code);
+    bool report(std::uint8_t code);
 
     std::function<void(std::uint32_t)> requestRun_;
     std::function<void(std::optional<std::uint32_t>)> batchCaption_;

@@ -1,0 +1,332 @@
+#include "batch_command.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "batch/batch_window.h"
+#include "console_frontend.h"
+#include "detect_command.h"
+#include "job_command.h"
+#include "json_text.h"
+#include "shell/app_state.h"
+#include "status_echo.h"
+#include "ui/ids.h"
+
+namespace nyra::cli {
+
+namespace {
+
+constexpr const char* kModeNames[] = {"same", "list", "id", "combined"};
+constexpr int kStepSwitches[] = {ids::kCmdBatchErase, ids::kCmdBatchProgram, ids::kCmdBatchVerify};
+constexpr const char* kStepNames[] = {"erase", "program", "verify"};
+
+bool parseNumber(const std::string& text, std::uint64_t limit, std::uint64_t& out) {
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        return false;
+    std::size_t used = 0;
+    try {
+        out = std::stoull(text, &used, 0);
+    } catch (...) {
+        return false;
+    }
+    return used == text.size() && out <= limit;
+}
+
+// "erase,program" as three switches.
+bool parseSteps(const std::string& text, bool (&on)[3]) {
+    on[0] = on[1] = on[2] = false;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const std::string step = text.substr(at, comma - at);
+        bool known = false;
+        for (int i = 0; i < 3; ++i) {
+            if (step == kStepNames[i])
+                on[i] = known = true;
+        }
+        if (!known)
+            return false;
+        at = comma + 1;
+    }
+    return true;
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string timeText(const LocalTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+bool fileIsEmpty(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) != 0 || info.st_size == 0;
+}
+
+// The switches and auto-identify as the user left them, put back at the end.
+class SwitchesKept {
+public:
+    explicit SwitchesKept(AppState& state) : state_(state) {
+        autoIdentify_ = state.autoIdentifyOn();
+        for (int i = 0; i < 3; ++i)
+            steps_[i] = state.panel().menuChecked(kStepSwitches[i]);
+    }
+    ~SwitchesKept() {
+        set(ids::kCmdAutoIdentify, autoIdentify_);
+        for (int i = 0; i < 3; ++i)
+            set(kStepSwitches[i], steps_[i]);
+    }
+    SwitchesKept(const SwitchesKept&) = delete;
+    SwitchesKept& operator=(const SwitchesKept&) = delete;
+    void set(int id, bool on) {
+        if (state_.panel().menuChecked(id) != on)
+            state_.command(id);
+    }
+
+private:
+    AppState& state_;
+    bool autoIdentify_ = false;
+    bool steps_[3] = {};
+};
+
+}  // namespace
+
+bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& request,
+                         std::string& error) {
+    bool modeGiven = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const bool takesValue = word == "--mode" || word == "--file" || word == "--address" ||
+                                word == "--start" || word == "--increment" ||
+                                word == "--id-length" || word == "--count" || word == "--record" ||
+                                word == "--steps";
+        if (takesValue && i + 1 >= words.size()) {
+            error = word + " needs a value";
+            return false;
+        }
+        const std::string value = takesValue ? words[++i] : std::string();
+        std::uint64_t number = 0;
+        if (word == "--mode") {
+            modeGiven = false;
+            for (int m = 0; m < 4; ++m) {
+                if (value == kModeNames[m]) {
+                    request.mode = m;
+                    modeGiven = true;
+                }
+            }
+            if (!modeGiven) {
+                error = "--mode is same, list, id or combined";
+                return false;
+            }
+        } else if (word == "--file") {
+            request.file = value;
+        } else if (word == "--address" || word == "--start" || word == "--increment") {
+            const std::uint64_t low = word == "--increment" ? 1 : 0;
+            if (!parseNumber(value, 0xFFFFFFFFu, number) || number < low) {
+                error = word + " takes a number from " + std::to_string(low) +
+                        " to 4294967295 (0x for hexadecimal)";
+                return false;
+            }
+            (word == "--address" ? request.address
+             : word == "--start" ? request.start
+                                 : request.increment) = static_cast<std::uint32_t>(number);
+        } else if (word == "--id-length") {
+            if (value != "1" && value != "2" && value != "4") {
+                error = "--id-length is 1, 2 or 4";
+                return false;
+            }
+            request.idLength = std::stoi(value);
+        } else if (word == "--count") {
+            if (!parseNumber(value, 0xFFFFFFFFu, number) || number == 0) {
+                error = "--count takes a number of chips from 1";
+                return false;
+            }
+            request.count = number;
+        } else if (word == "--steps") {
+            bool on[3];
+            if (!parseSteps(value, on)) {
+                error = "--steps lists erase, program and verify, separated by commas";
+                return false;
+            }
+            request.steps = value;
+        } else if (word == "--record") {
+            request.record = value;
+        } else if (word == "--big-endian") {
+            request.bigEndian = true;
+        } else if (word == "--json") {
+            request.json = true;
+        } else if (word.starts_with("--")) {
+            error = "unknown option " + word;
+            return false;
+        } else {
+            request.documents.push_back(word);
+        }
+    }
+    if (!modeGiven) {
+        error = "--mode is needed: same, list, id or combined";
+        return false;
+    }
+    const bool usesFile = request.mode != 1;
+    const bool usesList = request.mode == 1 || request.mode == 3;
+    if (usesFile != !request.file.empty()) {
+        error = usesFile ? "--mode " + std::string(kModeNames[request.mode]) + " needs --file"
+                         : "--mode list takes its files as operands, not --file";
+        return false;
+    }
+    if (usesList == request.documents.empty()) {
+        error = usesList ? "--mode " + std::string(kModeNames[request.mode]) +
+                               " needs the documents as operands"
+                         : "unexpected operand " + request.documents.front();
+        return false;
+    }
+    return true;
+}
+
+int runBatch(const std::string& programFolder, const BatchRequest& request, const UsbApi& usb,
+             Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop) {
+    using namespace batch_ids;
+    ConsoleFrontend console(err);
+    // A question ends the chip's job rather than guess (a file longer than the chip).
+    console.setAnswers(BoxAnswer::No, BoxAnswer::Cancel);
+    AppState state(console, clock, usb);
+    StatusEcho echo(state.panel(), console);
+    state.startUp(programFolder);
+    state.worker().waitUntilIdle();
+
+    std::ofstream record;
+    if (request.record) {
+        const bool fresh = fileIsEmpty(*request.record);
+        record.open(*request.record, std::ios::app);
+        if (!record) {
+            err << *request.record << ": cannot be written\n";
+            state.closeRequested();
+            state.shutdown();
+            return kExitUsage;
+        }
+        if (fresh)
+            record << "time,chip,id,data_checksum,steps,result\n";
+    }
+
+    int status = 0;
+    {
+        SwitchesKept kept(state);
+        // Each next chip is found by identifying it.
+        kept.set(ids::kCmdAutoIdentify, true);
+        if (request.steps) {
+            bool on[3];
+            parseSteps(*request.steps, on);
+            for (int i = 0; i < 3; ++i)
+                kept.set(kStepSwitches[i], on[i]);
+        }
+        std::string steps;
+        for (int i = 0; i < 3; ++i) {
+            if (state.panel().menuChecked(kStepSwitches[i]))
+                steps += (steps.empty() ? "" : "+") + std::string(kStepNames[i]);
+        }
+
+        BatchWindow& window = state.batchWindow();
+        Panel& panel = window.panel();
+        window.setMode(request.mode);
+        panel.setText(kMainDocument, request.file);
+        panel.setText(kFillAddress, std::to_string(request.address));
+        panel.setText(kStartId, std::to_string(request.start));
+        panel.setText(kIncrement, std::to_string(request.increment));
+        panel.setText(kCount, "0");
+        panel.setCurrentIndex(kIdLength, request.idLength == 1 ? 0 : request.idLength == 2 ? 1 : 2);
+        panel.setCurrentIndex(kFormat, request.bigEndian ? 1 : 0);
+        panel.setChecked(kAutoStart, true);
+        for (const std::string& document : request.documents) {
+            // The window sorts its list; a series goes in the order given.
+            window.addDocuments({document});
+        }
+
+        std::mutex outMutex;
+        std::uint64_t chips = 0;
+        std::uint64_t passed = 0;
+        std::optional<BatchChipResult> failed;
+        const bool withId = request.mode == 2;
+        window.chipDone = [&](const BatchChipResult& chip) {
+            std::lock_guard lock(outMutex);
+            ++chips;
+            const bool ok = chip.code == batch_result::kPassed;
+            const std::string device = state.selection().selectedDevice();
+            const std::string checksum = state.dataBuffer().dataChecksumText();
+            const std::string statusText = state.panel().text(ids::kStatusLine);
+            if (request.json) {
+                out << "{\"chip\":" << chips << ",\"" << (withId ? "id" : "count")
+                    << "\":" << chip.count << ",\"device\":" << jsonString(device)
+                    << ",\"file\":" << jsonString(chip.file)
+                    << ",\"data_checksum\":" << jsonString(checksum)
+                    << ",\"steps\":" << jsonString(steps)
+                    << ",\"result\":" << jsonString(ok ? "passed" : "failed")
+                    << ",\"status\":" << jsonString(statusText) << "}\n";
+            } else {
+                out << "chip " << chips << ": " << (withId ? "ID " : "count ") << chip.count
+                    << (ok ? " passed" : " failed") << " (" << device << ", " << statusText
+                    << ")\n";
+            }
+            out.flush();
+            if (record.is_open()) {
+                record << csvField(timeText(clock.localTime())) << ',' << csvField(device) << ','
+                       << chip.count << ',' << csvField(checksum) << ',' << csvField(steps) << ','
+                       << (ok ? "passed" : "failed") << '\n';
+                record.flush();
+            }
+            if (!ok) {
+                failed = chip;
+                return false;
+            }
+            ++passed;
+            return !request.count || passed < *request.count;
+        };
+
+        window.start();
+        if (!window.running()) {
+            err << "the series could not start: check the files and numbers\n";
+            status = kExitJobFailed;
+        } else {
+            while (window.running()) {
+                if (stop.load()) {
+                    window.stop();
+                    state.flags().stopRead.store(true);
+                    state.flags().stopProgram.store(true);
+                    state.flags().stopErase.store(true);
+                    state.flags().stopVerify.store(true);
+                    state.flags().stopBlankCheck.store(true);
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            state.worker().waitUntilIdle();
+            window.waitUntilQuiet();
+            window.chipDone = nullptr;
+            std::lock_guard lock(outMutex);
+            if (stop.load()) {
+                status = kExitStopped;
+            } else if (failed) {
+                err << "the series stopped at " << (withId ? "ID " : "count ") << failed->count
+                    << "\n";
+                status = state.link().connected() ? kExitJobFailed : kExitNoProgrammer;
+            }
+        }
+    }
+    state.closeRequested();
+    state.shutdown();
+    return status;
+}
+
+}  // namespace nyra::cli
