@@ -249,10 +249,8 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         panel.setCurrentIndex(kIdLength, request.idLength == 1 ? 0 : request.idLength == 2 ? 1 : 2);
         panel.setCurrentIndex(kFormat, request.bigEndian ? 1 : 0);
         panel.setChecked(kAutoStart, true);
-        for (const std::string& document : request.documents) {
-            // The window sorts its list; a series goes in the order given.
-            window.addDocuments({document});
-        }
+        // Sorted by name on insertion, as in the window.
+        window.addDocuments(request.documents);
 
         std::mutex outMutex;
         std::uint64_t chips = 0;
