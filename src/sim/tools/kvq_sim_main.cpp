@@ -25,14 +25,19 @@ constexpr const char* kUsage =
     "  remove [n]                  empty the socket\n"
     "  fault <name> <value> [n]    set a fault (fault clear 1 clears all)\n"
     "  timing <factor>             scale device times (0 = instant)\n"
+    "  feeder <name> <value> [n]   the production-line feeder: on on|off, out <time>,\n"
+    "                              in <time>, bad <count>[@after], empty <count>[@after]\n"
+    "  taken [n]                   the chips the feeder took out\n"
+    "  peek <k> <address> [length] [n]\n"
+    "                              bytes of taken chip k (hex address, at most 256)\n"
     "  make-firmware --version X.Y [--size BYTES] [--bad-checksum] OUT.nyr\n"
     "                              write a firmware file for the upgrade\n"
     "The socket is the control= path of the simulator's configuration\n"
     "(NYRA_SIM_CONFIG, else ./kvq-sim.conf), else the default path.\n";
 
 bool knownCommand(std::string_view cmd) {
-    for (const char* name :
-         {"status", "plug", "unplug", "insert", "swap", "remove", "fault", "timing", "help"}) {
+    for (const char* name : {"status", "plug", "unplug", "insert", "swap", "remove", "fault",
+                             "timing", "feeder", "taken", "peek", "help"}) {
         if (cmd == name)
             return true;
     }
