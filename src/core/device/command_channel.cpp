@@ -48,8 +48,9 @@ bool CommandChannel::sendExtendedLong(std::uint8_t operation,
     return link_.sendFrame(kFrameEndpoint, frame.data(), static_cast<int>(frame.size()), timeoutMs);
 }
 
-int CommandChannel::readExtendedReply(std::uint8_t* buffer, int timeoutMs) {
-    return link_.readReply(buffer, static_cast<int>(kExtendedReplySize), timeoutMs);
+int CommandChannel::readExtendedReply(std::array<std::uint8_t, kExtendedReplyRoom>& buffer,
+                                      int timeoutMs) {
+    return link_.readReply(buffer.data(), static_cast<int>(buffer.size()), timeoutMs);
 }
 
 }  // namespace nyra

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -28,8 +29,9 @@ public:
                            int timeoutMs);
     bool sendExtendedLong(std::uint8_t operation, std::span<const std::uint8_t> argument,
                           int timeoutMs);
-    // Reads one 45-byte reply; returns the library's result.
-    int readExtendedReply(std::uint8_t* buffer, int timeoutMs);
+    // Reads one extended reply into a whole packet's room, so that a longer
+    // answer shows as such; returns the library's result (45 for a reply).
+    int readExtendedReply(std::array<std::uint8_t, kExtendedReplyRoom>& buffer, int timeoutMs);
 
     Link& link() { return link_; }
 

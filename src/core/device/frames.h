@@ -11,6 +11,8 @@ namespace nyra {
 
 inline constexpr std::size_t kMaxExtendedShortArgument = 12;
 inline constexpr std::size_t kMaxExtendedLongArgument = 41;
+// A full-speed bulk packet: room to read a reply and see whether it was longer.
+inline constexpr std::size_t kExtendedReplyRoom = 64;
 
 using ShortFrame = std::array<std::uint8_t, kShortFrameSize>;
 using ExtendedShortFrame = std::array<std::uint8_t, kExtendedShortFrameSize>;

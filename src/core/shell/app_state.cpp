@@ -181,7 +181,8 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
           workerShared_, [this] { startJob(job::kFind); }, search_, frontend_, texts_, clock_),
       fileFillWindow_(data_, *hexView_, status_, frontend_, texts_),
       dataViewWindow_([this] { startJob(job::kDataView); }, frontend_, texts_),
-      chipFillWindow_([this] { startJob(job::kChipFill); }, frontend_, texts_) {}
+      chipFillWindow_([this] { startJob(job::kChipFill); }, frontend_, texts_),
+      otpWindow_([this](int message) { windowMessage(message); }, frontend_, texts_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -324,6 +325,28 @@ void AppState::registerJobs() {
     });
     worker_->registerJob(job::kFirmwareUpgrade,
                          [this] { return upgradeFirmware(jobContext_, upgradeWindow_); });
+    using OtpRun = std::uint8_t (*)(OtpJobContext&);
+    const OtpRun otpJobs[] = {[](OtpJobContext& c) -> std::uint8_t {
+                                  const int found = detectOtp(c, true);
+                                  return found == kOtpReady || found == kOtpLocked ? 1 : 0;
+                              },
+                              programOtp,
+                              readOtp,
+                              saveOtp,
+                              verifyOtp,
+                              blankCheckOtp};
+    for (std::uint8_t i = 0; i < 6; ++i) {
+        worker_->registerJob(static_cast<std::uint8_t>(job::kOtpFirst + i),
+                             [this, run = otpJobs[i]]() -> std::uint8_t {
+                                 OtpPort* port = otpPort_.load();
+                                 if (!port && otpWindow_.isOpen())
+                                     port = &otpWindow_;
+                                 if (!port)
+                                     return 0;
+                                 OtpJobContext context{jobContext_, *port, otpState_};
+                                 return run(context);
+                             });
+    }
 }
 
 std::unique_ptr<GoToWindow> AppState::newGoToWindow() {
@@ -377,6 +400,12 @@ void AppState::command(int id) {
         case kCmdGoTo:
             if (showGoToWindow)
                 showGoToWindow(newGoToWindow());
+            return;
+        case kCmdOtp:
+            otpWindow_.open();
+            if (showOtpWindow)
+                showOtpWindow(otpWindow_);
+            otpWindow_.close();
             return;
         case kCmdChipFill:
             chipFillWindow_.open(selection_.parameterBlock().sixteenBit());

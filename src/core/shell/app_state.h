@@ -28,6 +28,8 @@
 #include "ops/identify_record.h"
 #include "ops/job_context.h"
 #include "ops/job_flags.h"
+#include "ops/otp_jobs.h"
+#include "otp/otp_window.h"
 #include "tools/address_offset.h"
 #include "tools/file_fill.h"
 #include "tools/file_merge.h"
@@ -146,6 +148,13 @@ public:
     // The chip fill window, modal: returns when it has closed.
     std::function<void(ChipFillWindow& window)> showChipFillWindow;
     ChipFillWindow& chipFillWindow() { return chipFillWindow_; }
+    // The OTP window, modal: returns when it has closed. The OTP jobs write
+    // into it while it is open.
+    std::function<void(OtpWindow& window)> showOtpWindow;
+    OtpWindow& otpWindow() { return otpWindow_; }
+    // Where the OTP jobs report instead of the window (a terminal); nullptr: the window.
+    void setOtpPort(OtpPort* port) { otpPort_.store(port); }
+    const OtpState& otpState() const { return otpState_; }
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -213,6 +222,9 @@ private:
     FileFillWindow fileFillWindow_;
     DataViewWindow dataViewWindow_;
     ChipFillWindow chipFillWindow_;
+    OtpWindow otpWindow_;
+    std::atomic<OtpPort*> otpPort_{nullptr};
+    OtpState otpState_;
     std::atomic<BatchPort*> batchPort_{nullptr};
     std::unique_ptr<BatchWindow> batchWindow_;
 };

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "device/command_channel.h"
+
+namespace nyra {
+
+namespace otp_op {
+inline constexpr std::uint8_t kParameters = 1;
+inline constexpr std::uint8_t kRead = 2;
+inline constexpr std::uint8_t kStatus = 3;
+inline constexpr std::uint8_t kLock = 4;
+inline constexpr std::uint8_t kBegin = 5;
+inline constexpr std::uint8_t kEnd = 6;
+inline constexpr std::uint8_t kWrite = 37;
+}  // namespace otp_op
+
+// Reply status bytes of the OTP operations.
+namespace otp_reply {
+inline constexpr std::uint8_t kDone = 0x37;
+inline constexpr std::uint8_t kStatus = 0x38;
+inline constexpr std::uint8_t kData = 0x39;
+}  // namespace otp_reply
+
+// Bytes one OTP read or write moves at most.
+inline constexpr std::size_t kOtpStep = 32;
+
+struct OtpStatus {
+    std::uint8_t lockByte = 0;  // non-zero: locked
+    std::uint8_t value = 0;
+};
+
+// The OTP operations over extended frames: addresses and lengths travel
+// least significant byte first, replies are 45 bytes checked whole.
+class OtpChannel {
+public:
+    explicit OtpChannel(CommandChannel& channel) : channel_(channel) {}
+
+    bool sendParameters(const std::array<std::uint8_t, 9>& parameters);
+    // length ≤ kOtpStep.
+    std::optional<std::vector<std::uint8_t>> read(std::uint16_t address, std::uint16_t length);
+    std::optional<OtpStatus> status();
+    bool lock();
+    bool begin();
+    bool end();
+    bool write(std::uint16_t address, std::span<const std::uint8_t> data);
+
+private:
+    using Reply = std::array<std::uint8_t, kExtendedReplySize>;
+    // Sends an extended short frame and reads its reply, valid or nothing.
+    std::optional<Reply> exchange(std::uint8_t operation, std::span<const std::uint8_t> argument,
+                                  std::uint8_t status, int readTimeoutMs);
+
+    CommandChannel& channel_;
+};
+
+}  // namespace nyra
