@@ -37,6 +37,7 @@ TEST(FeederSchedule, OnlyAPassOnAWrittenChipStartsOneSwap) {
     EXPECT_EQ(next->model.name, "W25X40");
     EXPECT_FALSE(next->bad);
     EXPECT_FALSE(feeder.pending());
+    EXPECT_FALSE(feeder.putIn()) << "one chip per swap";
 }
 
 TEST(FeederSchedule, BadAndEmptyCountersPickTheirChips) {
@@ -77,6 +78,19 @@ TEST(FeederSchedule, OldContentsAreDroppedButEveryChipIsListed) {
     EXPECT_EQ(feeder.taken()[2].contents.size(), chipBytes);
     EXPECT_EQ(feeder.taken()[5].contents[0], 5);
     EXPECT_EQ(feeder.taken()[5].number, 6u);
+}
+
+TEST(FeederSchedule, TheListKeepsTheNewestChips) {
+    Feeder feeder;
+    for (std::size_t i = 0; i < kTakenChipsListed; ++i)
+        feeder.record({0, "small", false, 0, 0, {1, 2}});
+    EXPECT_EQ(feeder.taken().size(), kTakenChipsListed);
+    EXPECT_EQ(feeder.taken().front().number, 1u);
+    feeder.record({0, "small", false, 0, 0, {3}});
+    ASSERT_EQ(feeder.taken().size(), kTakenChipsListed);
+    EXPECT_EQ(feeder.taken().front().number, 2u);
+    EXPECT_EQ(feeder.taken().back().contents, std::vector<std::uint8_t>{3});
+    EXPECT_EQ(feeder.takenCount(), kTakenChipsListed + 1);
 }
 
 TEST(FeederSettings, ParseAndRefuseWithReasons) {
