@@ -15,6 +15,7 @@
 #include "find_dialog.h"
 #include "main_window.h"
 #include "merge_dialog.h"
+#include "otp_dialog.h"
 #include "qt_frontend.h"
 #include "shell/app_state.h"
 #include "skin.h"
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
     };
     state.showChipFillWindow = [&window](nyra::ChipFillWindow& fill) {
         nyra::gui::ChipFillDialog dialog(fill, &window);
+        dialog.exec();
+    };
+    state.showOtpWindow = [&window](nyra::OtpWindow& otp) {
+        nyra::gui::OtpDialog dialog(otp, &window);
         dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QThread>
@@ -134,6 +135,11 @@ void PanelBinder::bindStatus(int id, QLabel* label, std::function<bool()> alert)
 
 void PanelBinder::bindWindowTitle(int id, QWidget* window) {
     addControl(id, Kind::Title, window);
+}
+
+void PanelBinder::bindText(int id, QPlainTextEdit* text) {
+    text->setReadOnly(true);
+    addControl(id, Kind::Text, text);
 }
 
 void PanelBinder::bindWidget(int id, QWidget* widget) {
@@ -289,6 +295,14 @@ void PanelBinder::applyControl(int id, PanelProperty property) {
             return;
         case Kind::Log:
             return;  // its lines come from the log model
+        case Kind::Text:
+            if (property == PanelProperty::Text) {
+                auto* text = static_cast<QPlainTextEdit*>(widget);
+                text->setPlainText(
+                    qt(state.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+                text->verticalScrollBar()->setValue(text->verticalScrollBar()->maximum());
+            }
+            return;
         case Kind::Progress:
             if (property == PanelProperty::Text) {
                 static_cast<LabelledProgressBar*>(widget)->setPositionAndLabel(

@@ -15,6 +15,7 @@ class QAbstractButton;
 class QAction;
 class QComboBox;
 class QGroupBox;
+class QPlainTextEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -57,6 +58,8 @@ public:
     void bindProgress(int id, LabelledProgressBar* bar, std::function<int()> position);
     // White on red while alert() says so.
     void bindStatus(int id, QLabel* label, std::function<bool()> alert);
+    // A read-only multi-line text: the control's text, its line breaks "\r\n".
+    void bindText(int id, QPlainTextEdit* text);
     // Enabled and visible only.
     void bindWidget(int id, QWidget* widget);
     // The window's title follows the text of id; nothing else of it is bound.
@@ -90,6 +93,7 @@ private:
         Edit,
         Group,
         Log,
+        Text,
         Progress,
         Status,
         Widget,

@@ -77,7 +77,11 @@ int OtpJob::detect(bool beeps) {
     if (identifyChip(c_.job, true, true) != kIdentifyMatched)
         return kOtpNotFound;
     w.setLog(text(itext(130)));
-    append("\r\n" + text(ftext(43)) + ":" + c_.job.selection.selectedDevice());
+    // The label text may carry its own colon already.
+    std::string label = text(ftext(43));
+    if (!label.ends_with(":") && !label.ends_with("："))
+        label += ":";
+    append("\r\n" + label + c_.job.selection.selectedDevice());
     if (c_.job.identified.last().matches.size() > 1)
         append(text(itext(131)));
 
