@@ -22,6 +22,7 @@
 #include "info_command.h"
 #include "job_command.h"
 #include "merge_split_command.h"
+#include "otp_command.h"
 
 namespace nyra::cli {
 namespace {
@@ -36,6 +37,8 @@ int usage() {
         "       kvq-cli firmware | upgrade FILE.nyr\n"
         "       kvq-cli merge OUT [IN...] | split FILE POINTS\n"
         "       kvq-cli batch --mode same|list|id|combined ... (kvq-cli batch --help)\n"
+        "       kvq-cli otp detect | read FILE | program FILE [--lock --yes-lock-forever]\n"
+        "                 | verify FILE | blank\n"
         "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
@@ -299,9 +302,55 @@ int batch(int argc, char** argv) {
                     interrupted);
 }
 
+constexpr const char* kOtpHelp =
+    "usage: kvq-cli otp detect | read FILE | program FILE [--lock --yes-lock-forever]\n"
+    "                 | verify FILE | blank\n"
+    "  the chip's OTP area, as the OTP window does; each action detects it first\n"
+    "  detect            whether the chip has an OTP area, its size and lock state\n"
+    "  read FILE         the whole area into FILE\n"
+    "  program FILE      FILE into the area (cut to its size); a used area is left alone\n"
+    "  --lock            lock the area after programming: for ever, no more writes;\n"
+    "                    needs --yes-lock-forever as well\n"
+    "  verify FILE       compare the area with FILE\n"
+    "  blank             check that every byte of the area is 0xFF\n"
+    "  --usb-library PATH  the USB library to load\n"
+    "exit status: 0 done, 2 usage, 6 programmer missing, 7 the action failed\n";
+
+int otp(int argc, char** argv) {
+    std::vector<std::string> words;
+    std::optional<std::string> usbLibrary;
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--help" || word == "-h") {
+            std::printf("%s", kOtpHelp);
+            return 0;
+        }
+        if (word == "--usb-library" && i + 1 < argc) {
+            usbLibrary = argv[++i];
+            continue;
+        }
+        words.push_back(word);
+    }
+    OtpRequest request;
+    std::string error;
+    if (!parseOtpArguments(words, request, error)) {
+        std::fprintf(stderr, "kvq-cli otp: %s\n%s", error.c_str(), kOtpHelp);
+        return kExitUsage;
+    }
+    UsbLibrary usb =
+        usbLibrary ? UsbLibrary::loadFile(*usbLibrary) : UsbLibrary::loadFor(executableDirectory());
+    if (!usb.loaded()) {
+        std::fprintf(stderr, "%s\n", usb.error().c_str());
+        return kExitNoUsbLibrary;
+    }
+    return runOtp(currentDirectory(), request, usb.api(), systemClock(), std::cout, std::cerr);
+}
+
 int run(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "batch") == 0)
         return batch(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "otp") == 0)
+        return otp(argc, argv);
     Options options;
     if (!parse(argc, argv, options) || options.words.empty())
         return options.help && options.words.empty() ? (usage(), 0) : usage();

@@ -338,12 +338,9 @@ void AppState::registerJobs() {
     for (std::uint8_t i = 0; i < 6; ++i) {
         worker_->registerJob(static_cast<std::uint8_t>(job::kOtpFirst + i),
                              [this, run = otpJobs[i]]() -> std::uint8_t {
-                                 OtpPort* port = otpPort_.load();
-                                 if (!port && otpWindow_.isOpen())
-                                     port = &otpWindow_;
-                                 if (!port)
+                                 if (!otpWindow_.isOpen())
                                      return 0;
-                                 OtpJobContext context{jobContext_, *port, otpState_};
+                                 OtpJobContext context{jobContext_, otpWindow_, otpState_};
                                  return run(context);
                              });
     }

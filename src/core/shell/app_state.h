@@ -152,8 +152,6 @@ public:
     // into it while it is open.
     std::function<void(OtpWindow& window)> showOtpWindow;
     OtpWindow& otpWindow() { return otpWindow_; }
-    // Where the OTP jobs report instead of the window (a terminal); nullptr: the window.
-    void setOtpPort(OtpPort* port) { otpPort_.store(port); }
     const OtpState& otpState() const { return otpState_; }
 
     // LinkHost
@@ -223,7 +221,6 @@ private:
     DataViewWindow dataViewWindow_;
     ChipFillWindow chipFillWindow_;
     OtpWindow otpWindow_;
-    std::atomic<OtpPort*> otpPort_{nullptr};
     OtpState otpState_;
     std::atomic<BatchPort*> batchPort_{nullptr};
     std::unique_ptr<BatchWindow> batchWindow_;
