@@ -19,7 +19,12 @@ bool allErased(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-Chip::Chip(ChipModel model) : model_(std::move(model)), memory_(model_.size, 0xFF) {}
+Chip::Chip(ChipModel model) : model_(std::move(model)), memory_(model_.size, 0xFF) {
+    if (model_.jedecId) {
+        if (auto layout = otpLayoutFor(*model_.jedecId))
+            otp_.emplace(std::move(*layout));
+    }
+}
 
 void Chip::read(std::uint64_t address, std::span<std::uint8_t> out) const {
     std::uint32_t index = wrap(address);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "sim/chip_model.h"
+#include "sim/otp.h"
 
 namespace nyra::sim {
 
@@ -51,6 +53,11 @@ public:
     void setStuckBits(std::uint8_t mask) { stuckBits_ = mask; }
     std::uint8_t stuckBits() const { return stuckBits_; }
 
+    // The security area of parts that have one (by JEDEC identity); kept in
+    // memory only, so it starts erased with every new chip.
+    OtpArea* otp() { return otp_ ? &*otp_ : nullptr; }
+    const OtpArea* otp() const { return otp_ ? &*otp_ : nullptr; }
+
 private:
     std::uint32_t wrap(std::uint64_t address) const {
         return static_cast<std::uint32_t>(address % model_.size);
@@ -66,6 +73,7 @@ private:
     bool dirty_ = false;
     bool written_ = false;
     std::uint8_t stuckBits_ = 0;
+    std::optional<OtpArea> otp_;
 };
 
 // True when every byte reads 0xFF.

@@ -75,7 +75,10 @@ const std::vector<std::pair<std::string_view, FaultCounter Faults::*>>& counterF
         {"readback_differs", &Faults::readBackDiffers},
         {"short_readback", &Faults::shortReadBack},
         {"wrong_finish_byte", &Faults::wrongFinishByte},
-        {"no_finish_reply", &Faults::noFinishReply}};
+        {"no_finish_reply", &Faults::noFinishReply},
+        {"otp_refuse", &Faults::otpRefuse},
+        {"otp_short_reply", &Faults::otpShortReply},
+        {"otp_write_fails", &Faults::otpWriteFails}};
     return table;
 }
 
@@ -114,6 +117,9 @@ const std::vector<std::string_view>& faultNames() {
                                                      "short_readback",
                                                      "wrong_finish_byte",
                                                      "no_finish_reply",
+                                                     "otp_refuse",
+                                                     "otp_short_reply",
+                                                     "otp_write_fails",
                                                      "clear"};
     return names;
 }

@@ -45,15 +45,19 @@ struct Faults {
     FaultCounter claimFails;                      // usb_claim_interface fails
     bool blocked = false;                         // identity probes answer 000004
     // Boot loader and firmware upgrade.
-    FaultCounter noReenumeration;     // after command 21 or a leave the device stays away
-    FaultCounter noHandshake;         // operation 8 unanswered
-    FaultCounter wrongStartEcho;      // operation 13 answered 0x00
-    FaultCounter blockAckMissing;     // operation 2 erases but sends no acknowledgement
-    FaultCounter streamWriteFails;    // a bulk OUT chunk of the upgrade fails with -EIO
-    FaultCounter readBackDiffers;     // a read-back block comes with one byte changed
-    FaultCounter shortReadBack;       // a read-back block comes with 512 bytes only
-    FaultCounter wrongFinishByte;     // the finish refuses a sound image (0xEE)
-    FaultCounter noFinishReply;       // the finish sends nothing and takes nothing
+    FaultCounter noReenumeration;   // after command 21 or a leave the device stays away
+    FaultCounter noHandshake;       // operation 8 unanswered
+    FaultCounter wrongStartEcho;    // operation 13 answered 0x00
+    FaultCounter blockAckMissing;   // operation 2 erases but sends no acknowledgement
+    FaultCounter streamWriteFails;  // a bulk OUT chunk of the upgrade fails with -EIO
+    FaultCounter readBackDiffers;   // a read-back block comes with one byte changed
+    FaultCounter shortReadBack;     // a read-back block comes with 512 bytes only
+    FaultCounter wrongFinishByte;   // the finish refuses a sound image (0xEE)
+    FaultCounter noFinishReply;     // the finish sends nothing and takes nothing
+    // Security (OTP) area.
+    FaultCounter otpRefuse;           // an OTP frame is NAKed until the time-out
+    FaultCounter otpShortReply;       // an OTP reply comes with 44 bytes
+    FaultCounter otpWriteFails;       // an OTP write is NAKed and writes nothing
     std::uint32_t flakyPerMille = 0;  // chance of a failed read, per mille
     std::uint32_t seed = 1;           // state of the flaky-read generator
 
@@ -69,7 +73,7 @@ struct Faults {
 //   blocked 0|1    flaky_reads <per-mille>    seed <n>    clear <anything>
 //   no_reenumeration|no_handshake|wrong_start_echo|block_ack_missing|
 //   stream_write_fails|readback_differs|short_readback|wrong_finish_byte|
-//   no_finish_reply  <count>[@after]|always|off
+//   no_finish_reply|otp_refuse|otp_short_reply|otp_write_fails  <count>[@after]|always|off
 bool setFault(Faults& faults, std::string_view name, std::string_view value, std::string* error);
 std::string describeFaults(const Faults& faults);
 const std::vector<std::string_view>& faultNames();

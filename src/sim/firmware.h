@@ -47,6 +47,25 @@ inline constexpr std::uint8_t kReplyWrongStartEcho = 0x00;
 // Bytes of a read-back block under the short_readback fault.
 inline constexpr std::size_t kShortReadBackBytes = 512;
 
+// Security (OTP) area operations of the extended frames, and their replies.
+namespace otp {
+inline constexpr std::uint8_t kParameters = 1;
+inline constexpr std::uint8_t kRead = 2;
+inline constexpr std::uint8_t kStatus = 3;
+inline constexpr std::uint8_t kLock = 4;
+inline constexpr std::uint8_t kBegin = 5;
+inline constexpr std::uint8_t kEnd = 6;
+inline constexpr std::uint8_t kWrite = 37;
+inline constexpr std::uint8_t kReplyDone = 0x37;
+inline constexpr std::uint8_t kReplyStatus = 0x38;
+inline constexpr std::uint8_t kReplyData = 0x39;
+inline constexpr std::uint8_t kReplyMarker = 3;  // byte 1 of a reply
+inline constexpr std::size_t kMaxData = 32;      // bytes one read or write moves
+// Status value of operation 3.
+inline constexpr std::uint8_t kStatusLocked = 0x01;
+inline constexpr std::uint8_t kStatusProtected = 0x02;  // deferred range written
+}  // namespace otp
+
 // The programmer's firmware: takes frames on the interrupt endpoint and data
 // on bulk OUT, drives the chip in the socket, and queues replies on bulk IN
 // with the time they are ready. Not thread-safe: the Simulator serialises.
@@ -69,7 +88,8 @@ public:
     // application area without a checked image.
     void powerCycle();
 
-    void takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
+    // False when the device refuses the frame: it NAKs it until the host's time-out.
+    bool takeFrame(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
     // When the device takes the next bulk OUT data (it is busy writing before).
     std::int64_t streamReadyUs() const;
     void takeStream(std::span<const std::uint8_t> bytes, std::int64_t nowUs);
@@ -166,6 +186,9 @@ private:
     void onReadUnit(const CommandFrame& frame, std::int64_t nowUs);
     void onFillBlock(const CommandFrame& frame);
     void onQuadEnable(const CommandFrame& frame, std::int64_t nowUs);
+    bool onOtpFrame(std::span<const std::uint8_t> bytes, bool longFrame, std::int64_t nowUs);
+    bool onOtpWrite(std::span<const std::uint8_t> bytes);
+    void otpReply(std::uint8_t status, std::span<const std::uint8_t> data, std::int64_t nowUs);
 
     bool answers(const CommandFrame& frame) const;
     std::uint32_t probe(const CommandFrame& frame) const;
@@ -211,6 +234,9 @@ private:
     std::optional<ReadStream> read_;
     std::optional<ProgramSession> program_;
     std::optional<FillSession> fill_;
+    // Socket insertion whose chip took the OTP parameters (0: none yet).
+    std::uint64_t otpParametersFor_ = 0;
+    bool otpAccess_ = false;  // between operations 5 and 6
     std::vector<std::array<std::uint8_t, kCommandFrameSize>> frames_;
     std::deque<std::string> log_;
 };

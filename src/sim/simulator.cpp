@@ -128,6 +128,39 @@ std::uint16_t Simulator::chipStatusRegister(int programmer) const {
     return (p && !p->socket.empty()) ? p->socket.chip()->statusRegister() : 0;
 }
 
+std::vector<std::uint8_t> Simulator::otpContents(int programmer) const {
+    std::lock_guard<std::mutex> lock(state_->mu);
+    const Programmer* p = state_->slot(programmer);
+    const OtpArea* area = (p && !p->socket.empty()) ? p->socket.chip()->otp() : nullptr;
+    if (!area)
+        return {};
+    return {area->bytes().begin(), area->bytes().end()};
+}
+
+bool Simulator::otpLocked(int programmer) const {
+    std::lock_guard<std::mutex> lock(state_->mu);
+    const Programmer* p = state_->slot(programmer);
+    const OtpArea* area = (p && !p->socket.empty()) ? p->socket.chip()->otp() : nullptr;
+    return area && area->locked();
+}
+
+bool Simulator::loadOtpContents(int programmer, std::span<const std::uint8_t> bytes) {
+    std::lock_guard<std::mutex> lock(state_->mu);
+    Programmer* p = state_->slot(programmer);
+    OtpArea* area = (p && !p->socket.empty()) ? p->socket.chip()->otp() : nullptr;
+    if (!area)
+        return false;
+    area->load(bytes);
+    return true;
+}
+
+bool Simulator::lockOtp(int programmer) {
+    std::lock_guard<std::mutex> lock(state_->mu);
+    Programmer* p = state_->slot(programmer);
+    OtpArea* area = (p && !p->socket.empty()) ? p->socket.chip()->otp() : nullptr;
+    return area && area->lock();
+}
+
 bool Simulator::flushImages(std::string* error) {
     std::lock_guard<std::mutex> lock(state_->mu);
     bool ok = true;

@@ -132,6 +132,14 @@ public:
     std::vector<std::uint8_t> chipContents(int programmer) const;
     bool loadChipContents(int programmer, std::span<const std::uint8_t> bytes);
     std::uint16_t chipStatusRegister(int programmer) const;
+    // The security area of the chip in the socket, from its first address;
+    // empty without a chip or an area.
+    std::vector<std::uint8_t> otpContents(int programmer) const;
+    bool otpLocked(int programmer) const;
+    // Presets the first bytes of the area as they are (test set-up).
+    bool loadOtpContents(int programmer, std::span<const std::uint8_t> bytes);
+    // Locks the area for ever; false without an area or a lock.
+    bool lockOtp(int programmer);
     bool flushImages(std::string* error = nullptr);
 
     // Device settings.

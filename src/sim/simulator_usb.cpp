@@ -262,22 +262,32 @@ int Simulator::usbInterruptWrite(usb_dev_handle* handle, int ep, const char* byt
     const std::span frame(reinterpret_cast<const std::uint8_t*>(bytes),
                           static_cast<std::size_t>(size));
     rec.data = head(bytes, frame.size());
-    if (classifyFrame(frame) == FrameKind::Command) {
+    // Refused: the device NAKs the frame until the time-out.
+    auto nak = [&] {
+        const std::int64_t deadline = s.time.nowMs() + waitBudgetMs(timeout);
+        for (std::int64_t now = s.time.nowMs(); now < deadline; now = s.time.nowMs()) {
+            s.nap(g.lock(), deadline - now);
+            if (const int err = s.resolve(handle, p, h, rec.programmer))
+                return finish(err);
+        }
+        return finish(kErrTimeout);
+    };
+    const FrameKind kind = classifyFrame(frame);
+    if (kind == FrameKind::Command) {
         const auto it = p->faults.refuse.find(static_cast<std::uint8_t>(frame[1] & 0x3F));
         if (it != p->faults.refuse.end() && it->second.fire()) {
             if (!it->second.armed())
                 p->faults.refuse.erase(it);
-            // Refused: the device NAKs the frame until the time-out.
-            const std::int64_t deadline = s.time.nowMs() + waitBudgetMs(timeout);
-            for (std::int64_t now = s.time.nowMs(); now < deadline; now = s.time.nowMs()) {
-                s.nap(g.lock(), deadline - now);
-                if (const int err = s.resolve(handle, p, h, rec.programmer))
-                    return finish(err);
-            }
-            return finish(kErrTimeout);
+            return nak();
         }
     }
-    p->firmware.takeFrame(frame, s.nowUs());
+    const bool otpFrame = kind == FrameKind::OtpShort || kind == FrameKind::OtpLong;
+    if (otpFrame && p->faults.otpRefuse.fire()) {
+        p->firmware.addNote("OTP frame refused (fault otp_refuse)");
+        return nak();
+    }
+    if (!p->firmware.takeFrame(frame, s.nowUs()))
+        return nak();
     if (const auto state = p->firmware.takeStateIndication())
         s.noteState(rec.programmer, *state);
     if (p->firmware.takeRestartRequest())

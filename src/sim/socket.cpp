@@ -20,6 +20,7 @@ Socket::~Socket() {
 void Socket::insert(const ChipModel& model, const std::string& imagePath, std::string* note) {
     remove();
     chip_ = std::make_unique<Chip>(model);
+    ++insertions_;
     image_ = imagePath;
     imageOnDisk_ = false;
     if (note)

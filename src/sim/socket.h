@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,8 @@ public:
     Chip* chip() { return chip_.get(); }
     const Chip* chip() const { return chip_.get(); }
     const std::string& imagePath() const { return image_; }
+    // Counts insertions: what the programmer learnt of one chip is void for the next.
+    std::uint64_t insertions() const { return insertions_; }
 
     // Replaces whatever is in the socket. An unreadable image leaves the
     // chip erased and says so in note.
@@ -30,6 +33,7 @@ private:
     std::unique_ptr<Chip> chip_;
     std::string image_;
     bool imageOnDisk_ = false;
+    std::uint64_t insertions_ = 0;
 };
 
 }  // namespace nyra::sim
