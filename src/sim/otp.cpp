@@ -109,6 +109,15 @@ OtpArea::WriteResult OtpArea::write(std::uint32_t address, std::span<const std::
     for (const OtpRange& r : layout_.deferred) {
         if (!overlaps(r, address, end))
             continue;
+        // Programming 1s leaves protection bytes as they are: a write that
+        // only passes over them with 0xFF does not count as writing them.
+        const std::uint32_t from = std::max(r.first, address);
+        const std::uint32_t to = std::min(r.first + r.length, end);
+        bool changes = false;
+        for (std::uint32_t a = from; a < to; ++a)
+            changes = changes || data[a - address] != 0xFF;
+        if (!changes)
+            continue;
         // Protection bytes go in one piece and with nothing else.
         if (r.first != address || r.length != length)
             return WriteResult::DeferredSplit;

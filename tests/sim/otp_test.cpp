@@ -303,7 +303,10 @@ TEST_F(Otp, DeferredRangesWrittenLastAreTaken) {
     start(kProtected512);  // 0x100..0x2FF
     open(5);
     EXPECT_TRUE(read(0xF0, 4).empty());
-    EXPECT_EQ(write(0x102, std::vector<std::uint8_t>(16, 0x11)), 45);
+    // Passing over the protection bytes with 0xFF leaves them unwritten.
+    std::vector<std::uint8_t> head(18, 0x11);
+    head[0] = head[1] = 0xFF;
+    EXPECT_EQ(write(0x100, head), 45);
     EXPECT_EQ(write(0x2F0, std::vector<std::uint8_t>(16, 0x22)), 45);
     EXPECT_EQ(write(0x100, {0x01, 0x02}), 45);
     EXPECT_EQ(write(0x112, {0x03, 0x04}), 45);

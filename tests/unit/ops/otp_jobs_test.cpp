@@ -1,0 +1,255 @@
+// The OTP jobs against the simulated security areas: detection and the
+// window states it leaves, what program writes and in which order, the lock
+// only when asked for and allowed, read, save, verify and blank check.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "ops/otp_jobs.h"
+#include "unit/ops/chip_job_fixture.h"
+
+namespace nyra {
+namespace {
+
+constexpr const char* kOtpTexts =
+    "25=Cannot open the file!\r\n26=Read done!\r\n130=OTP detect:\r\n131= (shared ID)\r\n"
+    "132=Has OTP\r\n133=OTP size:\r\n134=Locked\r\n135=Writable\r\n136=No status!\r\n"
+    "137=No OTP mode!\r\n138=Lock state unknown, writable\r\n139=No parameters!\r\n"
+    "140=No OTP area!\r\n141=Not blank. Program anyway?\r\n142=Program failed!\r\n"
+    "143=Locked now!\r\n144=Lock failed!\r\n145= Programmed!\r\n146=Read failed!\r\n"
+    "147=Verify failed:\r\n148=file\r\n149=chip\r\n150=Not blank:\r\n151=Blank!\r\n"
+    "198=saved\r\n";
+
+constexpr const char* kOtpCatalogue =
+    "$25 SPI FLASH\r\n#WINBOND:\r\n"
+    "@W25X40:256:4:512KB:N:300:EF3013:00EF12:3.3V:000\r\n"
+    "@W25Q32FV:256:4:4MB:N:300:EF4016:00EF15:3.3V:000\r\n"
+    "#GIGADEVICE:\r\n@GD25Q32:256:4:4MB:N:300:C84016:00C815:3.3V:000\r\n"
+    "#SPANSION:\r\n@S25FL032P:256:4:4MB:N:300:010215:000115:3.3V:000\r\n";
+
+// The OTP window as the jobs see it, with what they set.
+class RecordingPort final : public OtpPort {
+public:
+    void setLog(const std::string& text) override { log = text; }
+    void appendLog(const std::string& text) override { log += text; }
+    void setLockBox(bool on, std::optional<bool> tick) override {
+        if (on && tick)
+            lockTick = *tick;
+        lockEnabled = on;
+    }
+    void enableProgram(bool on) override { program = on; }
+    void enableReadVerifyBlank(bool on) override { readVerifyBlank = on; }
+    void enableSave(bool on) override { save = on; }
+    std::string filePath() const override { return file; }
+    bool lockTicked() const override { return lockTick; }
+
+    std::string log, file;
+    bool lockEnabled = false, lockTick = false, program = false, readVerifyBlank = false,
+         save = false;
+};
+
+class OtpJobsTest : public ops_test::ChipJobTest {
+protected:
+    std::string itextFile() const override { return std::string(ops_test::kJobItext) + kOtpTexts; }
+    std::string catalogueFile() const override { return kOtpCatalogue; }
+    void SetUp() override {
+        dir.write("ftext.ini", "[ftext]\r\n43=Type:\r\n");
+        ChipJobTest::SetUp();
+    }
+    void useFlash(const std::string& simulated) {
+        const auto model = sim::parseChipDescription(simulated, nullptr);
+        ASSERT_TRUE(model) << simulated;
+        ASSERT_TRUE(simulator.swapChip(0, *model));
+    }
+    OtpJobContext otp() { return {context(), port, otpState}; }
+    int detect() {
+        auto c = otp();
+        return detectOtp(c, true);
+    }
+    // Runs a job as the worker would; its result.
+    std::uint8_t run(std::uint8_t (*job)(OtpJobContext&)) {
+        auto c = otp();
+        return job(c);
+    }
+    std::string file(const std::string& name, std::size_t size, std::uint8_t first = 0) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>(first + i);
+        return dir.write(name, bytes);
+    }
+    // The OTP writes the programmer took: address and length of each.
+    std::vector<std::pair<unsigned, unsigned>> writes() {
+        std::vector<std::pair<unsigned, unsigned>> found;
+        for (const auto& r : simulator.transferLog(0)) {
+            if (r.call == sim::UsbCall::InterruptWrite && r.size == 45 && r.result == 45 &&
+                r.data.size() >= 7 && r.data[2] == otp_op::kWrite)
+                found.emplace_back(r.data[3] | (r.data[4] << 8), r.data[5] | (r.data[6] << 8));
+        }
+        return found;
+    }
+    std::vector<std::uint8_t> area() { return simulator.otpContents(0); }
+
+    RecordingPort port;
+    OtpState otpState;
+};
+
+TEST_F(OtpJobsTest, AChipOutsideTheTableLeavesEveryActionDisabled) {
+    EXPECT_EQ(detect(), kOtpNotFound);
+    EXPECT_EQ(port.log, "OTP detect:\r\nType:W25X40\r\nNo OTP area!");
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text, "No OTP area!");
+    EXPECT_FALSE(port.program || port.readVerifyBlank || port.lockEnabled);
+    EXPECT_TRUE(frontend.beeps().empty()) << "no beep when the table has no entry";
+    EXPECT_EQ(run(readOtp), 0);
+    EXPECT_EQ(run(blankCheckOtp), 0);
+}
+
+TEST_F(OtpJobsTest, DetectReportsTheAreaAndItsLockState) {
+    useFlash("W25Q32FV");
+    EXPECT_EQ(detect(), kOtpReady);
+    EXPECT_EQ(port.log,
+              "OTP detect:\r\nType:W25Q32FV\r\nHas OTP\r\nOTP size:768bytes,不支持W25Q32BV"
+              "\r\nWritable(00)");
+    EXPECT_TRUE(port.program && port.readVerifyBlank && port.lockEnabled);
+    EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Information});
+
+    ASSERT_TRUE(simulator.lockOtp(0));
+    port.lockTick = false;
+    EXPECT_EQ(detect(), kOtpLocked);
+    EXPECT_NE(port.log.find("\r\nLocked("), std::string::npos) << port.log;
+    EXPECT_TRUE(port.lockTick) << "shown ticked";
+    EXPECT_FALSE(port.lockEnabled);
+    EXPECT_FALSE(port.program);
+    EXPECT_TRUE(port.readVerifyBlank);
+    EXPECT_EQ(run(programOtp), 0) << "a locked area refuses program";
+}
+
+TEST_F(OtpJobsTest, AGroupWithoutLockStateIsWritableButNeverLocked) {
+    useFlash("spi-flash:size=4M,id=010215");
+    EXPECT_EQ(detect(), kOtpReady);
+    EXPECT_NE(port.log.find("OTP size:512bytes,"), std::string::npos) << port.log;
+    EXPECT_TRUE(port.log.ends_with("\r\nLock state unknown, writable")) << port.log;
+    EXPECT_FALSE(port.lockEnabled);
+    EXPECT_TRUE(port.program);
+    EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Simple});
+
+    port.lockTick = true;  // even a ticked box does not lock this group
+    port.file = file("area.bin", 512, 0x40);
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 1) << port.log;
+    EXPECT_FALSE(simulator.otpLocked(0));
+    EXPECT_EQ(port.log.find("Locked now!"), std::string::npos);
+    // The deferred bytes come last, each range in one write.
+    const auto all = writes();
+    ASSERT_EQ(all.size(), 16u + 3u);
+    EXPECT_EQ(all[0], (std::pair<unsigned, unsigned>{0x100, 32}));
+    EXPECT_EQ(all[16], (std::pair<unsigned, unsigned>{0x100, 2}));
+    EXPECT_EQ(all[17], (std::pair<unsigned, unsigned>{0x112, 2}));
+    EXPECT_EQ(all[18], (std::pair<unsigned, unsigned>{0x214, 2}));
+    const auto written = area();
+    ASSERT_EQ(written.size(), 512u);
+    for (std::size_t i = 0; i < 512; ++i)
+        ASSERT_EQ(written[i], static_cast<std::uint8_t>(0x40 + i)) << i;
+}
+
+TEST_F(OtpJobsTest, ProgramWritesTheFileCutToTheAreaInStepsOf32) {
+    useFlash("W25Q32FV");
+    port.file = file("small.bin", 100);
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 1);
+    EXPECT_EQ(writes(),
+              (std::vector<std::pair<unsigned, unsigned>>{{0, 32}, {32, 32}, {64, 32}, {96, 4}}));
+    EXPECT_EQ(area()[99], 99);
+    EXPECT_EQ(area()[100], 0xFF);
+    EXPECT_TRUE(port.log.ends_with("\r\n.... Programmed!")) << port.log;
+    EXPECT_FALSE(simulator.otpLocked(0)) << "the box was not ticked";
+
+    // A used area asks first; No writes nothing.
+    frontend.answerBox(BoxAnswer::No);
+    simulator.clearTransferLog();
+    port.file = file("long.bin", 2000, 7);
+    EXPECT_EQ(run(programOtp), 0);
+    EXPECT_TRUE(writes().empty());
+    ASSERT_FALSE(frontend.boxes().empty());
+    EXPECT_EQ(frontend.boxes().back().text, "Not blank. Program anyway?");
+}
+
+TEST_F(OtpJobsTest, ALongFileFillsTheAreaAndNoMore) {
+    useFlash("W25Q32FV");
+    port.file = file("long.bin", 2000, 7);
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 1);
+    unsigned total = 0;
+    for (const auto& [address, length] : writes())
+        total += length;
+    EXPECT_EQ(total, 768u);
+
+    useFlash("GD25Q32");
+    port.file = file("huge.bin", 65546, 1);
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 1);
+    total = 0;
+    for (const auto& [address, length] : writes())
+        total += length;
+    EXPECT_EQ(total, 1024u);
+    EXPECT_EQ(area()[1023], static_cast<std::uint8_t>(1 + 1023));
+}
+
+TEST_F(OtpJobsTest, TheLockComesOnlyWhenTickedAndAllowed) {
+    for (const bool ticked : {false, true}) {
+        SCOPED_TRACE(ticked);
+        useFlash("W25Q32FV");  // a fresh chip
+        port.file = file("a.bin", 40);
+        port.lockTick = ticked;
+        EXPECT_EQ(run(programOtp), 1);
+        EXPECT_EQ(simulator.otpLocked(0), ticked);
+        EXPECT_EQ(port.log.find("Locked now!") != std::string::npos, ticked) << port.log;
+    }
+    // Locked since: program ends at detection, and the tick changes nothing.
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 0);
+    EXPECT_TRUE(writes().empty());
+}
+
+TEST_F(OtpJobsTest, ReadSaveVerifyAndBlankCheck) {
+    useFlash("spi-flash:size=4M,id=010215");
+    EXPECT_EQ(run(blankCheckOtp), 1);
+    EXPECT_TRUE(port.log.ends_with("\r\n................\r\nBlank!")) << port.log;
+    EXPECT_FALSE(port.save) << "a blank check offers nothing to save";
+
+    // The verify line names the address, both bytes and whose they are.
+    std::string bytes(6, '\xFF');
+    bytes[5] = '\x3C';
+    port.file = dir.write("v.bin", bytes);
+    EXPECT_EQ(run(verifyOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("\r\nVerify failed:105H:3CH[file]!=FFH[chip]")) << port.log;
+
+    std::vector<std::uint8_t> content(512);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_TRUE(simulator.loadOtpContents(0, content));
+    EXPECT_EQ(run(blankCheckOtp), 0);
+    EXPECT_NE(port.log.find("\r\nNot blank:100H:00H"), std::string::npos) << port.log;
+
+    EXPECT_EQ(run(readOtp), 1);
+    EXPECT_TRUE(port.save);
+    EXPECT_EQ(otpState.dataLength, 512);
+    frontend.chooseFile(dir.folder() + "/out.bin");
+    EXPECT_EQ(run(saveOtp), 1);
+    EXPECT_EQ(dir.read("out.bin"), std::string(content.begin(), content.end()));
+    EXPECT_FALSE(port.save);
+    EXPECT_EQ(otpState.dataLength, 0);
+    EXPECT_TRUE(port.log.ends_with(",saved"));
+
+    // After a verify of the first bytes, save writes what the chip holds, all of it.
+    port.file = dir.write("head.bin", std::string(content.begin(), content.begin() + 40));
+    otpState.data.fill(0xEE);
+    EXPECT_EQ(run(verifyOtp), 1);
+    EXPECT_TRUE(port.save);
+    frontend.chooseFile(dir.folder() + "/verified.bin");
+    EXPECT_EQ(run(saveOtp), 1);
+    EXPECT_EQ(dir.read("verified.bin"), std::string(content.begin(), content.end()));
+}
+
+}  // namespace
+}  // namespace nyra
