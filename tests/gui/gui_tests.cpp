@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::OtpDialogTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::UpgradeDialogTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

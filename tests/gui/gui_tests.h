@@ -103,6 +103,12 @@ private slots:
     void theBatchButtonShowsItOnlyWithAutoIdentify();
 };
 
+class OtpDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theButtonsFollowTheDetectedState();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:
