@@ -315,5 +315,34 @@ TEST_F(CliProcess, BatchUsageErrorsNameTheMissingPiece) {
     EXPECT_NE(missing.err.find("the series could not start"), std::string::npos) << missing.err;
 }
 
+TEST_F(CliProcess, OtpActionsPrintTheLogAndLockOnlyWhenConfirmed) {
+    const std::string chip = config("W25Q128FV");
+    const Exit detect = runIn(dir, program, {"otp", "detect"}, chip);
+    EXPECT_EQ(detect.status, 0) << detect.err;
+    TextTable texts;
+    texts.loadFrom(dir.folder());
+    EXPECT_NE(detect.out.find(texts.text(itext(133)) + "768bytes\n"), std::string::npos)
+        << detect.out;
+    EXPECT_NE(detect.out.find(texts.text(itext(135))), std::string::npos);
+
+    const Exit read = runIn(dir, program, {"otp", "read", "area.bin"}, chip);
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(dir.read("area.bin"), std::string(768, '\xFF'));
+
+    const Exit unconfirmed = runIn(dir, program, {"otp", "program", "area.bin", "--lock"}, chip);
+    EXPECT_EQ(unconfirmed.status, kExitUsage);
+    EXPECT_NE(unconfirmed.err.find("--yes-lock-forever"), std::string::npos);
+
+    randomFile(dir, "id.bin", 40);
+    const Exit locked =
+        runIn(dir, program, {"otp", "program", "id.bin", "--lock", "--yes-lock-forever"}, chip);
+    EXPECT_EQ(locked.status, 0) << locked.err;
+    EXPECT_NE(locked.out.find(texts.text(itext(143))), std::string::npos) << locked.out;
+
+    const Exit verify = runIn(dir, program, {"otp", "verify", "id.bin"}, chip);
+    EXPECT_EQ(verify.status, kExitJobFailed) << "each run has a fresh chip: blank, not id.bin";
+    EXPECT_NE(verify.out.find(texts.text(itext(147))), std::string::npos);
+}
+
 }  // namespace
 }  // namespace nyra::cli
