@@ -44,7 +44,11 @@ public:
         const int found = detect(false);
         if (found != kOtpReady && !(lockedToo && found == kOtpLocked))
             return false;
-        return otp_.begin();
+        if (otp_.begin())
+            return true;
+        // Sent, if not answered: the programmer may be in OTP mode all the same.
+        otp_.end();
+        return false;
     }
     // Ends the access after a failure with its log line and the default beep.
     void fail(const std::string& line) {
@@ -119,6 +123,7 @@ int OtpJob::detect(bool beeps) {
         return kOtpReady;
     }
     if (!otp_.begin()) {
+        otp_.end();
         appendLine(itext(137));
         failedBeep();
         return kOtpNoAccess;

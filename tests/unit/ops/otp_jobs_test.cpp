@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "ops/otp_jobs.h"
 #include "unit/ops/chip_job_fixture.h"
@@ -130,7 +131,7 @@ TEST_F(OtpJobsTest, AGroupWithoutLockStateIsWritableButNeverLocked) {
     EXPECT_NE(port.log.find("OTP size:512bytes,"), std::string::npos) << port.log;
     EXPECT_TRUE(port.log.ends_with("\r\nLock state unknown, writable")) << port.log;
     EXPECT_FALSE(port.lockEnabled);
-    EXPECT_TRUE(port.program);
+    EXPECT_TRUE(port.program && port.readVerifyBlank);
     EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Simple});
 
     port.lockTick = true;  // even a ticked box does not lock this group
@@ -249,6 +250,93 @@ TEST_F(OtpJobsTest, ReadSaveVerifyAndBlankCheck) {
     frontend.chooseFile(dir.folder() + "/verified.bin");
     EXPECT_EQ(run(saveOtp), 1);
     EXPECT_EQ(dir.read("verified.bin"), std::string(content.begin(), content.end()));
+}
+
+TEST_F(OtpJobsTest, EveryFailureAfterABegunAccessEndsIt) {
+    useFlash("W25Q32FV");
+    const auto ends = [this] {
+        int begun = 0, ended = 0;
+        for (const auto& r : simulator.transferLog(0)) {
+            if (r.call == sim::UsbCall::InterruptWrite && r.size == 16 && r.data.size() > 2) {
+                begun += r.data[2] == otp_op::kBegin;
+                ended += r.data[2] == otp_op::kEnd;
+            }
+        }
+        return std::pair{begun, ended};
+    };
+    std::string error;
+    // A write refused half-way: the log says so and the access is ended.
+    port.file = file("a.bin", 100);
+    ASSERT_TRUE(simulator.setFault(0, "otp_write_fails", "1@2", &error)) << error;
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("..\r\nProgram failed!")) << port.log;
+    auto [begun, ended] = ends();
+    EXPECT_EQ(begun, ended);
+    EXPECT_GT(begun, 0);
+
+    // A short reply to a read: the read fails and the access is ended.
+    useFlash("W25Q32FV");
+    ASSERT_TRUE(simulator.setFault(0, "otp_short_reply", "1@4", &error)) << error;
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(readOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("\r\nRead failed!")) << port.log;
+    EXPECT_FALSE(port.save);
+    std::tie(begun, ended) = ends();
+    EXPECT_EQ(begun, ended);
+
+    // The status refused after the access began: detect says so and ends it.
+    ASSERT_TRUE(simulator.setFault(0, "otp_refuse", "1@2", &error)) << error;
+    simulator.clearTransferLog();
+    frontend.clearRecord();
+    EXPECT_EQ(detect(), kOtpNoStatus);
+    EXPECT_TRUE(port.log.ends_with("\r\nNo status!")) << port.log;
+    EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Simple});
+    std::tie(begun, ended) = ends();
+    EXPECT_EQ(begun, 1);
+    EXPECT_EQ(ended, 1);
+
+    // A failed read during verify fails it, without offering a save.
+    useFlash("W25Q32FV");
+    port.file = dir.write("v.bin", std::string(100, '\xFF'));
+    ASSERT_TRUE(simulator.setFault(0, "otp_short_reply", "1@4", &error)) << error;
+    port.save = true;
+    EXPECT_EQ(run(verifyOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("\r\nVerify failed:(USB error)")) << port.log;
+    EXPECT_FALSE(port.save);
+
+    // A success ends its access too.
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(blankCheckOtp), 1);
+    std::tie(begun, ended) = ends();
+    EXPECT_EQ(begun, ended);
+}
+
+TEST_F(OtpJobsTest, AFailedProtectionByteWriteFailsTheProgram) {
+    useFlash("spi-flash:size=4M,id=010215");
+    std::string error;
+    // The 16 steps go through; the first deferred range's write is refused.
+    ASSERT_TRUE(simulator.setFault(0, "otp_write_fails", "1@16", &error)) << error;
+    port.file = file("area.bin", 512, 0x40);
+    EXPECT_EQ(run(programOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("\r\nProgram failed!")) << port.log;
+    EXPECT_TRUE(port.readVerifyBlank) << "the group without lock state is still readable";
+}
+
+TEST_F(OtpJobsTest, ALockedAreaIsStillReadVerifiedAndChecked) {
+    useFlash("W25Q32FV");
+    ASSERT_TRUE(simulator.lockOtp(0));
+    EXPECT_EQ(run(readOtp), 1);
+    EXPECT_EQ(otpState.dataLength, 768);
+    EXPECT_EQ(run(blankCheckOtp), 1);
+    port.file = dir.write("ff.bin", std::string(10, '\xFF'));
+    EXPECT_EQ(run(verifyOtp), 1);
+    // Nothing read since the last save: save offers nothing.
+    frontend.chooseFile(dir.folder() + "/s.bin");
+    EXPECT_EQ(run(saveOtp), 1);
+    port.save = true;
+    EXPECT_EQ(run(saveOtp), 0);
+    EXPECT_FALSE(port.save);
 }
 
 }  // namespace
