@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -269,13 +270,18 @@ constexpr const char* kBatchHelp =
     "exit status: 0 every chip passed, 7 a chip failed (its ID is named), 2 usage,\n"
     "  6 programmer missing, 130 stopped by Ctrl-C\n";
 
-int batch(int argc, char** argv) {
+// A command with options of its own: it parses its words and runs on the
+// loaded USB library; --help and --usb-library are taken here.
+template <typename Request>
+int ownOptionsCommand(int argc, char** argv, const char* name, const char* help,
+                      bool (*parseWords)(const std::vector<std::string>&, Request&, std::string&),
+                      const std::function<int(const Request&, const UsbApi&)>& runIt) {
     std::vector<std::string> words;
     std::optional<std::string> usbLibrary;
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--help" || word == "-h") {
-            std::printf("%s", kBatchHelp);
+            std::printf("%s", help);
             return 0;
         }
         if (word == "--usb-library" && i + 1 < argc) {
@@ -284,10 +290,10 @@ int batch(int argc, char** argv) {
         }
         words.push_back(word);
     }
-    BatchRequest request;
+    Request request;
     std::string error;
-    if (!parseBatchArguments(words, request, error)) {
-        std::fprintf(stderr, "kvq-cli batch: %s\n%s", error.c_str(), kBatchHelp);
+    if (!parseWords(words, request, error)) {
+        std::fprintf(stderr, "kvq-cli %s: %s\n%s", name, error.c_str(), help);
         return kExitUsage;
     }
     UsbLibrary usb =
@@ -296,10 +302,18 @@ int batch(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", usb.error().c_str());
         return kExitNoUsbLibrary;
     }
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    return runBatch(currentDirectory(), request, usb.api(), systemClock(), std::cout, std::cerr,
-                    interrupted);
+    return runIt(request, usb.api());
+}
+
+int batch(int argc, char** argv) {
+    return ownOptionsCommand<BatchRequest>(argc, argv, "batch", kBatchHelp, parseBatchArguments,
+                                           [](const BatchRequest& request, const UsbApi& usb) {
+                                               std::signal(SIGINT, onInterrupt);
+                                               std::signal(SIGTERM, onInterrupt);
+                                               return runBatch(currentDirectory(), request, usb,
+                                                               systemClock(), std::cout, std::cerr,
+                                                               interrupted);
+                                           });
 }
 
 constexpr const char* kOtpHelp =
@@ -317,33 +331,11 @@ constexpr const char* kOtpHelp =
     "exit status: 0 done, 2 usage, 6 programmer missing, 7 the action failed\n";
 
 int otp(int argc, char** argv) {
-    std::vector<std::string> words;
-    std::optional<std::string> usbLibrary;
-    for (int i = 2; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word == "--help" || word == "-h") {
-            std::printf("%s", kOtpHelp);
-            return 0;
-        }
-        if (word == "--usb-library" && i + 1 < argc) {
-            usbLibrary = argv[++i];
-            continue;
-        }
-        words.push_back(word);
-    }
-    OtpRequest request;
-    std::string error;
-    if (!parseOtpArguments(words, request, error)) {
-        std::fprintf(stderr, "kvq-cli otp: %s\n%s", error.c_str(), kOtpHelp);
-        return kExitUsage;
-    }
-    UsbLibrary usb =
-        usbLibrary ? UsbLibrary::loadFile(*usbLibrary) : UsbLibrary::loadFor(executableDirectory());
-    if (!usb.loaded()) {
-        std::fprintf(stderr, "%s\n", usb.error().c_str());
-        return kExitNoUsbLibrary;
-    }
-    return runOtp(currentDirectory(), request, usb.api(), systemClock(), std::cout, std::cerr);
+    return ownOptionsCommand<OtpRequest>(argc, argv, "otp", kOtpHelp, parseOtpArguments,
+                                         [](const OtpRequest& request, const UsbApi& usb) {
+                                             return runOtp(currentDirectory(), request, usb,
+                                                           systemClock(), std::cout, std::cerr);
+                                         });
 }
 
 int run(int argc, char** argv) {

@@ -49,16 +49,10 @@ inline constexpr std::size_t kShortReadBackBytes = 512;
 
 // Security (OTP) area operations of the extended frames, and their replies.
 namespace otp {
-inline constexpr std::uint8_t kParameters = 1;
-inline constexpr std::uint8_t kRead = 2;
-inline constexpr std::uint8_t kStatus = 3;
-inline constexpr std::uint8_t kLock = 4;
-inline constexpr std::uint8_t kBegin = 5;
-inline constexpr std::uint8_t kEnd = 6;
-inline constexpr std::uint8_t kWrite = 37;
-inline constexpr std::uint8_t kReplyDone = 0x37;
-inline constexpr std::uint8_t kReplyStatus = 0x38;
-inline constexpr std::uint8_t kReplyData = 0x39;
+using namespace otp_op;
+inline constexpr std::uint8_t kReplyDone = otp_reply::kDone;
+inline constexpr std::uint8_t kReplyStatus = otp_reply::kStatus;
+inline constexpr std::uint8_t kReplyData = otp_reply::kData;
 inline constexpr std::uint8_t kReplyMarker = 3;  // byte 1 of a reply
 inline constexpr std::size_t kMaxData = 32;      // bytes one read or write moves
 // Status value of operation 3.

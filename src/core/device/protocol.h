@@ -64,4 +64,21 @@ inline constexpr std::uint8_t kFailed = 2;
 inline constexpr std::uint8_t kSucceeded = 3;
 }  // namespace state
 
+// Security (OTP) area operations of the extended frames, and the status
+// byte of their replies.
+namespace otp_op {
+inline constexpr std::uint8_t kParameters = 1;
+inline constexpr std::uint8_t kRead = 2;
+inline constexpr std::uint8_t kStatus = 3;
+inline constexpr std::uint8_t kLock = 4;
+inline constexpr std::uint8_t kBegin = 5;
+inline constexpr std::uint8_t kEnd = 6;
+inline constexpr std::uint8_t kWrite = 37;
+}  // namespace otp_op
+namespace otp_reply {
+inline constexpr std::uint8_t kDone = 0x37;
+inline constexpr std::uint8_t kStatus = 0x38;
+inline constexpr std::uint8_t kData = 0x39;
+}  // namespace otp_reply
+
 }  // namespace nyra

@@ -10,23 +10,6 @@
 
 namespace nyra {
 
-namespace otp_op {
-inline constexpr std::uint8_t kParameters = 1;
-inline constexpr std::uint8_t kRead = 2;
-inline constexpr std::uint8_t kStatus = 3;
-inline constexpr std::uint8_t kLock = 4;
-inline constexpr std::uint8_t kBegin = 5;
-inline constexpr std::uint8_t kEnd = 6;
-inline constexpr std::uint8_t kWrite = 37;
-}  // namespace otp_op
-
-// Reply status bytes of the OTP operations.
-namespace otp_reply {
-inline constexpr std::uint8_t kDone = 0x37;
-inline constexpr std::uint8_t kStatus = 0x38;
-inline constexpr std::uint8_t kData = 0x39;
-}  // namespace otp_reply
-
 // Bytes one OTP read or write moves at most.
 inline constexpr std::size_t kOtpStep = 32;
 
