@@ -127,6 +127,7 @@ TEST_F(OtpJobsTest, DetectReportsTheAreaAndItsLockState) {
 
 TEST_F(OtpJobsTest, AGroupWithoutLockStateIsWritableButNeverLocked) {
     useFlash("spi-flash:size=4M,id=010215");
+    port.lockEnabled = true;  // as a chip with a lock state left it
     EXPECT_EQ(detect(), kOtpReady);
     EXPECT_NE(port.log.find("OTP size:512bytes,"), std::string::npos) << port.log;
     EXPECT_TRUE(port.log.ends_with("\r\nLock state unknown, writable")) << port.log;
@@ -337,6 +338,59 @@ TEST_F(OtpJobsTest, ALockedAreaIsStillReadVerifiedAndChecked) {
     port.save = true;
     EXPECT_EQ(run(saveOtp), 0);
     EXPECT_FALSE(port.save);
+}
+
+TEST_F(OtpJobsTest, DetectFailuresBeepAndLeaveTheirLine) {
+    // No chip: the log shows only the placeholder, with no beep.
+    ASSERT_TRUE(simulator.removeChip(0));
+    port.log = "old";
+    EXPECT_EQ(detect(), kOtpNotFound);
+    EXPECT_EQ(port.log, "NULL");
+    EXPECT_TRUE(frontend.beeps().empty());
+
+    useFlash("W25Q32FV");
+    std::string error;
+    ASSERT_TRUE(simulator.setFault(0, "otp_refuse", "1", &error)) << error;
+    frontend.clearRecord();
+    EXPECT_EQ(detect(), kOtpNoParameters);
+    EXPECT_TRUE(port.log.ends_with("\r\nNo parameters!")) << port.log;
+    EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Simple});
+
+    ASSERT_TRUE(simulator.setFault(0, "otp_refuse", "1@1", &error)) << error;
+    frontend.clearRecord();
+    EXPECT_EQ(detect(), kOtpNoAccess);
+    EXPECT_TRUE(port.log.ends_with("\r\nNo OTP mode!")) << port.log;
+    EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Simple});
+    EXPECT_FALSE(port.program || port.readVerifyBlank);
+    // Run inside another job, detect does not beep.
+    frontend.clearRecord();
+    ASSERT_TRUE(simulator.setFault(0, "otp_refuse", "1@1", &error)) << error;
+    EXPECT_EQ(run(readOtp), 0);
+    EXPECT_TRUE(frontend.beeps().empty());
+}
+
+TEST_F(OtpJobsTest, BlankCheckReportsAFailedReadAndBeepsOnSuccess) {
+    useFlash("W25Q32FV");
+    std::string error;
+    // The fourth reply is the blank check's first read.
+    ASSERT_TRUE(simulator.setFault(0, "otp_short_reply", "1@4", &error)) << error;
+    EXPECT_EQ(run(blankCheckOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("\r\nNot blank:(USB error)")) << port.log;
+    frontend.clearRecord();
+    EXPECT_EQ(run(blankCheckOtp), 1);
+    EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Information});
+    EXPECT_EQ(otpState.dataLength, 768) << "the size is kept, save stays off";
+    EXPECT_FALSE(port.save);
+
+    // A used area: the question comes with the notice caption.
+    ASSERT_TRUE(simulator.loadOtpContents(0, std::vector<std::uint8_t>{0x00}));
+    port.file = file("a.bin", 4);
+    frontend.answerBox(BoxAnswer::No);
+    frontend.clearRecord();
+    EXPECT_EQ(run(programOtp), 0);
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
+    EXPECT_EQ(frontend.boxes()[0].buttons, BoxButtons::YesNo);
 }
 
 }  // namespace
