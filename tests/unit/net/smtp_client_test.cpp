@@ -300,6 +300,21 @@ TEST(SmtpClient, AssemblesMultiLineRepliesSplitOverPackets) {
     EXPECT_EQ(server.commands().back(), "QUIT");
 }
 
+TEST(SmtpClient, ReplyLongerThanTheReceiveBufferIsReadToItsEnd) {
+    std::string longEhlo;
+    while (longEhlo.size() < 3 * SmtpClient::kBufferSize) {
+        longEhlo += "250-EXTENSION-" + std::string(40, 'x') + "\r\n";
+    }
+    longEhlo += "250 HELP\r\n";
+    std::vector<std::string> script = happyScript();
+    script[1] = longEhlo;
+    SmtpTestServer server(script);
+    const Outcome outcome = runSend(server);
+    EXPECT_TRUE(outcome.sent);
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(server.commands().back(), "QUIT");
+}
+
 TEST(SmtpClient, MissingFieldsStopTheSend) {
     struct Case {
         std::function<void(SmtpClient&)> adjust;
