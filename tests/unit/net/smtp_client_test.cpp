@@ -391,6 +391,35 @@ TEST(SmtpClient, RefusedConnectionIs104) {
     ::close(fd);
 }
 
+TEST(SmtpClient, UnansweredConnectEndsInATimeOut) {
+    // A listener whose queue is full drops further handshakes unanswered.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ASSERT_GE(fd, 0);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+        fillers.push_back(fd);
+    }
+    SmtpClient client;
+    client.setTimeout(std::chrono::milliseconds(200));
+    client.setServer("127.0.0.1", ntohs(addr.sin_port));
+    EXPECT_FALSE(client.connect());
+    EXPECT_EQ(client.errorCode(), 104);
+    for (int fd : fillers) {
+        ::close(fd);
+    }
+    ::close(listener);
+}
+
 TEST(SmtpAddress, DottedIpv4IsParsedWithoutLookup) {
     const auto parsed = parseDottedIpv4("192.0.2.1");
     ASSERT_TRUE(parsed.has_value());
