@@ -1,0 +1,57 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace nyra::testing {
+
+// One mail as the real server recorded it.
+struct ReceivedMail {
+    std::string mailFrom;
+    std::vector<std::string> rcptTo;
+    bool authenticated = false;
+    std::string login;
+    std::string password;
+    std::string data;  // the message as stored, after the server removed the stuffed dots
+};
+
+// aiosmtpd on 127.0.0.1 (smtp_real_server.py run by /usr/bin/python3) on a
+// port of its own choosing, accepting AUTH LOGIN with one login and password.
+// Stopped and reaped on destruction.
+class RealSmtpServer {
+public:
+    RealSmtpServer(const std::string& login, const std::string& password);
+    ~RealSmtpServer();
+    RealSmtpServer(const RealSmtpServer&) = delete;
+    RealSmtpServer& operator=(const RealSmtpServer&) = delete;
+
+    // False when the server could not be started; error() says why.
+    bool running() const { return port_ != 0 && pid_ > 0; }
+    const std::string& error() const { return error_; }
+    std::uint16_t port() const { return port_; }
+
+    // Ends the server and waits for it; the port stays known.
+    void stop();
+
+    // The mails received so far, in order of arrival.
+    std::vector<ReceivedMail> mails() const;
+    // Each auth attempt as "ok|refused <login> <password>".
+    std::vector<std::string> authAttempts() const;
+
+private:
+    void start(const std::string& login, const std::string& password);
+    bool readPortLine();
+
+    std::filesystem::path dir_;
+    pid_t pid_ = -1;
+    int toServer_ = -1;    // its stdin; closing it ends the server
+    int fromServer_ = -1;  // its stdout
+    std::uint16_t port_ = 0;
+    std::string error_;
+};
+
+}  // namespace nyra::testing
