@@ -479,10 +479,7 @@ bool SmtpClient::send() {
         if (!sendAll(*header) || !sendAll(dotStuffBody(body_))) {
             return false;
         }
-        // The body ends in CRLF (or is empty after the header's blank line),
-        // so the lone dot is a line of its own; a leading CRLF would add an
-        // empty line to the mail.
-        if (!expect(".\r\n", 250, 306)) {
+        if (!expect("\r\n.\r\n", 250, 306)) {
             return false;
         }
         if (!expect("QUIT\r\n", 221, 304)) {
@@ -565,8 +562,7 @@ std::string dotStuffBody(std::string_view body) {
     std::string out;
     out.reserve(body.size() + body.size() / 16 + 2);
     std::size_t start = 0;
-    // A final line end closes the last line; it does not begin another.
-    while (start < body.size()) {
+    while (true) {
         const std::size_t end = body.find('\n', start);
         std::string_view line = body.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);

@@ -98,7 +98,6 @@ std::optional<std::uint32_t> parseDottedIpv4(std::string_view text);
 std::uint16_t smtpPort(std::uint16_t port);
 
 // Each body line that begins with "." gets one more; lines end with CRLF.
-// A final line end adds no empty line, and an empty body gives nothing.
 std::string dotStuffBody(std::string_view body);
 
 }  // namespace nyra

@@ -74,11 +74,15 @@ TEST(RealSmtpServer, DeliversTheWholeMail) {
                              ".\r\n"
                              ".starts with a dot\r\n"
                              "..two dots\r\n"
-                             "last line\r\n");
+                             "last line\r\n"
+                             // The end of data follows a line break of its
+                             // own: the mail ends in one empty line.
+                             "\r\n");
     EXPECT_EQ(server.authAttempts(), (std::vector<std::string>{"ok " + kLogin + " " + kPassword}));
 }
 
-TEST(RealSmtpServer, BodyEndingInALineEndGetsNoEmptyLine) {
+// A body's own last line break is kept, then the one empty line.
+TEST(RealSmtpServer, BodyEndsWithItsLineBreakAndOneEmptyLine) {
     RealSmtpServer server(kLogin, kPassword);
     ASSERT_TRUE(server.running()) << server.error();
 
@@ -94,9 +98,9 @@ TEST(RealSmtpServer, BodyEndingInALineEndGetsNoEmptyLine) {
 
     const std::vector<ReceivedMail> mails = server.mails();
     ASSERT_EQ(mails.size(), 3u);
-    EXPECT_EQ(mails[0].data, kHeader + "one\r\ntwo\r\n");
-    EXPECT_EQ(mails[1].data, kHeader + "one\r\ntwo\r\n");
-    EXPECT_EQ(mails[2].data, kHeader);
+    EXPECT_EQ(mails[0].data, kHeader + "one\r\ntwo\r\n\r\n\r\n");
+    EXPECT_EQ(mails[1].data, kHeader + "one\r\ntwo\r\n\r\n\r\n");
+    EXPECT_EQ(mails[2].data, kHeader + "\r\n\r\n");
 }
 
 TEST(RealSmtpServer, WrongPasswordIsRefusedAndNothingDelivered) {
