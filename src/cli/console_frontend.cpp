@@ -19,6 +19,26 @@ BoxAnswer ConsoleFrontend::messageBox(const std::string& text, const std::string
     return positiveAnswer(buttons);
 }
 
+void ConsoleFrontend::showList(const ListWindow& window) {
+    const auto joined = [](const std::vector<std::string>& cells) {
+        std::string line;
+        for (const auto& cell : cells)
+            line += (line.empty() ? "" : " | ") + cell;
+        return line;
+    };
+    std::vector<std::string> headers;
+    for (const auto& column : window.columns)
+        headers.push_back(column.header);
+    std::lock_guard lock(mutex_);
+    std::ostream& out = information_ ? *information_ : err_;
+    if (!window.line.empty())
+        out << window.line << '\n';
+    out << joined(headers) << '\n';
+    for (const auto& row : window.rows)
+        out << joined(row) << '\n';
+    out << std::flush;
+}
+
 void ConsoleFrontend::shellOpen(const std::string&, std::function<void(bool opened)> done) {
     if (done)
         done(false);

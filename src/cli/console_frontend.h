@@ -38,6 +38,8 @@ public:
         return std::nullopt;
     }
     std::optional<std::string> browseFolder(const std::string&) override { return std::nullopt; }
+    // Printed as lines of cells separated by " | ".
+    void showList(const ListWindow& window) override;
     void playSound(const std::string&) override {}
     void beep(BeepKind) override {}
     void shellOpen(const std::string& path, std::function<void(bool opened)> done) override;

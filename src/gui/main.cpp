@@ -12,6 +12,7 @@
 #include "chip_fill_dialog.h"
 #include "device/device_change_monitor.h"
 #include "device/usb_library.h"
+#include "feedback_dialog.h"
 #include "find_dialog.h"
 #include "main_window.h"
 #include "merge_dialog.h"
@@ -91,6 +92,10 @@ int main(int argc, char** argv) {
     };
     state.showOtpWindow = [&window](nyra::OtpWindow& otp) {
         nyra::gui::OtpDialog dialog(otp, &window);
+        dialog.exec();
+    };
+    state.showFeedbackForm = [&window](nyra::FeedbackForm& form) {
+        nyra::gui::FeedbackDialog dialog(form, &window);
         dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {

@@ -16,6 +16,7 @@
 #include <QSoundEffect>
 #endif
 
+#include "list_window_dialog.h"
 #include "ui/file_filter.h"
 
 namespace nyra::gui {
@@ -242,6 +243,16 @@ std::optional<std::string> QtFrontend::browseFolder(const std::string& title) {
             return folder.toStdString();
         },
         std::nullopt);
+}
+
+void QtFrontend::showList(const ListWindow& window) {
+    onWindowThread<bool>(
+        [this, window] {
+            ListWindowDialog dialog(window, parentWindow_.data());
+            dialog.exec();
+            return true;
+        },
+        false);
 }
 
 void QtFrontend::playSound(const std::string& path) {

@@ -47,6 +47,7 @@ public:
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> browseFolder(const std::string& title) override;
+    void showList(const ListWindow& window) override;
     void playSound(const std::string& path) override;
     void beep(BeepKind kind) override;
     void shellOpen(const std::string& path, std::function<void(bool opened)> done) override;

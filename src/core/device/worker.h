@@ -37,6 +37,8 @@ inline constexpr std::uint8_t kQuadEnable = 35;
 // The program's own: the data view's exchange, run here so that it never
 // meets a job's transfer nor blocks the window.
 inline constexpr std::uint8_t kDataView = 40;
+// The update check's download and firmware question, for the same reasons.
+inline constexpr std::uint8_t kUpdateCheck = 41;
 }  // namespace job
 
 // The bytes the window thread and the worker share.

@@ -1,17 +1,15 @@
 #include "net/smtp_client.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <thread>
+
+#include "net/tcp.h"
 
 namespace nyra {
 
@@ -89,10 +87,7 @@ SmtpClient::~SmtpClient() {
 }
 
 void SmtpClient::closeSocket() {
-    if (socket_ >= 0) {
-        ::close(socket_);
-        socket_ = -1;
-    }
+    tcp::closeSocket(socket_);
     pending_.clear();
 }
 
@@ -211,81 +206,42 @@ std::string SmtpClient::messageFor(int code) {
 
 bool SmtpClient::connect() {
     closeSocket();
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
     const unsigned char first =
         serverName_.empty() ? 0 : static_cast<unsigned char>(serverName_.front());
     const bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+    std::optional<std::uint32_t> address;
     if (letter) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (::getaddrinfo(serverName_.c_str(), nullptr, &hints, &found) != 0 || !found) {
+        address = tcp::resolveIpv4(serverName_);
+        if (!address) {
             setError(105);
             return false;
         }
-        address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-        ::freeaddrinfo(found);
     } else {
         // A literal address is used as it stands: a reverse lookup would only
         // refuse addresses that have no name.
-        const auto parsed = parseDottedIpv4(serverName_);
-        if (!parsed) {
+        address = parseDottedIpv4(serverName_);
+        if (!address) {
             setError(108);
             return false;
         }
-        address.sin_addr.s_addr = *parsed;
     }
-
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        setError(106);
-        return false;
+    switch (tcp::connectIpv4(*address, smtpPort(serverPort_), timeout_, socket_)) {
+        case tcp::ConnectResult::Connected:
+            return true;
+        case tcp::ConnectResult::NoSocket:
+            setError(106);
+            return false;
+        case tcp::ConnectResult::Refused:
+            break;
     }
-    address.sin_port = htons(smtpPort(serverPort_));
-
-    // Non-blocking so that an unanswered connect ends with the time-out.
-    int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    if (rc != 0 && errno == EINPROGRESS) {
-        pollfd p{fd, POLLOUT, 0};
-        rc = ::poll(&p, 1, static_cast<int>(timeout_.count()));
-        int soError = 0;
-        socklen_t len = sizeof soError;
-        if (rc == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) == 0 &&
-            soError == 0) {
-            rc = 0;
-        } else {
-            rc = -1;
-        }
-    }
-    if (rc != 0) {
-        ::close(fd);
-        setError(104);
-        return false;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    timeval tv{};
-    tv.tv_sec = static_cast<time_t>(timeout_.count() / 1000);
-    tv.tv_usec = static_cast<suseconds_t>((timeout_.count() % 1000) * 1000);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-    socket_ = fd;
-    return true;
+    setError(104);
+    return false;
 }
 
 bool SmtpClient::sendAll(std::string_view data) {
-    while (!data.empty()) {
-        // MSG_NOSIGNAL: a server that hung up must not kill us with SIGPIPE.
-        const ssize_t n = ::send(socket_, data.data(), data.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            setError(102);
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
+    if (!tcp::sendAll(socket_, data)) {
+        setError(102);
+        return false;
     }
     return true;
 }
@@ -295,7 +251,6 @@ std::optional<int> SmtpClient::readReply() {
         std::this_thread::sleep_for(pause_);
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout_;
-    char chunk[kBufferSize];
     while (true) {
         if (const std::size_t n = completeReply(pending_)) {
             // Keep no more than the receive buffer would have held.
@@ -303,30 +258,23 @@ std::optional<int> SmtpClient::readReply() {
             pending_.erase(0, n);
             return replyCode(lastReply_);
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{socket_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
+        if (pending_.size() > kMaxReplyBytes) {
+            // No server needs this much for one reply: stop before memory does.
             setError(103);
             return std::nullopt;
         }
-        const ssize_t got = ::recv(socket_, chunk, sizeof chunk - 1, 0);
-        if (got < 0 && errno == EINTR) {
-            continue;
+        switch (tcp::receiveSome(socket_, pending_, kBufferSize - 1, deadline)) {
+            case tcp::ReceiveResult::Data:
+                continue;
+            case tcp::ReceiveResult::Closed:
+                setError(400);
+                return std::nullopt;
+            case tcp::ReceiveResult::Failed:
+            case tcp::ReceiveResult::TimedOut:
+                break;
         }
-        if (got < 0) {
-            setError(103);
-            return std::nullopt;
-        }
-        if (got == 0) {
-            setError(400);
-            return std::nullopt;
-        }
-        pending_.append(chunk, static_cast<std::size_t>(got));
+        setError(103);
+        return std::nullopt;
     }
 }
 

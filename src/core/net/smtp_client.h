@@ -17,6 +17,8 @@ namespace nyra {
 class SmtpClient {
 public:
     static constexpr std::size_t kBufferSize = 10240;
+    // A longer reply is taken for a broken server.
+    static constexpr std::size_t kMaxReplyBytes = 1u << 20;
 
     SmtpClient();
     ~SmtpClient();

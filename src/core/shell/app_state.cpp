@@ -12,6 +12,7 @@
 #include "ops/chip_jobs.h"
 #include "ops/identify.h"
 #include "ops/job_frame.h"
+#include "ops/update_check_job.h"
 #include "ui/frontend.h"
 #include "ui/main_panel.h"
 #include "ui/panel_menu_state.h"
@@ -182,7 +183,8 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
       fileFillWindow_(data_, *hexView_, status_, frontend_, texts_),
       dataViewWindow_([this] { startJob(job::kDataView); }, frontend_, texts_),
       chipFillWindow_([this] { startJob(job::kChipFill); }, frontend_, texts_),
-      otpWindow_([this](int message) { windowMessage(message); }, frontend_, texts_) {}
+      otpWindow_([this](int message) { windowMessage(message); }, frontend_, texts_),
+      feedbackForm_(frontend_, texts_, netDeployment_) {}
 
 AppState::~AppState() {
     shutdown();
@@ -318,6 +320,8 @@ void AppState::registerJobs() {
         BatchPort* port = batchPort_.load();
         return port ? runBatchCycle(jobContext_, *port, batchRunParameter.load()) : 0;
     });
+    worker_->registerJob(job::kUpdateCheck,
+                         [this] { return checkForUpdate(jobContext_, netDeployment_); });
     worker_->registerJob(job::kDataView,
                          [this] { return viewData(jobContext_, dataViewWindow_, *hexView_); });
     worker_->registerJob(job::kChipFill, [this] {
@@ -403,6 +407,14 @@ void AppState::command(int id) {
             if (showOtpWindow)
                 showOtpWindow(otpWindow_);
             otpWindow_.close();
+            return;
+        case kCmdFeedback:
+            feedbackForm_.open();
+            if (showFeedbackForm)
+                showFeedbackForm(feedbackForm_);
+            return;
+        case kCmdCheckUpdate:
+            startJob(job::kUpdateCheck);
             return;
         case kCmdChipFill:
             chipFillWindow_.open(selection_.parameterBlock().sixteenBit());

@@ -20,6 +20,8 @@
 #include "device/link.h"
 #include "device/usb_api.h"
 #include "device/worker.h"
+#include "net/deployment.h"
+#include "net/feedback_form.h"
 #include "ops/batch_cycle_job.h"
 #include "ops/chip_fill_job.h"
 #include "ops/data_view_job.h"
@@ -153,6 +155,12 @@ public:
     std::function<void(OtpWindow& window)> showOtpWindow;
     OtpWindow& otpWindow() { return otpWindow_; }
     const OtpState& otpState() const { return otpState_; }
+    // The feedback form, modal: returns when it has closed (a mail may still
+    // be on its way).
+    std::function<void(FeedbackForm& form)> showFeedbackForm;
+    FeedbackForm& feedbackForm() { return feedbackForm_; }
+    // Where feedback and the update check go; set before either is used.
+    void setNetDeployment(NetDeployment deployment) { netDeployment_ = std::move(deployment); }
 
     // LinkHost
     void statusAlert(TextKey text) override;
@@ -222,6 +230,8 @@ private:
     ChipFillWindow chipFillWindow_;
     OtpWindow otpWindow_;
     OtpState otpState_;
+    NetDeployment netDeployment_;
+    FeedbackForm feedbackForm_;
     std::atomic<BatchPort*> batchPort_{nullptr};
     std::unique_ptr<BatchWindow> batchWindow_;
 };

@@ -64,6 +64,23 @@ struct FileDialogRequest {
     friend bool operator==(const FileDialogRequest&, const FileDialogRequest&) = default;
 };
 
+// A window with a line of text above a list view and an OK button: columns
+// with their headers and widths, all centred, whole rows, grid lines.
+struct ListWindow {
+    struct Column {
+        std::string header;
+        int width = 0;
+
+        friend bool operator==(const Column&, const Column&) = default;
+    };
+    std::string title;
+    std::string line;
+    std::vector<Column> columns;
+    std::vector<std::vector<std::string>> rows;
+
+    friend bool operator==(const ListWindow&, const ListWindow&) = default;
+};
+
 class Frontend {
 public:
     virtual ~Frontend() = default;
@@ -75,6 +92,8 @@ public:
     virtual std::vector<std::string> openFileDialog(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> saveFileDialog(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> browseFolder(const std::string& title) = 0;
+    // Shows the window modally; returns when it has been closed.
+    virtual void showList(const ListWindow& window) = 0;
     // Plays a sound file without waiting for it.
     virtual void playSound(const std::string& path) = 0;
     virtual void beep(BeepKind kind) = 0;

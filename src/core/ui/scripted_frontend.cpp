@@ -109,6 +109,10 @@ std::optional<std::string> ScriptedFrontend::browseFolder(const std::string& tit
     return recordSingleChoice(std::move(call));
 }
 
+void ScriptedFrontend::showList(const ListWindow& window) {
+    record({.kind = Kind::ShowList, .list = window});
+}
+
 void ScriptedFrontend::playSound(const std::string& path) {
     record({.kind = Kind::PlaySound, .text = path});
 }
@@ -190,6 +194,12 @@ std::vector<FrontendCall> ScriptedFrontend::dialogs() const {
 std::vector<std::string> ScriptedFrontend::sounds() const {
     return collect(calls(), [](const FrontendCall& c) {
         return c.kind == Kind::PlaySound ? std::optional(c.text) : std::nullopt;
+    });
+}
+
+std::vector<ListWindow> ScriptedFrontend::lists() const {
+    return collect(calls(), [](const FrontendCall& c) {
+        return c.kind == Kind::ShowList ? std::optional(c.list) : std::nullopt;
     });
 }
 

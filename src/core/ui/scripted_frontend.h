@@ -22,7 +22,8 @@ struct FrontendCall {
         BrowseFolder,
         PlaySound,
         Beep,
-        ShellOpen
+        ShellOpen,
+        ShowList
     };
 
     Kind kind = Kind::MessageBox;
@@ -37,6 +38,7 @@ struct FrontendCall {
     BoxAnswer answer = BoxAnswer::Ok;
     std::vector<std::string> chosen{};  // dialogs; empty when cancelled
     bool found = false;                 // shell open
+    ListWindow list{};                  // list window
 };
 
 class ScriptedFrontend : public Frontend {
@@ -61,6 +63,7 @@ public:
     std::vector<std::string> openFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> browseFolder(const std::string& title) override;
+    void showList(const ListWindow& window) override;
     void playSound(const std::string& path) override;
     void beep(BeepKind kind) override;
     // done is called at once, with the scripted result.
@@ -75,6 +78,7 @@ public:
     std::vector<std::string> sounds() const;
     std::vector<BeepKind> beeps() const;
     std::vector<std::string> opened() const;
+    std::vector<ListWindow> lists() const;
     // The last language told, or nullopt when none was.
     std::optional<std::string> language() const;
     // Script entries not used yet, so a test can tell that all were consumed.

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/python_server.h"
 
 namespace nyra::testing {
 
@@ -30,9 +31,9 @@ public:
     RealSmtpServer& operator=(const RealSmtpServer&) = delete;
 
     // False when the server could not be started; error() says why.
-    bool running() const { return port_ != 0 && pid_ > 0; }
+    bool running() const { return server_ && server_->running(); }
     const std::string& error() const { return error_; }
-    std::uint16_t port() const { return port_; }
+    std::uint16_t port() const { return server_ ? server_->port() : 0; }
 
     // Ends the server and waits for it; the port stays known.
     void stop();
@@ -43,14 +44,8 @@ public:
     std::vector<std::string> authAttempts() const;
 
 private:
-    void start(const std::string& login, const std::string& password);
-    bool readPortLine();
-
     std::filesystem::path dir_;
-    pid_t pid_ = -1;
-    int toServer_ = -1;    // its stdin; closing it ends the server
-    int fromServer_ = -1;  // its stdout
-    std::uint16_t port_ = 0;
+    std::unique_ptr<PythonServer> server_;
     std::string error_;
 };
 
