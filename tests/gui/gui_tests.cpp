@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&test, argc, argv);
     }
     {
+        nyra::gui::test::NetDialogsTest test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
         nyra::gui::test::UpgradeDialogTest test;
         failures += QTest::qExec(&test, argc, argv);
     }

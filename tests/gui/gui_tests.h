@@ -109,6 +109,13 @@ private slots:
     void theButtonsFollowTheDetectedState();
 };
 
+class NetDialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void feedbackFormSendsWhatWasTyped();
+    void versionWindowShowsTheTable();
+};
+
 class UpgradeDialogTest : public QObject {
     Q_OBJECT
 private slots:

@@ -30,7 +30,10 @@ class Handler(BaseHTTPRequestHandler):
             log.write(f"{self.requestline}|{self.headers.get('Host', '')}\n")
         parts = self.path.split("/")
         kind = parts[1] if len(parts) > 1 else ""
-        body = bytes.fromhex(parts[2]) if len(parts) > 2 and parts[2] else b""
+        try:
+            body = bytes.fromhex(parts[2]) if len(parts) > 2 else b""
+        except ValueError:
+            body = b""  # the rest of the path, not bytes
         if kind.startswith("s") and kind[1:].isdigit():
             self.send_response(int(kind[1:]), "Test")
             self.send_header("Content-Length", str(len(body)))

@@ -54,9 +54,9 @@ int replyCode(std::string_view reply) {
     return code;
 }
 
-// Length of the complete reply at the start of text (through its final
-// "NNN " line), or 0 while the final line has not fully arrived.
-std::size_t completeReply(std::string_view text) {
+}  // namespace
+
+std::size_t completeSmtpReply(std::string_view text) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = text.find('\n', start);
@@ -70,8 +70,6 @@ std::size_t completeReply(std::string_view text) {
         start = end + 1;
     }
 }
-
-}  // namespace
 
 SmtpClient::SmtpClient() {
     try {
@@ -252,7 +250,7 @@ std::optional<int> SmtpClient::readReply() {
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout_;
     while (true) {
-        if (const std::size_t n = completeReply(pending_)) {
+        if (const std::size_t n = completeSmtpReply(pending_)) {
             // Keep no more than the receive buffer would have held.
             lastReply_.assign(pending_, 0, std::min(n, kBufferSize - 1));
             pending_.erase(0, n);

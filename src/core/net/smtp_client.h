@@ -87,6 +87,10 @@ private:
     std::function<std::time_t()> now_;
 };
 
+// Length of the complete reply at the start of text (through its final
+// "NNN " line), or 0 while the final line has not fully arrived.
+std::size_t completeSmtpReply(std::string_view text);
+
 // RFC 4648 alphabet, "=" padding, no line breaks.
 std::string base64Encode(std::string_view data);
 
