@@ -6,7 +6,7 @@
 set -euo pipefail
 packages=(cmake make g++ clang pkg-config ccache
           qt6-base-dev qt6-multimedia-dev libusb-dev libusb-0.1-4 libudev-dev
-          libgtest-dev libgmock-dev python3-aiosmtpd sox xvfb xauth
+          libgtest-dev libgmock-dev python3 python3-aiosmtpd sox xvfb xauth
           fonts-wqy-microhei qt6-translations-l10n xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
