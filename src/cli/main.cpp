@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iostream>
@@ -41,6 +42,7 @@ int usage() {
         "       kvq-cli otp detect | read FILE | program FILE [--lock --yes-lock-forever]\n"
         "                 | verify FILE | blank\n"
         "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
+        "       kvq-cli --version\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
         "  %d programmer missing, %d job failed, %d verify mismatch,\n"
@@ -52,7 +54,12 @@ int usage() {
     return kExitUsage;
 }
 
-std::string currentDirectory() {
+// Where the catalogue, the texts, the log and the working files are: the
+// current directory, or the folder NYRA_PROGRAM_FOLDER names (the installed
+// launcher's per-user folder), so that file names given stay the user's own.
+std::string programFolder() {
+    if (const char* folder = std::getenv("NYRA_PROGRAM_FOLDER"); folder && *folder)
+        return folder;
     char buffer[4096];
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
 }
@@ -65,7 +72,7 @@ bool readExactly(Link& link, int n, int timeoutMs) {
 int demo() {
     TextTable texts(
         [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); });
-    texts.loadFrom(currentDirectory());
+    texts.loadFrom(programFolder());
 
     UsbLibrary usb = UsbLibrary::loadFor(executableDirectory());
     if (!usb.loaded()) {
@@ -211,7 +218,7 @@ int chips(const std::string& pattern) {
     catalogue.setMessageSink([](const std::string& message, const std::string&, MessageIcon) {
         std::fprintf(stderr, "%s\n", message.c_str());
     });
-    catalogue.load(currentDirectory() + "/database.dat");
+    catalogue.load(programFolder() + "/database.dat");
     if (catalogue.count() == 0)
         return kExitJobFailed;
     for (std::uint32_t i = 0; i < catalogue.count(); ++i) {
@@ -245,7 +252,7 @@ int jobCommand(const Options& options) {
     }
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    return runJob(currentDirectory(), request, usb.api(), systemClock(), std::cout, std::cerr,
+    return runJob(programFolder(), request, usb.api(), systemClock(), std::cout, std::cerr,
                   interrupted);
 }
 
@@ -310,7 +317,7 @@ int batch(int argc, char** argv) {
                                            [](const BatchRequest& request, const UsbApi& usb) {
                                                std::signal(SIGINT, onInterrupt);
                                                std::signal(SIGTERM, onInterrupt);
-                                               return runBatch(currentDirectory(), request, usb,
+                                               return runBatch(programFolder(), request, usb,
                                                                systemClock(), std::cout, std::cerr,
                                                                interrupted);
                                            });
@@ -333,12 +340,16 @@ constexpr const char* kOtpHelp =
 int otp(int argc, char** argv) {
     return ownOptionsCommand<OtpRequest>(argc, argv, "otp", kOtpHelp, parseOtpArguments,
                                          [](const OtpRequest& request, const UsbApi& usb) {
-                                             return runOtp(currentDirectory(), request, usb,
+                                             return runOtp(programFolder(), request, usb,
                                                            systemClock(), std::cout, std::cerr);
                                          });
 }
 
 int run(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kvq-cli %s\n", NYRA_VERSION);
+        return 0;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "batch") == 0)
         return batch(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "otp") == 0)
@@ -359,7 +370,7 @@ int run(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", usb.error().c_str());
             return kExitNoUsbLibrary;
         }
-        return detect(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
+        return detect(programFolder(), usb.api(), systemClock(), std::cout, std::cerr);
     }
     if ((command == "firmware" && options.words.size() == 1) ||
         (command == "upgrade" && options.words.size() == 2)) {
@@ -369,18 +380,18 @@ int run(int argc, char** argv) {
             return kExitNoUsbLibrary;
         }
         if (command == "firmware")
-            return firmwareInfo(currentDirectory(), usb.api(), systemClock(), std::cout, std::cerr);
-        return upgrade(currentDirectory(), options.words[1], usb.api(), systemClock(),
+            return firmwareInfo(programFolder(), usb.api(), systemClock(), std::cout, std::cerr);
+        return upgrade(programFolder(), options.words[1], usb.api(), systemClock(),
                        ::isatty(STDOUT_FILENO) == 1, std::cout, std::cerr);
     }
     if (command == "info" && options.words.size() == 2)
-        return info(currentDirectory(), options.words[1], options.chip, std::cout, std::cerr);
+        return info(programFolder(), options.words[1], options.chip, std::cout, std::cerr);
     if (command == "merge" && options.words.size() >= 2) {
         const std::vector<std::string> inputs(options.words.begin() + 2, options.words.end());
-        return mergeCommand(currentDirectory(), options.words[1], inputs, std::cout, std::cerr);
+        return mergeCommand(programFolder(), options.words[1], inputs, std::cout, std::cerr);
     }
     if (command == "split" && options.words.size() == 3)
-        return splitCommand(currentDirectory(), options.words[1], options.words[2], std::cout,
+        return splitCommand(programFolder(), options.words[1], options.words[2], std::cout,
                             std::cerr);
     if (isJobCommand(command))
         return jobCommand(options);

@@ -29,15 +29,18 @@ struct Exit {
     std::string err;
 };
 
-// Runs program with args in folder, NYRA_SIM_CONFIG set to config.
+// Runs program with args in folder (or in cwd when given), NYRA_SIM_CONFIG
+// set to config, with more environment entries.
 Exit runIn(const TempDir& folder, const std::string& program, const std::vector<std::string>& args,
-           const std::string& config) {
+           const std::string& config, const std::vector<std::string>& moreEnv = {},
+           const std::string& cwdOverride = {}) {
     std::vector<std::string> envText;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, "NYRA_SIM_CONFIG=", 16) != 0)
             envText.emplace_back(*e);
     }
     envText.push_back("NYRA_SIM_CONFIG=" + config);
+    envText.insert(envText.end(), moreEnv.begin(), moreEnv.end());
     std::vector<char*> env;
     for (auto& e : envText)
         env.push_back(e.data());
@@ -51,7 +54,7 @@ Exit runIn(const TempDir& folder, const std::string& program, const std::vector<
 
     const std::string outPath = folder.file("stdout.txt");
     const std::string errPath = folder.file("stderr.txt");
-    const std::string cwd = folder.folder();
+    const std::string cwd = cwdOverride.empty() ? folder.folder() : cwdOverride;
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -118,6 +121,28 @@ TEST_F(CliProcess, TheSharedIdCaseListsTheRecordsAfterTheSelection) {
               "25 SPI FLASH : WINBOND : W25Q128FV : 128Mbits/16Mbytes\n"
               "25 SPI FLASH : WINBOND : W25Q128JV : 128Mbits/16Mbytes\n"
               "25 SPI FLASH : SPANSION/CYPRESS : S25FL128K : 128Mbits/16Mbytes\n");
+}
+
+TEST_F(CliProcess, VersionIsPrintedWithoutTouchingTheFolder) {
+    const Exit run = runIn(dir, program, {"--version"}, config("GD25Q32"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "kvq-cli 2.1\n");
+    EXPECT_FALSE(dir.exists("log.txt"));
+    // Only on its own: with a command it is an unknown option.
+    EXPECT_EQ(runIn(dir, program, {"detect", "--version"}, config("GD25Q32")).status, kExitUsage);
+}
+
+TEST_F(CliProcess, TheProgramFolderCanBeNamedApartFromTheCurrentDirectory) {
+    // Run from an empty folder: the catalogue, texts and log are the named
+    // folder's, while a file name given stays relative to where it ran.
+    TempDir elsewhere;
+    const Exit run = runIn(dir, program, {"read", "out.bin"}, config("GD25Q32"),
+                           {"NYRA_PROGRAM_FOLDER=" + dir.folder()}, elsewhere.folder());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(elsewhere.read("out.bin").size(), 4u << 20);
+    EXPECT_TRUE(dir.exists("log.txt"));
+    EXPECT_FALSE(elsewhere.exists("log.txt"));
+    EXPECT_FALSE(elsewhere.exists("u_mod0.dll"));
 }
 
 TEST_F(CliProcess, UsageErrorsListTheExitStatus) {

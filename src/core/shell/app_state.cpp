@@ -455,7 +455,7 @@ void AppState::command(int id) {
                 switches_->toggleBatchStep(id);
             return;
         case kCmdManual:
-            openThroughShell(programFolder_ + "KVQ_Nyra.CHM");
+            openThroughShell(programFolder_ + kManualFileName);
             return;
         case kCmdChangeLog:
             openThroughShell(logFilePath_);

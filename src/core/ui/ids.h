@@ -392,6 +392,8 @@ inline constexpr auto kMenuBitmaps = std::to_array<MenuBitmap>({
 });
 
 inline constexpr const char* kMainWindowTitle = "Corvo_KVQ_Nyra V2.1";
+// The manual in the program folder: an HTML page that the desktop opens.
+inline constexpr const char* kManualFileName = "KVQ_Nyra.html";
 // The caption of boxes that have none of their own.
 inline constexpr const char* kApplicationCaption = "KVQ_Nyra";
 inline constexpr const char* kSystemMenuAbout = "关于 Corvo_KVQ_Nyra(&A)...";

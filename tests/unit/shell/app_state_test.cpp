@@ -202,8 +202,8 @@ TEST_F(AppStateTest, HelpAndChangeLogThatCannotBeFoundAreReported) {
     frontend.shellOpenResult(false);
     state.command(kCmdManual);
     ASSERT_EQ(frontend.opened().size(), 1u);
-    EXPECT_EQ(frontend.opened()[0], dir.folder() + "KVQ_Nyra.CHM");
-    EXPECT_EQ(boxTexts().back(), "file not found\n" + dir.folder() + "KVQ_Nyra.CHM");
+    EXPECT_EQ(frontend.opened()[0], dir.folder() + "KVQ_Nyra.html");
+    EXPECT_EQ(boxTexts().back(), "file not found\n" + dir.folder() + "KVQ_Nyra.html");
 }
 
 TEST_F(AppStateTest, ChangeLogWithoutAProgramToOpenItNamesTheFile) {
@@ -257,7 +257,7 @@ TEST_F(AppStateTest, AFailureReportedAfterTheOpenStartedIsStillShown) {
     late.pending[0](true);
     const auto boxes = late.boxes();
     ASSERT_EQ(boxes.size(), boxesBefore + 1);
-    EXPECT_EQ(boxes.back().text, "file not found\n" + dir.folder() + "KVQ_Nyra.CHM");
+    EXPECT_EQ(boxes.back().text, "file not found\n" + dir.folder() + "KVQ_Nyra.html");
     lateState.shutdown();
 }
 
