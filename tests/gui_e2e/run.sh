@@ -174,6 +174,11 @@ image=sim-chip.bin
 timing=0
 control=$TMP/run/sim.sock
 EOF
+# Extra device settings, e.g. a fault, to see the test catch it:
+# GUI_E2E_SIM_EXTRA='fault.pull_chip_after=100000'
+if [ -n "${GUI_E2E_SIM_EXTRA:-}" ]; then
+    printf '%s\n' "$GUI_E2E_SIM_EXTRA" >> "$PROG/kvq-sim.conf"
+fi
 # The chip starts full of noise, so the erase shows in what is left after the image.
 head -c "$CHIP_BYTES" /dev/urandom > "$PROG/sim-chip.bin"
 head -c "$IMAGE_BYTES" /dev/urandom > "$TMP/image.bin"
