@@ -197,6 +197,8 @@ wait_for 10 "Xvfb to start" display_known || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$TMP/display" | tr -dc 0-9)"
 wait_for 10 "the display to answer" xwininfo -root >/dev/null 2>&1 || fail "display $DISPLAY does not answer"
 pass "Xvfb on $DISPLAY"
+# The pointer goes to the bottom right, outside the window, so nothing hovers.
+xdotool mousemove 1279 1023
 
 (cd "$PROG" && exec ./kvq_nyra) >"$TMP/app.out" 2>&1 &
 APP_PID=$!
