@@ -42,10 +42,10 @@ APP_PID=""
 FAILED=0
 
 stop_pid() {  # pid: TERM, wait a little (bounded), then KILL
-    local pid=$1 i
+    local pid=$1 _
     [ -n "$pid" ] || return 0
     kill -TERM "$pid" 2>/dev/null || return 0
-    for i in $(seq 50); do
+    for _ in $(seq 50); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -56,9 +56,9 @@ stop_pid() {  # pid: TERM, wait a little (bounded), then KILL
 cleanup() {
     local rc=$?
     trap - EXIT INT TERM
-    [ -f "$PROG/log.txt" ] && cp "$PROG/log.txt" "$OUT/log.txt" 2>/dev/null || true
-    [ -f "$TMP/app.out" ] && cp "$TMP/app.out" "$OUT/program-output.txt" 2>/dev/null || true
-    [ -f "$TMP/xvfb.out" ] && cp "$TMP/xvfb.out" "$OUT/xvfb-output.txt" 2>/dev/null || true
+    if [ -f "$PROG/log.txt" ]; then cp "$PROG/log.txt" "$OUT/log.txt" 2>/dev/null || true; fi
+    if [ -f "$TMP/app.out" ]; then cp "$TMP/app.out" "$OUT/program-output.txt" 2>/dev/null || true; fi
+    if [ -f "$TMP/xvfb.out" ]; then cp "$TMP/xvfb.out" "$OUT/xvfb-output.txt" 2>/dev/null || true; fi
     stop_pid "$APP_PID"
     stop_pid "$XVFB_PID"
     rm -rf "$TMP"
@@ -194,7 +194,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
 XVFB_PID=$!
 display_known() { [ -s "$TMP/display" ] && grep -q '^[0-9]' "$TMP/display"; }
 wait_for 10 "Xvfb to start" display_known || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$TMP/display" | tr -dc 0-9)"
+DISPLAY=":$(head -n 1 "$TMP/display" | tr -dc 0-9)"
+export DISPLAY
 wait_for 10 "the display to answer" xwininfo -root >/dev/null 2>&1 || fail "display $DISPLAY does not answer"
 pass "Xvfb on $DISPLAY"
 # The pointer goes to the bottom right, outside the window, so nothing hovers.
