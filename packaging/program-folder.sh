@@ -2,7 +2,8 @@
 # reads its catalogue, texts and pictures from its current directory and
 # writes its settings, log and working files there.
 
-kvq_share=@NYRA_SHARE_PATH@
+# The launcher sets kvq_prefix.
+kvq_share="$kvq_prefix/share/kvq-nyra"
 
 # zh_CN for Chinese locales, en otherwise (the first locale variable set wins).
 kvq_language() {
