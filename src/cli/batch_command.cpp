@@ -10,6 +10,7 @@
 
 #include "batch/batch_window.h"
 #include "console_frontend.h"
+#include "console_program.h"
 #include "detect_command.h"
 #include "job_command.h"
 #include "json_text.h"
@@ -202,10 +203,8 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
     ConsoleFrontend console(err);
     // A question ends the chip's job rather than guess (a file longer than the chip).
     console.setAnswers(BoxAnswer::No, BoxAnswer::Cancel);
-    AppState state(console, clock, usb);
-    StatusEcho echo(state.panel(), console);
-    state.startUp(programFolder);
-    state.worker().waitUntilIdle();
+    ConsoleProgram program(programFolder, usb, clock, console);
+    AppState& state = program.state();
 
     std::ofstream record;
     if (request.record) {
@@ -213,8 +212,6 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         record.open(*request.record, std::ios::app);
         if (!record) {
             err << *request.record << ": cannot be written\n";
-            state.closeRequested();
-            state.shutdown();
             return kExitUsage;
         }
         if (fresh)
@@ -322,8 +319,6 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
             }
         }
     }
-    state.closeRequested();
-    state.shutdown();
     return status;
 }
 

@@ -2,6 +2,7 @@
 
 #include "catalogue/chip_parameters.h"
 #include "console_frontend.h"
+#include "console_program.h"
 #include "ops/identify.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
@@ -32,13 +33,10 @@ std::string chipLine(const ChipRecord& record) {
 int detect(const std::string& programFolder, const UsbApi& usb, Clock& clock, std::ostream& out,
            std::ostream& err) {
     ConsoleFrontend console(err);
-    AppState state(console, clock, usb);
-    StatusEcho echo(state.panel(), console);
-
     // Start-up runs the quiet identification (job 7) first; the detect job
     // comes after it, as a press of the button would.
-    state.startUp(programFolder);
-    state.worker().waitUntilIdle();
+    ConsoleProgram program(programFolder, usb, clock, console);
+    AppState& state = program.state();
     // A detect job that never ran must not report what start-up found.
     state.identified().store({});
     state.startJob(job::kFullIdentify);
@@ -58,10 +56,6 @@ int detect(const std::string& programFolder, const UsbApi& usb, Clock& clock, st
         }
         out << std::flush;
     }
-
-    // The window's close path: the link released, the worker told to end.
-    state.closeRequested();
-    state.shutdown();
     return detectExitStatus(outcome);
 }
 

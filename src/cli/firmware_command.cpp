@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "console_frontend.h"
+#include "console_program.h"
 #include "detect_command.h"
 #include "job_command.h"
 #include "progress_echo.h"
@@ -19,37 +20,28 @@ class FirmwareRun {
 public:
     FirmwareRun(const std::string& programFolder, const UsbApi& usb, Clock& clock,
                 ConsoleFrontend& console)
-        : state_(console, clock, usb), echo_(state_.panel(), console) {
-        state_.startUp(programFolder);
-        state_.worker().waitUntilIdle();
-    }
-    ~FirmwareRun() {
-        state_.closeRequested();
-        state_.shutdown();
-    }
-    FirmwareRun(const FirmwareRun&) = delete;
-    FirmwareRun& operator=(const FirmwareRun&) = delete;
+        : program_(programFolder, usb, clock, console) {}
 
-    AppState& state() { return state_; }
+    AppState& state() { return program_.state(); }
 
     int run(std::uint8_t code) {
+        AppState& state = program_.state();
         std::uint8_t result = 0;
-        state_.worker().registerJob(code, [&] {
+        state.worker().registerJob(code, [&] {
             result = code == job::kFirmwareVersion
-                         ? showFirmwareVersion(state_.jobContext())
-                         : upgradeFirmware(state_.jobContext(), state_.upgradeWindow());
+                         ? showFirmwareVersion(state.jobContext())
+                         : upgradeFirmware(state.jobContext(), state.upgradeWindow());
             return result;
         });
-        state_.startJob(code);
-        state_.worker().waitUntilIdle();
+        state.startJob(code);
+        state.worker().waitUntilIdle();
         if (result)
             return 0;
-        return state_.link().connected() ? kExitJobFailed : kExitNoProgrammer;
+        return state.link().connected() ? kExitJobFailed : kExitNoProgrammer;
     }
 
 private:
-    AppState state_;
-    StatusEcho echo_;
+    ConsoleProgram program_;
 };
 
 // Prints the upgrade bar's texts that carry no percent: what each phase ends with.

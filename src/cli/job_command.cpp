@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "console_frontend.h"
+#include "console_program.h"
 #include "detect_command.h"
 #include "json_text.h"
 #include "ops/chip_jobs.h"
@@ -98,18 +99,14 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
     // longer than the chip, Cancel at the first mismatch.
     console.setAnswers(request.yes ? BoxAnswer::Yes : BoxAnswer::No,
                        request.yes ? BoxAnswer::No : BoxAnswer::Cancel);
-    AppState state(console, clock, usb);
-    StatusEcho echo(state.panel(), console);
-    state.startUp(programFolder);
-    state.worker().waitUntilIdle();
+    ConsoleProgram program(programFolder, usb, clock, console);
+    AppState& state = program.state();
 
     // The switch is the user's: a named chip turns it off for this run only.
     const bool autoIdentify = state.autoIdentifyOn();
     const auto finish = [&](int status) {
         if (autoIdentify != state.autoIdentifyOn())
             state.command(ids::kCmdAutoIdentify);
-        state.closeRequested();
-        state.shutdown();
         return status;
     };
     if (request.chip) {

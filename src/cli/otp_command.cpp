@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "console_frontend.h"
+#include "console_program.h"
 #include "detect_command.h"
 #include "job_command.h"
 #include "shell/app_state.h"
@@ -116,10 +117,8 @@ int runOtp(const std::string& programFolder, const OtpRequest& request, const Us
     // Program's question (the area is not blank) is answered No: nothing is
     // written over data the user did not look at.
     console.setAnswers(BoxAnswer::No, BoxAnswer::Cancel);
-    AppState state(console, clock, usb);
-    StatusEcho echo(state.panel(), console);
-    state.startUp(programFolder);
-    state.worker().waitUntilIdle();
+    ConsoleProgram program(programFolder, usb, clock, console);
+    AppState& state = program.state();
 
     TerminalOtpPort port(out, request.action == "read" ? std::string() : request.file,
                          request.lock);
@@ -166,8 +165,6 @@ int runOtp(const std::string& programFolder, const OtpRequest& request, const Us
     }
     if (status != 0 && !state.link().connected())
         status = kExitNoProgrammer;
-    state.closeRequested();
-    state.shutdown();
     return status;
 }
 
