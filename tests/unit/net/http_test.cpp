@@ -7,6 +7,7 @@
 #include "net/http_fetch.h"
 #include "net/http_response.h"
 #include "support/http_test_server.h"
+#include "support/open_descriptors.h"
 
 namespace nyra {
 namespace {
@@ -224,6 +225,17 @@ TEST_F(HttpFetchTest, RefusedStatusesGiveTheirTexts) {
     const auto any = fetch("s404/2122", 0);
     EXPECT_TRUE(any.ok);
     EXPECT_EQ(any.status, 404u);
+}
+
+TEST_F(HttpFetchTest, EveryEndingLetsGoOfItsSocket) {
+    fetch("s200/2122");  // the first fetch may open descriptors that stay (resolver)
+    const int before = openDescriptorCount();
+    for (const char* answer : {"s200/2122", "s404", "chunked/21", "close/2122", "nothing"})
+        fetch(answer);
+    HttpFetchOptions options;
+    options.timeout = std::chrono::milliseconds(200);
+    httpFetch(server.url("silent"), options);
+    EXPECT_EQ(openDescriptorCount(), before);
 }
 
 TEST_F(HttpFetchTest, NoServerOrASilentOneFailsWithAReason) {

@@ -69,6 +69,17 @@ TEST_F(UpdateCheckTest, ShowsTheVersionsOfProgramAndFirmware) {
     EXPECT_EQ(server.requests()[0].rfind("GET /s200/2124/updata/KVQ_Pro_CV_Info.pdf HTTP/1.1|", 0),
               0u);
     EXPECT_EQ(versionQuestions(), 1u);
+    // The question and its one-byte answer wait 100 ms each.
+    simulator.clearTransferLog();
+    check("s200/2124");
+    int answers = 0;
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call == sim::UsbCall::BulkRead && r.size == 1) {
+            EXPECT_EQ(r.timeout, 100);
+            ++answers;
+        }
+    }
+    EXPECT_EQ(answers, 1);
 }
 
 TEST_F(UpdateCheckTest, ANewerProgramIsNoted) {
