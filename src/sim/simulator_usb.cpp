@@ -1,4 +1,6 @@
 // The libusb 0.1 calls of the simulated bus and its programmers.
+#include <algorithm>
+
 #include "sim/simulator_state.h"
 
 namespace nyra::sim {
@@ -233,8 +235,9 @@ int Simulator::usbBulkRead(usb_dev_handle* handle, int ep, char* bytes, int size
     }
     std::size_t wanted =
         std::min(static_cast<std::size_t>(size), p->firmware.in().frontRemaining());
+    // Half of what it could, but never nothing: a read that returns 0 bytes is no short read.
     if (p->faults.shortReads.fire())
-        wanted /= 2;
+        wanted = std::max<std::size_t>(1, wanted / 2);
     const std::size_t allowed = s.allowance(*p, wanted);
     if (allowed < wanted) {
         s.spend(rec.programmer, allowed);

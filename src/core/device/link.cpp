@@ -1,6 +1,7 @@
 #include "device/link.h"
 
 #include <cerrno>
+#include <vector>
 
 namespace nyra {
 
@@ -11,6 +12,11 @@ constexpr int kDrainTimeoutMs = 100;
 // Returned instead of calling the library with no handle: libusb 0.1
 // dereferences the handle unchecked.
 constexpr int kNoHandleError = -ENODEV;
+// Quiet: one whole read transfer's room stays empty this long.
+constexpr int kQuietReadLength = static_cast<int>(kTransferBufferSize);
+constexpr int kQuietTimeoutMs = 50;
+// A device that never stops sending must not hold the worker for ever.
+constexpr int kMaxQuietReads = 1 << 14;
 
 }  // namespace
 
@@ -181,8 +187,25 @@ int Link::readReply(std::uint8_t* buffer, int length, int timeoutMs) {
     usb_dev_handle* handle = handle_.load();
     if (!handle)
         return kNoHandleError;
-    return api_.bulkRead(handle, kReplyEndpoint, reinterpret_cast<char*>(buffer), length,
-                         effectiveTimeout(timeoutMs));
+    const int got = api_.bulkRead(handle, kReplyEndpoint, reinterpret_cast<char*>(buffer), length,
+                                  effectiveTimeout(timeoutMs));
+    if (got < 0)
+        unsettled_.store(true);
+    return got;
+}
+
+void Link::drainUntilQuiet() {
+    TransferGate::Hold hold(gate_);
+    unsettled_.store(false);
+    usb_dev_handle* handle = handle_.load();
+    if (!handle)
+        return;
+    std::vector<char> scratch(kQuietReadLength);
+    for (int i = 0; i < kMaxQuietReads; ++i) {
+        if (api_.bulkRead(handle, kReplyEndpoint, scratch.data(), kQuietReadLength,
+                          kQuietTimeoutMs) <= 0)
+            return;
+    }
 }
 
 int Link::writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs) {

@@ -69,6 +69,15 @@ public:
     int readReply(std::uint8_t* buffer, int length, int timeoutMs);
     int writeStreamChunk(const std::uint8_t* buffer, int length, int timeoutMs);
 
+    // A read that failed or timed out, or a transfer a job gave up on, may
+    // leave the programmer's answer queued on the IN endpoint, where the next
+    // exchange would take it for its own.
+    void markUnsettled() { unsettled_.store(true); }
+    bool unsettled() const { return unsettled_.load(); }
+    // Reads and drops what the IN endpoint holds until a read stays empty,
+    // so that the next command starts on a clean link.
+    void drainUntilQuiet();
+
     // For the window thread: exclusive use of the link, waiting at most bound
     // for a transfer in progress. Operations made while it is held do not wait.
     TransferGate::Hold holdWithin(std::chrono::milliseconds bound) {
@@ -99,6 +108,7 @@ private:
     DeviceIdentity identity_;
     std::atomic<usb_dev_handle*> handle_{nullptr};
     std::atomic<bool> connected_{false};
+    std::atomic<bool> unsettled_{false};
     std::array<std::uint8_t, kTransferBufferSize> transfer_{};
 };
 

@@ -199,6 +199,10 @@ void Worker::run() {
             continue;
         if (channel_.link().connected()) {
             channel_.sendCommand(cmd::kEndOfOperation, kEndOfOperationTimeoutMs);
+            // Command 9 ended any stream; what a failed or stopped job left
+            // queued is read away before the next job's first command.
+            if (result.value_or(0) == 0 || channel_.link().unsettled())
+                channel_.link().drainUntilQuiet();
         }
         finishCycle();
     }

@@ -95,7 +95,9 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
     const ElapsedTime elapsed(context.clock);
 
     std::string steps = context.text(itext(91));
+    context.knownChipOnly = true;
     const bool passed = runSteps(context, steps);
+    context.knownChipOnly = false;
     if (passed) {
         context.status.show(stepsTimedText(steps, context.text(itext(95)), elapsed.seconds()),
                             StatusKind::Normal, false);

@@ -3,6 +3,7 @@
 
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
+#include "ops/chip_presence.h"
 #include "ops/job_frame.h"
 
 namespace nyra {
@@ -39,7 +40,14 @@ std::uint8_t blankCheckChip(JobContext& context) {
     flags.stopBlankCheck.store(false);
     if (!startChecks(context, true))
         return 0;
-    context.channel.sendCommand(cmd::kBlankCheck, kCommandTimeoutMs);
+    ChipPresence chip;
+    if (!chip.begin(context))
+        return 0;
+    // Without the command no verdict can come: 300 reads would wait for nothing.
+    if (!context.channel.sendCommand(cmd::kBlankCheck, kCommandTimeoutMs)) {
+        context.alert(itext(49), true);
+        return 0;
+    }
     context.normal(itext(61));
     JobRun run(context, job::kBlankCheck);
     const ElapsedTime elapsed(context.clock);
@@ -64,11 +72,13 @@ std::uint8_t blankCheckChip(JobContext& context) {
     if (last <= 0 || !complete) {
         // No whole reply in 300 reads is no answer, never a verdict.
         if (stopped) {
-            context.normal(itext(68));
+            context.alert(itext(68));
         } else {
             context.alert(itext(64));
             context.box(context.text(itext(64)), BoxIcon::Information);
         }
+    } else if (!chip.confirm(context)) {
+        // The verdict was about a socket the chip had left.
     } else if (reply[0] == kBlank) {
         result = 1;
         context.status.show(timedText(context.text(itext(62)), elapsed.seconds()),

@@ -33,6 +33,8 @@ constexpr std::size_t kProgressRestart = 17;
 // A unit of 2^32 bytes or more is no erase unit of a chip the size field can hold.
 constexpr unsigned kLargestUnitExponent = 31;
 constexpr std::uint8_t kNoUnits = 255;
+constexpr std::uint8_t kBlockReady = 0x01;  // the block is sent, its new contents may come
+constexpr std::uint8_t kBlockWritten = 0x02;
 
 // Opened without waiting, so that a FIFO cannot hold the window or the job.
 int openForReading(const std::string& path) {
@@ -217,7 +219,7 @@ public:
             received += count;
         }
         std::uint8_t status = 0;
-        if (link.readReply(&status, 1, kBlockStatusTimeoutMs) < 1)
+        if (link.readReply(&status, 1, kBlockStatusTimeoutMs) < 1 || status != kBlockReady)
             return Outcome::UsbFailed;
 
         if (index % 2 == 1) {
@@ -240,7 +242,7 @@ public:
         }
         if (!context_.channel.sendCommand(cmd::kStreamEnd, kCommandTimeoutMs))
             return Outcome::UsbFailed;
-        if (link.readReply(&status, 1, kWriteStatusTimeoutMs) < 1)
+        if (link.readReply(&status, 1, kWriteStatusTimeoutMs) < 1 || status != kBlockWritten)
             return Outcome::UsbFailed;
         return Outcome::Done;
     }

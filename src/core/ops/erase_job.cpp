@@ -1,6 +1,8 @@
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
+#include "ops/chip_presence.h"
 #include "ops/job_frame.h"
+#include "ops/job_texts.h"
 #include "ops/transfers.h"
 
 namespace nyra {
@@ -29,6 +31,9 @@ std::uint8_t eraseChip(JobContext& context, bool direct) {
         return 0;
     if (direct && !startChecks(context, true))
         return 0;
+    // An empty socket would keep the job waiting for a done byte that never comes.
+    if (!ChipPresence().begin(context))
+        return 0;
 
     JobRun run(context, job::kErase);
     context.normal(itext(59));
@@ -43,13 +48,15 @@ std::uint8_t eraseChip(JobContext& context, bool direct) {
     }
 
     bool erased = false;
-    if (!accepted) {
+    if (!accepted && flags.stopErase.load()) {
+        context.status.show(eraseStoppedText(context.texts), StatusKind::Alert, false);
+    } else if (!accepted) {
         context.alert(itext(49), true);
     } else {
         bool stopped = false;
         for (int read = 0; read < kWaitReads; ++read) {
             if (flags.stopErase.load()) {
-                context.normal(itext(60));
+                context.status.show(eraseStoppedText(context.texts), StatusKind::Alert, false);
                 context.channel.sendCommand(cmd::kEndOfOperation, kCommandTimeoutMs);
                 stopped = true;
                 break;

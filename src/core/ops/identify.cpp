@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "ops/transfers.h"
+
 namespace nyra {
 
 using namespace ids;
@@ -210,7 +212,13 @@ std::optional<int> Identification::runProbe(const ProbeSetting& setting, bool ch
         return kIdentifyNoProgrammer;
     }
     std::uint8_t reply[kDrainLength] = {};
-    const int n = c_.link().readReply(reply, 3, full_ ? kFullReadTimeoutMs : kQuietReadTimeoutMs);
+    const int timeoutMs = full_ ? kFullReadTimeoutMs : kQuietReadTimeoutMs;
+    int n = c_.link().readReply(reply, 3, timeoutMs);
+    // An answer that came in pieces is put together, so that its rest is not
+    // taken for the next probe's answer.
+    if (n > 0 && n < 3)
+        n += static_cast<int>(readFully(c_.link(), reply + n, static_cast<std::size_t>(3 - n),
+                                        timeoutMs));
     if (n < 0) {
         c_.panel.greyMenuCommand(kCmdChipFill);
         failure(itext(72), BoxIcon::Information);

@@ -48,6 +48,9 @@ struct JobContext {
     std::function<bool(const std::string& path)> loadData;
     // Switches edit mode off as its menu command does, with its status.
     std::function<void()> leaveEditMode;
+    // Set while a batch cycle runs its steps: an identity that is neither in
+    // the catalogue nor a family's state code stops the chip unwritten.
+    bool knownChipOnly = false;
 
     Link& link() const { return channel.link(); }
     const std::string& text(TextKey key) const { return texts.text(key); }

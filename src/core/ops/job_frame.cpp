@@ -93,6 +93,11 @@ bool startChecks(JobContext& context, bool direct) {
             const int found = identifyChip(context, true, true);
             if (found == kIdentifyFailed || found == kIdentifyNoProgrammer)
                 return false;
+            if (found == kIdentifyNoMatch && context.knownChipOnly &&
+                !namesChipFamily(context.identified.last().identity)) {
+                context.alert(itext(75), true);
+                return false;
+            }
         } else if (context.link().ensureLink() == kLinkStop) {
             context.selection.computeParameters(context.selection.selectedChip());
             return false;

@@ -3,7 +3,9 @@
 
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
+#include "ops/chip_presence.h"
 #include "ops/job_frame.h"
+#include "ops/job_texts.h"
 #include "ops/transfers.h"
 
 namespace nyra {
@@ -55,9 +57,17 @@ std::uint8_t streamFileToProgrammer(JobContext& context) {
         return 0;
     JobFlags& flags = context.flags;
     const ElapsedTime elapsed(context.clock);
+    ChipPresence chip;
+    if (!chip.begin(context))
+        return 0;
     context.normal(itext(47));
     context.progress.begin(context.text(itext(48)));
-    context.channel.sendCommand(cmd::kProgramStart, kCommandTimeoutMs);
+    // A stream into a program that was never opened writes nothing.
+    if (!context.channel.sendCommand(cmd::kProgramStart, kCommandTimeoutMs)) {
+        context.alert(itext(49), true);
+        context.progress.end();
+        return 0;
+    }
     context.clock.sleepMs(kAfterStartMs);
 
     const std::uint32_t chipSize = context.selection.chipSize();
@@ -97,36 +107,45 @@ std::uint8_t streamFileToProgrammer(JobContext& context) {
         if (flags.stopProgram.load())
             break;
     }
-    const int seconds = elapsed.seconds();
     const bool stopped = flags.stopProgram.load() && sent < total;
+    const int seconds = elapsed.seconds();
 
+    // Done only on the programmer's word: the count taken and the last page written.
+    bool written = false;
     if (stopped) {
         context.status.show(bytesTimedText(context.text(itext(50)), sent, seconds),
                             StatusKind::Alert, false);
     } else {
         context.clock.sleepMs(kBeforeCountMs);
         const auto count = bigEndian32(sent);
-        context.channel.sendCommand(cmd::kStreamEnd, kShortCommandTimeoutMs, count);
-        if (sent < fileLength) {
-            context.status.show(overlongTimedText(context.text(itext(190)), chipSize, seconds),
-                                StatusKind::Alert, false);
+        if (!context.channel.sendCommand(cmd::kStreamEnd, kShortCommandTimeoutMs, count)) {
+            context.alert(itext(49), true);
+        } else if (!waitForByte(context.link(), kReadyByte, kReadyReads, kReadyTimeoutMs)) {
+            context.status.show(programNotConfirmedText(context.texts, sent), StatusKind::Alert,
+                                true);
         } else {
-            context.status.show(bytesTimedText(context.text(itext(51)), sent, seconds),
-                                StatusKind::Normal, false);
+            written = true;
         }
-        // The programmer says when the last page is written; the result does not wait on it.
-        waitForByte(context.link(), kReadyByte, kReadyReads, kReadyTimeoutMs);
     }
 
     if (context.jobCode() == job::kProgram) {
-        if (sent < fileLength && !stopped)
+        if (written && sent < fileLength)
             context.box(context.text(itext(190)), BoxIcon::Warning);
         playFinishSound(context);
     }
     context.channel.sendCommand(cmd::kEndOfOperation, kShortCommandTimeoutMs);
     context.clock.sleepMs(kAfterEndMs);
     context.progress.end();
-    return stopped ? 0 : 1;
+    if (!written || !chip.confirm(context))
+        return 0;
+    if (sent < fileLength) {
+        context.status.show(overlongTimedText(context.text(itext(190)), chipSize, seconds),
+                            StatusKind::Alert, false);
+    } else {
+        context.status.show(bytesTimedText(context.text(itext(51)), sent, seconds),
+                            StatusKind::Normal, false);
+    }
+    return 1;
 }
 
 }  // namespace nyra

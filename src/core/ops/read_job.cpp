@@ -9,7 +9,9 @@
 #include "buffer/file_descriptor.h"
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
+#include "ops/chip_presence.h"
 #include "ops/job_frame.h"
+#include "ops/job_texts.h"
 #include "ops/transfers.h"
 
 namespace nyra {
@@ -38,8 +40,12 @@ std::uint8_t readChip(JobContext& context) {
     if (!startChecks(context, true))
         return 0;
     drainInput(context.link(), kDrainLength, kDrainTimeoutMs);
+    ChipPresence chip;
+    if (!chip.begin(context))
+        return 0;
     if (!context.channel.sendCommand(cmd::kRead, kCommandTimeoutMs)) {
         context.progress.end();
+        context.alert(itext(49), true);
         return 0;
     }
 
@@ -70,6 +76,7 @@ std::uint8_t readChip(JobContext& context) {
             context.link().readReply(reply.data(), static_cast<int>(request), kReadTimeoutMs);
         if (got < 1) {
             context.progress.end();
+            context.alert(itext(49), true);
             failed = true;
             break;
         }
@@ -95,15 +102,21 @@ std::uint8_t readChip(JobContext& context) {
         imageFailed(context, closeError);
         return 0;
     }
+    context.progress.end();
+    // Part of a chip is not the chip: a stopped read loads nothing.
+    if (total < chipSize) {
+        context.link().markUnsettled();
+        context.status.show(readStoppedText(context.texts, total), StatusKind::Alert, false);
+        return 0;
+    }
+    if (!chip.confirm(context))
+        return 0;
 
     const std::string result = timedText(context.text(itext(78)), elapsed.seconds());
-    context.progress.end();
     playFinishSound(context);
     if (context.loadData)
         context.loadData(context.readImagePath);
     context.status.show(result, StatusKind::Normal, false);
-    if (flags.stopRead.load())
-        context.normal(itext(78));
     return 1;
 }
 

@@ -59,7 +59,9 @@ std::uint8_t automaticSequence(JobContext& context) {
 }
 
 std::uint8_t configureQuadEnable(JobContext& context) {
-    if (identifyChip(context, false, true) == kIdentifyMatched) {
+    // The chip now in the socket decides: one without QE controls gets no QE frame.
+    if (identifyChip(context, false, true) == kIdentifyMatched &&
+        context.selection.qeControlsVisible()) {
         const QeDescriptor qe = context.selection.qeDescriptor();
         const std::array<std::uint8_t, 3> argument{
             qe[0], qe[1],

@@ -3,10 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "app/text_language.h"
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
+#include "ops/chip_presence.h"
 #include "ops/job_frame.h"
+#include "ops/job_texts.h"
 #include "ops/transfers.h"
 
 namespace nyra {
@@ -29,14 +30,6 @@ std::string mismatchText(const JobContext& context, std::uint64_t address, std::
     return text;
 }
 
-// No text of the set says that a verify ended early; this is the program's own.
-std::string verifyIncompleteText(const JobContext& context, std::uint64_t compared) {
-    const std::string count = std::to_string(compared);
-    if (textLanguage(context.texts).starts_with("zh"))
-        return "校验未完成：只比较了 " + count + " 字节。";
-    return "Verify not completed: only " + count + " byte(s) compared.";
-}
-
 class Verification {
 public:
     explicit Verification(JobContext& context)
@@ -53,6 +46,8 @@ private:
     bool compareBlock(std::size_t size);
     void fileBlock(std::size_t size);
     void summary();
+    // Every byte of the chip compared.
+    bool whole() const { return !usbError_ && !cancelled_ && address_ >= chipSize_; }
 
     JobContext& c_;
     const std::uint32_t chipSize_;
@@ -110,6 +105,9 @@ bool Verification::compareBlock(std::size_t size) {
 }
 
 std::uint8_t Verification::run() {
+    ChipPresence chip;
+    if (!chip.begin(c_))
+        return 0;
     c_.normal(itext(79));
     if (!c_.channel.sendCommand(cmd::kVerifyRead, kCommandTimeoutMs, bigEndian32(chipSize_))) {
         c_.alert(itext(49), true);
@@ -137,7 +135,7 @@ std::uint8_t Verification::run() {
     if (!usbError_) {
         const std::string time = timeText(elapsed.seconds());
         const bool overlong = chipSize_ < fileLength_;
-        const bool whole = !stopped && !cancelled_;
+        const bool whole = this->whole();
         if (mismatches_ > 0) {
             char text[1024];
             const std::string& tail = overlong ? c_.text(itext(85)) : std::string();
@@ -146,7 +144,7 @@ std::uint8_t Verification::run() {
             c_.status.show(text, StatusKind::Alert, true);
         } else if (!whole) {
             // A comparison that did not reach the end proves nothing.
-            c_.status.show(verifyIncompleteText(c_, address_), StatusKind::Alert, false);
+            c_.status.show(verifyIncompleteText(c_.texts, address_), StatusKind::Alert, false);
         } else if (overlong) {
             c_.status.show(c_.text(itext(87)) + c_.text(itext(85)), StatusKind::Alert, false);
             c_.box(c_.text(itext(87)) + "    \r\n   " + c_.text(itext(85)), BoxIcon::Warning);
@@ -158,6 +156,10 @@ std::uint8_t Verification::run() {
     }
     c_.flags.verifyMismatches.store(mismatches_);
     c_.channel.sendCommand(cmd::kEndOfOperation, kEndTimeoutMs);
+    if (!whole())
+        c_.link().markUnsettled();
+    if (result == 1 && !chip.confirm(c_))
+        result = 0;
     run.finish();
     return result;
 }

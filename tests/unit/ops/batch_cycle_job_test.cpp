@@ -125,11 +125,12 @@ TEST_F(BatchCycleTest, AllStepsProgramTheChipAndPostPassedThenEnded) {
 
 TEST_F(BatchCycleTest, OnlyTheFirstStepThatRunsMakesTheStartChecks) {
     loadData(ops_test::randomBytes(128, 9));
+    // Each identification asks for the adapter once; the socket probes around each step do not.
     const auto identitiesOf = [&](bool e, bool p, bool v) {
         switches(e, p, v);
-        const auto before = framesOf(cmd::kReadIdentity).size();
+        const auto before = framesOf(cmd::kAdapterQuery).size();
         cycle();
-        return framesOf(cmd::kReadIdentity).size() - before;
+        return framesOf(cmd::kAdapterQuery).size() - before;
     };
     const auto first = identitiesOf(true, false, false);
     EXPECT_GT(first, 0u);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/text_table.h"
+
+// The jobs' own texts where the text files have none: a job that was stopped
+// or could not be confirmed says so in the language of the loaded texts.
+namespace nyra {
+
+std::string verifyIncompleteText(const TextTable& texts, std::uint64_t compared);
+std::string readStoppedText(const TextTable& texts, std::uint64_t received);
+std::string eraseStoppedText(const TextTable& texts);
+std::string programNotConfirmedText(const TextTable& texts, std::uint64_t sent);
+// The chip that answered at the job's start no longer does, or another one does.
+std::string chipLeftText(const TextTable& texts);
+
+}  // namespace nyra
