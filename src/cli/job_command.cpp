@@ -11,6 +11,7 @@
 #include "detect_command.h"
 #include "json_text.h"
 #include "ops/chip_jobs.h"
+#include "ops/socket_check.h"
 #include "progress_echo.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
@@ -138,7 +139,15 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
         return finish(kExitJobFailed);
 
     std::uint8_t result = 0;
+    // A named chip turns identification off: the socket is still asked what it
+    // holds, so that an empty socket is never read, checked or written as a chip.
+    std::optional<SocketFit> socket;
     state.worker().registerJob(entry->code, [&] {
+        if (request.chip) {
+            socket = checkNamedChip(state.jobContext());
+            if (*socket != SocketFit::Fits)
+                return result = 0;
+        }
         result = entry->run(state.jobContext());
         return result;
     });
@@ -172,7 +181,11 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
     const bool verified = request.command == "verify" || request.command == "auto";
 
     int status = 0;
-    if (stop.load())
+    if (socket == SocketFit::NoProgrammer)
+        status = kExitNoProgrammer;
+    else if (socket == SocketFit::NoChip)
+        status = kExitNoAnswer;
+    else if (stop.load())
         status = kExitStopped;
     else if (!result && verified && mismatches > 0)
         status = kExitVerifyMismatch;

@@ -234,6 +234,39 @@ TEST_F(CliProcess, ANamedChipIsUsedAndTheAutoIdentifySwitchIsKept) {
     EXPECT_EQ(unknown.status, kExitUsage);
 }
 
+// A named chip turns identification off, yet the socket is asked: an empty
+// one ends the run before any job command, another family is refused, and
+// nothing of the chip is read, checked or written as if it were there.
+TEST_F(CliProcess, ANamedChipIsCheckedAgainstTheSocket) {
+    randomFile(dir, "img.bin", 256);
+    struct Case {
+        const char* socket;
+        std::vector<std::string> args;
+        int status;
+    };
+    const Case cases[] = {
+        {"none", {"blank", "--chip", "W25Q32FV"}, kExitNoAnswer},
+        {"none", {"read", "out.bin", "--chip", "24C02"}, kExitNoAnswer},
+        {"none", {"program", "img.bin", "--chip", "24C02"}, kExitNoAnswer},
+        {"GD25Q32", {"read", "out.bin", "--chip", "24C02"}, kExitJobFailed},
+        {"AT24C02", {"erase", "--chip", "W25Q32FV"}, kExitJobFailed},
+        {"AT24C02", {"read", "out.bin", "--chip", "24C02"}, 0},
+        {"GD25Q32", {"blank", "--chip", "W25Q32FV"}, 0},  // same family, another maker
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.socket) + " " + c.args[0] + " " + c.args.back());
+        std::filesystem::remove(dir.file("out.bin"));
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        const Exit run = runIn(dir, program, args, config(c.socket));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(dir.exists("out.bin"), c.status == 0 && c.args[0] == "read");
+        EXPECT_NE(run.out.find(c.status == 0 ? "\"result\":\"ok\"" : "\"result\":\"failed\""),
+                  std::string::npos)
+            << run.out;
+    }
+}
+
 TEST_F(CliProcess, FirmwarePrintsTheSerialNumberAndVersionOrFails) {
     const Exit run =
         runIn(dir, program, {"firmware"}, config("W25Q32FV", "serial=4711\nfirmware=0x1A\n"));
