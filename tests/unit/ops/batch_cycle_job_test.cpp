@@ -196,6 +196,29 @@ TEST_F(BatchCycleTest, RefusedCyclesPostTheirReason) {
     EXPECT_TRUE(framesOf(cmd::kErase).empty());
 }
 
+TEST_F(BatchCycleTest, AChipWhoseIdentificationFailedIsNeitherErasedNorProgrammed) {
+    loadData(ops_test::randomBytes(64, 8));
+    switches(true, true, true);
+    // An ID the catalogue does not hold, and stale bytes read as an ID after a stop, look alike.
+    ASSERT_TRUE(simulator.swapChip(
+        0, *sim::parseChipDescription("spi-flash:size=512K,id=C84013,rems=00C812", nullptr)));
+    const auto before = chip();
+    cycle();
+    EXPECT_EQ(port.results(), (Results{batch_result::kCycleEnded}));
+    EXPECT_TRUE(framesOf(cmd::kErase).empty());
+    EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
+    EXPECT_EQ(chip(), before);
+    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+
+    // A family's state code is an identification: an EEPROM of the series is written.
+    useChip("AT24C02", "24C02");
+    state.command(kCmdAutoIdentify);
+    ASSERT_TRUE(state.autoIdentifyOn());
+    cycle();
+    EXPECT_EQ(port.results().back(), batch_result::kCycleEnded);
+    EXPECT_FALSE(framesOf(cmd::kProgramStart).empty());
+}
+
 TEST_F(BatchCycleTest, TheBatchFileIsLoadedFirstWhenAskedFor) {
     loadData(ops_test::randomBytes(16, 5));
     const auto bytes = ops_test::randomBytes(1000, 6);

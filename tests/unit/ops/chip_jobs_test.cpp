@@ -652,6 +652,18 @@ TEST_F(ChipJobTest, QuadEnableIsConfirmedByTheProgrammer) {
     EXPECT_EQ(configureQuadEnable(context()), 0);
     EXPECT_EQ(status(), "QE failed!");
     EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+    ASSERT_TRUE(simulator.setFault(0, "refuse", "35:off"));
+
+    // Another chip put in without a USB event: its own identification decides,
+    // and a chip without QE controls gets no QE frame.
+    ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip("W25X40")));
+    const auto statusBefore = simulator.chipStatusRegister(0);
+    simulator.clearFrames(0);
+    EXPECT_EQ(configureQuadEnable(context()), 0);
+    EXPECT_EQ(state.selection().selectedDevice(), "W25X40");
+    EXPECT_TRUE(framesOf(cmd::kQuadEnable).empty());
+    EXPECT_EQ(simulator.chipStatusRegister(0), statusBefore);
+    EXPECT_EQ(status(), "QE failed!");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ constexpr std::size_t kOtpFileBytes = 256;
 constexpr std::uint8_t kOtpJobCode = 60;  // a code of this test's own
 
 enum class Job { Read, Program, Erase, BlankOnBlank, BlankOnData, VerifyMatch, VerifyDiffers,
-                 Auto, Fill, OtpProgram, BatchCycle };
+                 Auto, Fill, OtpProgram, OtpRead, BatchCycle };
 
 struct JobSpec {
     Job job;
@@ -56,6 +56,7 @@ const std::vector<JobSpec>& jobSpecs() {
         {Job::Auto, "Auto", {5, 1, 2, 8, 7}, true, "", true},
         {Job::Fill, "Fill", {19, 2, 7}, false, "", true},
         {Job::OtpProgram, "OtpProgram", {7}, false, "", true},
+        {Job::OtpRead, "OtpRead", {7}, false, "", true},
         {Job::BatchCycle, "BatchCycle", {5, 1, 2, 8, 34}, true, "", true},
     };
     return specs;
@@ -100,10 +101,12 @@ std::vector<Row> rows() {
             add(Kind::Fault, "refuse", std::to_string(code) + ":1");
             add(Kind::Fault, "refuse", std::to_string(code) + ":always");
         }
-        if (spec.job == Job::OtpProgram) {
+        if (spec.job == Job::OtpProgram || spec.job == Job::OtpRead) {
             add(Kind::Fault, "otp_refuse", "1@3");
-            add(Kind::Fault, "otp_write_fails", "1@2");
+            add(Kind::Fault, "otp_short_reply", "1@4");
         }
+        if (spec.job == Job::OtpProgram)
+            add(Kind::Fault, "otp_write_fails", "1@2");
         if (spec.hasProgress) {
             for (const char* percent : {"10", "50", "99"})
                 add(Kind::StopAt, "stop", percent);
@@ -188,7 +191,9 @@ protected:
                "database\r\n97=Fill failed!\r\n100=Fill done!\r\n";
     }
 
-    bool otpJob() const { return GetParam().spec.job == Job::OtpProgram; }
+    bool otpJob() const {
+        return GetParam().spec.job == Job::OtpProgram || GetParam().spec.job == Job::OtpRead;
+    }
     const char* simulatedChip() const { return otpJob() ? "W25Q32FV" : "W25X40"; }
 
     // The chip's contents before the job, and the user's file.
@@ -222,6 +227,10 @@ protected:
         }
         if (job == Job::BatchCycle)
             state.setBatchPort(&port_);
+        if (job == Job::OtpRead) {
+            otpArea_ = randomBytes(simulator.otpContents(0).size(), 4);
+            ASSERT_TRUE(simulator.loadOtpContents(0, otpArea_));
+        }
         if (otpJob()) {
             otpFile_ = randomBytes(kOtpFileBytes, 3);
             otpWindow_.emplace(dir.write("otp.bin", std::string(otpFile_.begin(), otpFile_.end())));
@@ -297,6 +306,12 @@ protected:
                     return programOtp(otp);
                 });
                 return result == 1;
+            case Job::OtpRead:
+                through(kOtpJobCode, [&] {
+                    OtpJobContext otp{c, *otpWindow_, otpState_};
+                    return readOtp(otp);
+                });
+                return result == 1;
             case Job::BatchCycle:
                 state.windowMessage(kMsgBatchRunRequest, 0);
                 state.worker().waitUntilIdle();
@@ -335,6 +350,11 @@ protected:
                 EXPECT_TRUE(contents == expected) << "the range filled, the rest as it was";
                 break;
             }
+            case Job::OtpRead:
+                ASSERT_EQ(otpState_.dataLength, otpArea_.size());
+                EXPECT_TRUE(std::equal(otpArea_.begin(), otpArea_.end(), otpState_.data.begin()))
+                    << "what the window may save is the area";
+                break;
             case Job::OtpProgram: {
                 const auto area = simulator.otpContents(0);
                 ASSERT_GE(area.size(), otpFile_.size());
@@ -349,7 +369,7 @@ protected:
     void expectNothingClaimed() {
         const Job job = GetParam().spec.job;
         // The OTP window reports in its own log.
-        if (job != Job::OtpProgram) {
+        if (!otpJob()) {
             EXPECT_EQ(state.statusKind(), StatusKind::Alert) << status();
         }
         for (const char* success : {"Done", "Verify OK", "Read ended", "Erase ended", "Blank,",
@@ -358,9 +378,12 @@ protected:
         EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("data.bin"));
         EXPECT_TRUE(dir.read("u_mod1.dll") == workingBefore_) << "the working data is unchanged";
         EXPECT_TRUE(dir.read("data.bin") == std::string(file_.begin(), file_.end()));
+        if (job == Job::OtpRead) {
+            EXPECT_EQ(otpState_.dataLength, 0u) << "nothing half read to save";
+        }
         if (simulator.chip(0) && (job == Job::Read || job == Job::VerifyMatch ||
                                   job == Job::VerifyDiffers || job == Job::BlankOnBlank ||
-                                  job == Job::BlankOnData || job == Job::OtpProgram)) {
+                                  job == Job::BlankOnData || otpJob())) {
             EXPECT_TRUE(chip() == before_) << "a job that only reads changed the chip";
         }
     }
@@ -406,7 +429,7 @@ protected:
         state.setBatchPort(nullptr);
     }
 
-    std::vector<std::uint8_t> file_, before_, programmed_, otpFile_;
+    std::vector<std::uint8_t> file_, before_, programmed_, otpFile_, otpArea_;
     std::string workingBefore_;
     OneChipPort port_;
     std::optional<SilentOtpWindow> otpWindow_;
