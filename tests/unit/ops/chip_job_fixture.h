@@ -26,7 +26,7 @@ inline constexpr const char* kJobItext =
     "56=blocked\r\n57=No data!\r\n58=File larger than chip?\r\n59=Erasing...\r\n"
     "60=Erase ended!\r\n61=Blank checking...\r\n62=Blank, time:\r\n63=The chip is blank!\r\n"
     "64=Blank check failed!\r\n65=Chip-is-not-blank!\r\n66=Address:\r\n67=Value:\r\n"
-    "68=Blank check stopped\r\n76=Reading:\r\n78=Read ended!\r\n79=Verifying...\r\n"
+    "68=Blank check stopped\r\n72=No answer!\r\n76=Reading:\r\n78=Read ended!\r\n79=Verifying...\r\n"
     "80=Verifying:\r\n83=Yes/No/Cancel\r\n84=Verify failed! Mismatches:\r\n86= byte(s),\r\n"
     "85=(file larger than chip)\r\n87=Verify OK!\r\n91=Done\r\n92= erase\r\n93= program\r\n"
     "94= verify\r\n95= all OK\r\n190=File larger than chip, not written!\r\n192=File:\r\n"

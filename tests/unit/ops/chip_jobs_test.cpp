@@ -279,6 +279,88 @@ TEST_F(ChipJobTest, WithoutTheProgrammersEndByteNothingIsDone) {
     state.flags().eraseRunning.store(false);
 }
 
+// Each way a job can fail says why, in the failure colour; the reason is the
+// job's own, not what an earlier step left on the status line.
+TEST_F(ChipJobTest, EachFailureSaysWhy) {
+    struct Case {
+        const char* name;
+        std::uint8_t (*job)(JobContext&);
+        const char* fault;  // simulator fault, or "empty" for an empty socket
+        const char* value;
+        const char* status;
+        bool beep;
+    };
+    const auto read = +[](JobContext& c) { return readChip(c); };
+    const auto program = +[](JobContext& c) { return programChip(c, true); };
+    const auto erase = +[](JobContext& c) { return eraseChip(c, true); };
+    const auto blank = +[](JobContext& c) { return blankCheckChip(c); };
+    const auto verify = +[](JobContext& c) { return verifyChip(c, true); };
+    const Case cases[] = {
+        {"read refused", read, "refuse", "13:1", "USB error!", true},
+        {"read cut off", read, "failed_reads", "1@4", "USB error!", true},
+        {"read, chip pulled", read, "pull_chip_after", "100000",
+         "The chip left the socket or was changed during the job: the result does not count!",
+         true},
+        {"program not opened", program, "refuse", "1:1", "USB error!", true},
+        {"program count refused", program, "refuse", "2:1", "USB error!", true},
+        {"erase refused", erase, "refuse", "5:always", "USB error!", true},
+        {"blank refused", blank, "refuse", "15:1", "USB error!", true},
+        {"blank, no reply", blank, "stall", "always@2", "Blank check failed!", false},
+        {"verify refused", verify, "refuse", "8:1", "USB error!", true},
+        {"verify cut off", verify, "failed_reads", "1@4", "USB error!", true},
+    };
+    state.command(kCmdAutoIdentify);  // every read and command is the job's own
+    ASSERT_FALSE(state.autoIdentifyOn());
+    const auto bytes = randomBytes(30000, 7);
+    loadData(bytes);
+    const auto model = *simulator.chip(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!simulator.chip(0)) {
+            ASSERT_TRUE(simulator.insertChip(0, model));
+        }
+        auto contents = randomBytes(512 * 1024, 3);
+        std::copy(bytes.begin(), bytes.end(), contents.begin());
+        ASSERT_TRUE(simulator.loadChipContents(0, contents));
+        state.link().drainUntilQuiet();
+        ASSERT_TRUE(simulator.setFault(0, c.fault, c.value));
+        frontend.clearRecord();
+        state.panel().setText(kStatusLine, "");
+        EXPECT_EQ(c.job(context()), 0);
+        EXPECT_EQ(status(), c.status);
+        EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+        EXPECT_EQ(frontend.beeps().empty(), !c.beep);
+        ASSERT_TRUE(simulator.setFault(0, "clear", "1"));
+    }
+
+    // An empty socket: no job runs on what floats on the data lines.
+    if (simulator.chip(0)) {
+        ASSERT_TRUE(simulator.removeChip(0));
+    }
+    for (auto job : {read, program, erase, blank, verify}) {
+        simulator.clearFrames(0);
+        state.panel().setText(kStatusLine, "");
+        EXPECT_EQ(job(context()), 0);
+        EXPECT_EQ(status(), "No answer!");
+        for (const auto& frame : simulator.frames(0)) {
+            const int code = frame[1] & 0x3F;
+            EXPECT_TRUE(code == cmd::kReadIdentity || code == cmd::kEndOfOperation ||
+                        code == cmd::kCarryParameters)
+                << "command " << code << " reached an empty socket";
+        }
+    }
+}
+
+TEST_F(ChipJobTest, AStopLeftFromAnEarlierRunDoesNotStopTheNext) {
+    loadData(randomBytes(5000, 8));
+    state.flags().stopProgram.store(true);
+    EXPECT_EQ(programChip(context(), true), 1);
+    state.flags().stopRead.store(true);
+    EXPECT_EQ(readChip(context()), 1);
+    state.flags().stopErase.store(true);
+    EXPECT_EQ(eraseChip(context(), true), 1);
+}
+
 TEST_F(ChipJobTest, ProgrammingOverOldDataIsCaughtByVerify) {
     loadData(std::vector<std::uint8_t>(4096, 0x0F));
     ASSERT_EQ(programChip(context(), true), 1);
@@ -319,6 +401,7 @@ TEST_F(ChipJobTest, AFileLongerThanTheChipIsAskedAboutAndCutToTheChip) {
     context().worker.jobCode.store(job::kProgram);  // the box is the program button's
     EXPECT_EQ(programChip(context(), true), 1);
     EXPECT_EQ(status(), "File larger than chip, not written!256 byte(s),0:0");
+    EXPECT_TRUE(frontend.beeps().empty()) << "the box says it";
     const auto boxes = frontend.boxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, "File larger than chip, not written!");
@@ -415,7 +498,7 @@ TEST_F(ChipJobTest, AStoppedProgramSaysHowMuchWentAndNeverEndsTheStream) {
     loadData(randomBytes(100000, 5));
     simulator.clearFrames(0);
     {
-        StopWhen stop(state.panel(), state.flags().stopProgram, kProgressBar, "12%");
+        StopWhen stop(state.panel(), state.flags().stopProgram, kProgressBar, "Writing:12%");
         EXPECT_EQ(programChip(context(), true), 0);
     }
     EXPECT_EQ(status(), "Stopped, sent 12288 byte(s),0:0");
@@ -431,9 +514,10 @@ TEST_F(ChipJobTest, AStoppedReadSaysSoAndLoadsNothing) {
     state.command(kCmdEditMode);
     ASSERT_TRUE(state.hexView().editMode());
     {
-        StopWhen stop(state.panel(), state.flags().stopRead, kProgressBar, "3%");
+        StopWhen stop(state.panel(), state.flags().stopRead, kProgressBar, "Reading:3%");
         EXPECT_EQ(readChip(context()), 0);
     }
+    EXPECT_TRUE(frontend.beeps().empty()) << "a stop is no error";
     EXPECT_FALSE(state.hexView().editMode()) << "a read switches edit mode off";
     EXPECT_EQ(status(), "Read stopped after 16384 byte(s): nothing loaded.")
         << "two 8 KiB transfers: 3% of 512 KiB";
