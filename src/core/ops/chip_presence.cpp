@@ -17,8 +17,9 @@ constexpr std::uint8_t kSpiBus = 0;
 constexpr std::uint32_t kSpiLinesHigh = 0xFFFFFF;  // no SPI part drove the data line
 constexpr std::uint32_t kNobodyAcknowledged = 0x000000;
 constexpr std::uint32_t kProgrammerBlocked = 0x000004;
-// Parts without RDID are found by REMS, the oldest by RES alone.
-constexpr std::array<std::uint8_t, 2> kSpiFallbackParameters{0x20, 0x80};
+// Every SPI flash part answers RES: the oldest with maker and device, the
+// others with their signature byte.
+constexpr std::uint8_t kResParameter = 0x80;
 
 std::uint8_t busOf(const JobContext& context) {
     return context.selection.parameterBlock().bytes[2] & 0x0F;
@@ -59,17 +60,11 @@ bool chipAnswers(const JobContext& context, std::uint32_t identity) {
 }
 
 std::optional<std::uint32_t> probeSocket(JobContext& context) {
-    auto answer = probeOnce(context);
-    if (!answer || busOf(context) != kSpiBus)
+    const auto answer = probeOnce(context);
+    if (!answer || busOf(context) != kSpiBus || chipAnswers(context, *answer))
         return answer;
-    for (const std::uint8_t parameter : kSpiFallbackParameters) {
-        if (chipAnswers(context, *answer))
-            break;
-        answer = probeWithParameter(context, parameter);
-        if (!answer)
-            break;
-    }
-    return answer;
+    // No RDID: the part may still be there.
+    return probeWithParameter(context, kResParameter);
 }
 
 bool ChipPresence::begin(JobContext& context) {

@@ -8,7 +8,7 @@
 namespace nyra {
 
 // What the socket answers to the identity command sent with the job's own
-// chip parameters: an SPI flash its ID (RDID, else REMS, else RES), an EEPROM
+// chip parameters: an SPI flash its ID (RDID, else its RES answer), an EEPROM
 // its family's state code. No identity when the answer did not come in full.
 std::optional<std::uint32_t> probeSocket(JobContext& context);
 

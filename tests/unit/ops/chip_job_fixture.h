@@ -21,7 +21,8 @@ namespace nyra::ops_test {
 using namespace ids;
 
 inline constexpr const char* kJobItext =
-    "[itext]\r\n6=edit mode off\r\n9=Notice\r\n29=Error\r\n47=Programming...\r\n"
+    "[itext]\r\n6=edit mode off\r\n9=Notice\r\n29=Error\r\n38=Stop programming\r\n"
+    "47=Programming...\r\n"
     "48=Writing:\r\n49=USB error!\r\n50=Stopped, sent\r\n51=Done, written\r\n"
     "56=blocked\r\n57=No data!\r\n58=File larger than chip?\r\n59=Erasing...\r\n"
     "60=Erase ended!\r\n61=Blank checking...\r\n62=Blank, time:\r\n63=The chip is blank!\r\n"
@@ -36,6 +37,7 @@ inline constexpr const char* kJobCatalogue =
     "$25 SPI FLASH\r\n#WINBOND:\r\n"
     "@W25X40:256:4:512KB:N:300:EF3013:00EF12:3.3V:000\r\n"
     "@W25Q32FV:256:4:4MB:N:300:EF4016:00EF15:3.3V:000\r\n"
+    "#SST:\r\n@SST25VF040:256:4:512KB:N:300:FFFFFF:00BF44:3.3V:001\r\n"
     "$24 EEPROM\r\n#GENERIC:\r\n"
     "@24C02:8:N:256B:A0:100:000000:000000:5:100\r\n"
     "@24C16:16:N:2KB:A0:103:000000:000000:5:100\r\n"

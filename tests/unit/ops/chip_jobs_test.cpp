@@ -308,6 +308,7 @@ TEST_F(ChipJobTest, EachFailureSaysWhy) {
         {"blank, no reply", blank, "stall", "always@2", "Blank check failed!", false},
         {"verify refused", verify, "refuse", "8:1", "USB error!", true},
         {"verify cut off", verify, "failed_reads", "1@4", "USB error!", true},
+        {"program, socket probe unanswered", program, "stall", "1@1", "USB error!", true},
     };
     state.command(kCmdAutoIdentify);  // every read and command is the job's own
     ASSERT_FALSE(state.autoIdentifyOn());
@@ -349,6 +350,18 @@ TEST_F(ChipJobTest, EachFailureSaysWhy) {
                 << "command " << code << " reached an empty socket";
         }
     }
+}
+
+TEST_F(ChipJobTest, APartWithoutRdidIsProbedByResAndKeepsItsWriteMethod) {
+    useChip("spi-flash:size=512K,rems=00BF44,program=byte", "SST25VF040");
+    const auto bytes = randomBytes(5000, 9);
+    loadData(bytes);
+    ASSERT_EQ(eraseChip(context(), true), 1) << status();
+    ASSERT_EQ(programChip(context(), true), 1) << status();
+    EXPECT_EQ(verifyChip(context(), true), 1) << status();
+    const auto contents = chip();
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), contents.begin()));
+    EXPECT_EQ(state.selection().parameterBlock().bytes[3], 0x01) << "byte program";
 }
 
 TEST_F(ChipJobTest, AStopLeftFromAnEarlierRunDoesNotStopTheNext) {
@@ -468,6 +481,7 @@ TEST_F(ChipJobTest, JobsNeedingDataRefuseWithoutIt) {
                      +[](JobContext& c) { return verifyChip(c, true); },
                      +[](JobContext& c) { return automaticSequence(c); }}) {
         frontend.clearRecord();
+        state.panel().setText(kStatusLine, "");
         EXPECT_EQ(job(context()), 0);
         EXPECT_EQ(status(), "No data!");
         ASSERT_EQ(frontend.boxes().size(), 1u);
@@ -497,10 +511,22 @@ private:
 TEST_F(ChipJobTest, AStoppedProgramSaysHowMuchWentAndNeverEndsTheStream) {
     loadData(randomBytes(100000, 5));
     simulator.clearFrames(0);
+    // What the close handler would see while the stream runs.
+    bool runningSeen = false;
+    std::string captionSeen;
+    const auto token = state.panel().subscribe([&](const PanelChange& c) {
+        if (c.id == kProgressBar && state.panel().text(kProgressBar) == "Writing:8%") {
+            runningSeen = state.flags().programRunning.load();
+            captionSeen = state.panel().text(kBtnProgram);
+        }
+    });
     {
         StopWhen stop(state.panel(), state.flags().stopProgram, kProgressBar, "Writing:12%");
         EXPECT_EQ(programChip(context(), true), 0);
     }
+    state.panel().unsubscribe(token);
+    EXPECT_TRUE(runningSeen);
+    EXPECT_EQ(captionSeen, "Stop programming");
     EXPECT_EQ(status(), "Stopped, sent 12288 byte(s),0:0");
     EXPECT_EQ(state.statusKind(), StatusKind::Alert);
     EXPECT_TRUE(framesOf(cmd::kStreamEnd).empty());
