@@ -24,7 +24,6 @@ namespace {
 using namespace ids;
 using ops_test::randomBytes;
 
-constexpr std::size_t kChipBytes = 512 * 1024;  // the W25X40 of the fixture
 constexpr std::size_t kFileBytes = 300000;
 constexpr std::uint32_t kFillAddress = 0x1000;
 constexpr std::uint32_t kFillLength = 0x2000;
