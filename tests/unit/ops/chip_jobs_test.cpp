@@ -303,6 +303,7 @@ TEST_F(ChipJobTest, EachFailureSaysWhy) {
          true},
         {"program not opened", program, "refuse", "1:1", "USB error!", true},
         {"program count refused", program, "refuse", "2:1", "USB error!", true},
+        {"program unplugged", program, "unplug_after", "20000", "USB error!", true},
         {"erase refused", erase, "refuse", "5:always", "USB error!", true},
         {"blank refused", blank, "refuse", "15:1", "USB error!", true},
         {"blank, no reply", blank, "stall", "always@2", "Blank check failed!", false},
@@ -317,6 +318,9 @@ TEST_F(ChipJobTest, EachFailureSaysWhy) {
     const auto model = *simulator.chip(0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (!simulator.plugged(0)) {
+            ASSERT_TRUE(simulator.plug(0));
+        }
         if (!simulator.chip(0)) {
             ASSERT_TRUE(simulator.insertChip(0, model));
         }
@@ -331,6 +335,7 @@ TEST_F(ChipJobTest, EachFailureSaysWhy) {
         EXPECT_EQ(status(), c.status);
         EXPECT_EQ(state.statusKind(), StatusKind::Alert);
         EXPECT_EQ(frontend.beeps().empty(), !c.beep);
+        EXPECT_FALSE(state.panel().visible(kProgressBar)) << "no bar left standing";
         ASSERT_TRUE(simulator.setFault(0, "clear", "1"));
     }
 
