@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "ops/socket_check.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -367,6 +368,46 @@ TEST_F(ChipJobTest, APartWithoutRdidIsProbedByResAndKeepsItsWriteMethod) {
     const auto contents = chip();
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), contents.begin()));
     EXPECT_EQ(state.selection().parameterBlock().bytes[3], 0x01) << "byte program";
+}
+
+// A chip named by hand is checked against the socket; the named chip stays selected.
+TEST_F(ChipJobTest, ANamedChipIsCheckedAgainstTheSocketFamily) {
+    struct Case {
+        const char* socket;  // simulated chip, or "" for an empty socket
+        const char* named;
+        SocketFit fit;
+    };
+    const Case cases[] = {
+        {"", "W25X40", SocketFit::NoChip},
+        {"W25X40", "24C02", SocketFit::OtherFamily},
+        {"AT24C02", "W25X40", SocketFit::OtherFamily},
+        {"AT24C02", "24C16", SocketFit::Fits},
+        {"W25X40", "W25Q32FV", SocketFit::Fits},
+        {"spi-flash:size=512K,id=C84013", "W25X40", SocketFit::Fits},  // an ID not listed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.socket) + " / " + c.named);
+        if (*c.socket) {
+            useChip(c.socket, c.named);
+        } else {
+            useChip("W25X40", c.named);
+            ASSERT_TRUE(simulator.removeChip(0));
+        }
+        state.panel().setText(kStatusLine, "");
+        EXPECT_EQ(checkNamedChip(context()), c.fit);
+        EXPECT_EQ(state.selection().selectedDevice(), c.named);
+        EXPECT_FALSE(state.flags().chipChanged.load());
+        if (c.fit == SocketFit::OtherFamily) {
+            EXPECT_NE(status().find("nothing was done"), std::string::npos) << status();
+            EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+        }
+        if (!simulator.chip(0)) {
+            ASSERT_TRUE(simulator.insertChip(0, *sim::builtinChip("W25X40")));
+        }
+    }
+    ASSERT_TRUE(simulator.unplug(0));
+    EXPECT_EQ(checkNamedChip(context()), SocketFit::NoProgrammer);
+    ASSERT_TRUE(simulator.plug(0));
 }
 
 TEST_F(ChipJobTest, AStopLeftFromAnEarlierRunDoesNotStopTheNext) {
