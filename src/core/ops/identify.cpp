@@ -217,8 +217,8 @@ std::optional<int> Identification::runProbe(const ProbeSetting& setting, bool ch
     // An answer that came in pieces is put together, so that its rest is not
     // taken for the next probe's answer.
     if (n > 0 && n < 3)
-        n += static_cast<int>(readFully(c_.link(), reply + n, static_cast<std::size_t>(3 - n),
-                                        timeoutMs));
+        n += static_cast<int>(
+            readFully(c_.link(), reply + n, static_cast<std::size_t>(3 - n), timeoutMs));
     if (n < 0) {
         c_.panel.greyMenuCommand(kCmdChipFill);
         failure(itext(72), BoxIcon::Information);

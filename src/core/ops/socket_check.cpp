@@ -50,8 +50,8 @@ SocketFit checkNamedChip(JobContext& context) {
     if (found == kIdentifyFailed)
         return SocketFit::NoChip;
     if (familyOf(foundPosition) != familyOf(namedPosition)) {
-        context.status.show(otherFamilyText(context.texts, foundType, namedType),
-                            StatusKind::Alert, true);
+        context.status.show(otherFamilyText(context.texts, foundType, namedType), StatusKind::Alert,
+                            true);
         return SocketFit::OtherFamily;
     }
     return SocketFit::Fits;

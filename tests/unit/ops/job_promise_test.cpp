@@ -31,10 +31,22 @@ constexpr std::uint8_t kFillByte = 0x5A;
 constexpr std::size_t kOtpFileBytes = 256;
 constexpr std::uint8_t kOtpJobCode = 60;  // a code of this test's own
 
-enum class Job { Read, Program, Erase, BlankOnBlank, BlankOnData, VerifyMatch, VerifyDiffers,
-                 Auto, Fill, OtpProgram, OtpRead, BatchCycle };
+enum class Job {
+    Read,
+    Program,
+    Erase,
+    BlankOnBlank,
+    BlankOnData,
+    VerifyMatch,
+    VerifyDiffers,
+    Auto,
+    Fill,
+    OtpProgram,
+    OtpRead,
+    BatchCycle
+};
 
-struct JobSpec {
+struct JobCase {
     Job job;
     const char* name;
     std::vector<int> commands;  // the command codes it sends, to refuse
@@ -43,8 +55,8 @@ struct JobSpec {
     bool successIsRight;        // what a sound run on this chip must report
 };
 
-const std::vector<JobSpec>& jobSpecs() {
-    static const std::vector<JobSpec> specs{
+const std::vector<JobCase>& jobCases() {
+    static const std::vector<JobCase> cases{
         {Job::Read, "Read", {13, 7}, true, "", true},
         {Job::Program, "Program", {1, 2, 7}, true, "", true},
         {Job::Erase, "Erase", {5, 7}, false, "Erasing...", true},
@@ -58,13 +70,13 @@ const std::vector<JobSpec>& jobSpecs() {
         {Job::OtpRead, "OtpRead", {7}, false, "", true},
         {Job::BatchCycle, "BatchCycle", {5, 1, 2, 8, 34}, true, "", true},
     };
-    return specs;
+    return cases;
 }
 
 enum class Kind { None, Fault, Flaky, EmptySocket, StopAt, StopInWait };
 
 struct Row {
-    JobSpec spec;
+    JobCase entry;
     Kind kind;
     std::string fault;  // simulator fault name
     std::string value;  // its value; flaky: the seed; stop: the percent
@@ -73,13 +85,12 @@ struct Row {
 
 std::vector<Row> rows() {
     std::vector<Row> out;
-    for (const JobSpec& spec : jobSpecs()) {
+    for (const JobCase& entry : jobCases()) {
         const auto add = [&](Kind kind, std::string fault, std::string value) {
-            std::string name = std::string(spec.name) + "_" + fault + "_" + value;
+            std::string name = std::string(entry.name) + "_" + fault + "_" + value;
             std::replace_if(
-                name.begin(), name.end(), [](char c) { return !std::isalnum(c) && c != '_'; },
-                '_');
-            out.push_back({spec, kind, std::move(fault), std::move(value), std::move(name)});
+                name.begin(), name.end(), [](char c) { return !std::isalnum(c) && c != '_'; }, '_');
+            out.push_back({entry, kind, std::move(fault), std::move(value), std::move(name)});
         };
         add(Kind::None, "none", "");
         for (const char* bytes : {"2000", "60000", "400000"}) {
@@ -96,21 +107,21 @@ std::vector<Row> rows() {
         for (const char* seed : {"1", "2", "3"})
             add(Kind::Flaky, "flaky_reads", seed);
         add(Kind::EmptySocket, "empty_socket", "");
-        for (const int code : spec.commands) {
+        for (const int code : entry.commands) {
             add(Kind::Fault, "refuse", std::to_string(code) + ":1");
             add(Kind::Fault, "refuse", std::to_string(code) + ":always");
         }
-        if (spec.job == Job::OtpProgram || spec.job == Job::OtpRead) {
+        if (entry.job == Job::OtpProgram || entry.job == Job::OtpRead) {
             add(Kind::Fault, "otp_refuse", "1@3");
             add(Kind::Fault, "otp_short_reply", "1@4");
         }
-        if (spec.job == Job::OtpProgram)
+        if (entry.job == Job::OtpProgram)
             add(Kind::Fault, "otp_write_fails", "1@2");
-        if (spec.hasProgress) {
+        if (entry.hasProgress) {
             for (const char* percent : {"10", "50", "99"})
                 add(Kind::StopAt, "stop", percent);
         }
-        if (*spec.waitStatus)
+        if (*entry.waitStatus)
             add(Kind::StopInWait, "stop", "wait");
     }
     return out;
@@ -157,8 +168,7 @@ public:
     }
     bool passed() const {
         std::lock_guard lock(mutex_);
-        return std::find(results_.begin(), results_.end(), batch_result::kPassed) !=
-               results_.end();
+        return std::find(results_.begin(), results_.end(), batch_result::kPassed) != results_.end();
     }
 
 private:
@@ -191,13 +201,13 @@ protected:
     }
 
     bool otpJob() const {
-        return GetParam().spec.job == Job::OtpProgram || GetParam().spec.job == Job::OtpRead;
+        return GetParam().entry.job == Job::OtpProgram || GetParam().entry.job == Job::OtpRead;
     }
     const char* simulatedChip() const { return otpJob() ? "W25Q32FV" : "W25X40"; }
 
     // The chip's contents before the job, and the user's file.
     void prepare() {
-        const Job job = GetParam().spec.job;
+        const Job job = GetParam().entry.job;
         if (otpJob()) {
             ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip(simulatedChip())));
         }
@@ -262,7 +272,7 @@ protected:
             });
         }
         if (row.kind == Kind::StopInWait) {
-            const std::string text = row.spec.waitStatus;
+            const std::string text = row.entry.waitStatus;
             stop.emplace(state.panel(), state.flags(),
                          [text](const Panel& p) { return p.text(kStatusLine) == text; });
         }
@@ -273,7 +283,7 @@ protected:
             state.worker().waitUntilIdle();
         };
         JobContext& c = context();
-        switch (row.spec.job) {
+        switch (row.entry.job) {
             case Job::Read:
                 through(job::kRead, [&] { return readChip(c); });
                 return result == 1;
@@ -322,7 +332,7 @@ protected:
     // What the chip must hold when the job reported success.
     void expectPromiseKept() {
         const auto contents = chip();
-        switch (GetParam().spec.job) {
+        switch (GetParam().entry.job) {
             case Job::Read:
                 EXPECT_EQ(dir.read("u_mod1.dll"), std::string(contents.begin(), contents.end()))
                     << "the data shown is the chip's";
@@ -366,13 +376,13 @@ protected:
     // A failed or stopped job: the failure colour, the user's data as it was,
     // and a job that does not write never changed the chip.
     void expectNothingClaimed() {
-        const Job job = GetParam().spec.job;
+        const Job job = GetParam().entry.job;
         // The OTP window reports in its own log.
         if (!otpJob()) {
             EXPECT_EQ(state.statusKind(), StatusKind::Alert) << status();
         }
-        for (const char* success : {"Done", "Verify OK", "Read ended", "Erase ended", "Blank,",
-                                    "Fill done"})
+        for (const char* success :
+             {"Done", "Verify OK", "Read ended", "Erase ended", "Blank,", "Fill done"})
             EXPECT_EQ(status().find(success), std::string::npos) << status();
         EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("data.bin"));
         EXPECT_TRUE(dir.read("u_mod1.dll") == workingBefore_) << "the working data is unchanged";
@@ -380,9 +390,9 @@ protected:
         if (job == Job::OtpRead) {
             EXPECT_EQ(otpState_.dataLength, 0u) << "nothing half read to save";
         }
-        if (simulator.chip(0) && (job == Job::Read || job == Job::VerifyMatch ||
-                                  job == Job::VerifyDiffers || job == Job::BlankOnBlank ||
-                                  job == Job::BlankOnData || otpJob())) {
+        if (simulator.chip(0) &&
+            (job == Job::Read || job == Job::VerifyMatch || job == Job::VerifyDiffers ||
+             job == Job::BlankOnBlank || job == Job::BlankOnData || otpJob())) {
             EXPECT_TRUE(chip() == before_) << "a job that only reads changed the chip";
         }
     }
@@ -391,7 +401,7 @@ protected:
     void expectToldState(bool success) {
         const Row& row = GetParam();
         // The chip fill's result byte is 0 whatever happened; its status says more.
-        if (row.spec.job == Job::Fill || !simulator.plugged(0) ||
+        if (row.entry.job == Job::Fill || !simulator.plugged(0) ||
             (row.fault == "refuse" && row.value.starts_with("34:")))
             return;
         std::optional<std::uint8_t> last;
@@ -448,7 +458,7 @@ TEST_P(JobPromiseTest, SuccessOnlyWhenTheChipHoldsWhatTheJobSays) {
         expectNothingClaimed();
     // The OTP frames' replies are checked whole: one that comes in pieces fails the step.
     if (row.kind == Kind::None || (row.fault == "short_reads" && !otpJob())) {
-        EXPECT_EQ(success, row.spec.successIsRight) << status();
+        EXPECT_EQ(success, row.entry.successIsRight) << status();
     }
     if (row.kind == Kind::EmptySocket) {
         EXPECT_FALSE(success) << "an empty socket is never a chip";
