@@ -78,32 +78,6 @@ bool fileIsEmpty(const std::string& path) {
     return ::stat(path.c_str(), &info) != 0 || info.st_size == 0;
 }
 
-// The switches and auto-identify as the user left them, put back at the end.
-class SwitchesKept {
-public:
-    explicit SwitchesKept(AppState& state) : state_(state) {
-        autoIdentify_ = state.autoIdentifyOn();
-        for (int i = 0; i < 3; ++i)
-            steps_[i] = state.panel().menuChecked(kStepSwitches[i]);
-    }
-    ~SwitchesKept() {
-        set(ids::kCmdAutoIdentify, autoIdentify_);
-        for (int i = 0; i < 3; ++i)
-            set(kStepSwitches[i], steps_[i]);
-    }
-    SwitchesKept(const SwitchesKept&) = delete;
-    SwitchesKept& operator=(const SwitchesKept&) = delete;
-    void set(int id, bool on) {
-        if (state_.panel().menuChecked(id) != on)
-            state_.command(id);
-    }
-
-private:
-    AppState& state_;
-    bool autoIdentify_ = false;
-    bool steps_[3] = {};
-};
-
 }  // namespace
 
 bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& request,
@@ -220,14 +194,14 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
 
     int status = 0;
     {
-        SwitchesKept kept(state);
-        // Each next chip is found by identifying it.
-        kept.set(ids::kCmdAutoIdentify, true);
+        // Each next chip is found by identifying it. The run's switches stay
+        // in memory: the user's switches file never sees them.
+        state.setSwitchForRun(ids::kCmdAutoIdentify, true);
         if (request.steps) {
             bool on[3];
             parseSteps(*request.steps, on);
             for (int i = 0; i < 3; ++i)
-                kept.set(kStepSwitches[i], on[i]);
+                state.setSwitchForRun(kStepSwitches[i], on[i]);
         }
         std::string steps;
         for (int i = 0; i < 3; ++i) {
@@ -315,7 +289,7 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
             } else if (failed) {
                 err << "the series stopped at " << (withId ? "ID " : "count ") << failed->count
                     << "\n";
-                status = state.link().connected() ? kExitJobFailed : kExitNoProgrammer;
+                status = failedJobStatus(state.link());
             }
         }
     }

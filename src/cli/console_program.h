@@ -5,20 +5,21 @@
 #include "app/clock.h"
 #include "console_frontend.h"
 #include "device/usb_api.h"
+#include "run_folder.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
 
 namespace nyra::cli {
 
 // The main window's state for one run from the terminal: started up in the
-// program folder with its start-up jobs done and the status line echoed, and
-// closed as the window closes when the run ends.
+// program folder, with working files of its own, its start-up jobs done and
+// the status line echoed, and closed as the window closes when the run ends.
 class ConsoleProgram {
 public:
     ConsoleProgram(const std::string& programFolder, const UsbApi& usb, Clock& clock,
                    ConsoleFrontend& console)
-        : state_(console, clock, usb), echo_(state_.panel(), console) {
-        state_.startUp(programFolder);
+        : runFolder_(programFolder), state_(console, clock, usb), echo_(state_.panel(), console) {
+        state_.startUp(programFolder, runFolder_.path());
         state_.worker().waitUntilIdle();
     }
     ~ConsoleProgram() {
@@ -32,6 +33,7 @@ public:
     AppState& state() { return state_; }
 
 private:
+    RunFolder runFolder_;  // outlives the state, whose close still uses its files
     AppState state_;
     StatusEcho echo_;
 };

@@ -37,7 +37,7 @@ public:
         state.worker().waitUntilIdle();
         if (result)
             return 0;
-        return state.link().connected() ? kExitJobFailed : kExitNoProgrammer;
+        return failedJobStatus(state.link());
     }
 
 private:

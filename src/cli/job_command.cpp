@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -15,6 +14,7 @@
 #include "progress_echo.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
+#include "tools/file_copy.h"
 #include "ui/ids.h"
 
 namespace nyra::cli {
@@ -81,6 +81,10 @@ bool selectChip(AppState& state, const std::string& device) {
 
 }  // namespace
 
+int failedJobStatus(Link& link) {
+    return link.connected() && link.devicePresent() ? kExitJobFailed : kExitNoProgrammer;
+}
+
 bool isJobCommand(const std::string& command) {
     return entryOf(command) != nullptr;
 }
@@ -103,19 +107,13 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
     ConsoleProgram program(programFolder, usb, clock, console);
     AppState& state = program.state();
 
-    // The switch is the user's: a named chip turns it off for this run only.
-    const bool autoIdentify = state.autoIdentifyOn();
-    const auto finish = [&](int status) {
-        if (autoIdentify != state.autoIdentifyOn())
-            state.command(ids::kCmdAutoIdentify);
-        return status;
-    };
+    // A named chip turns auto-identify off for this run only; the user's
+    // switches file never sees it.
     if (request.chip) {
-        if (autoIdentify)
-            state.command(ids::kCmdAutoIdentify);
+        state.setSwitchForRun(ids::kCmdAutoIdentify, false);
         if (!selectChip(state, *request.chip)) {
             err << "no chip " << *request.chip << " in the catalogue\n";
-            return finish(kExitUsage);
+            return kExitUsage;
         }
     } else {
         // Identified first, so no job runs on a chip the program only guessed.
@@ -126,9 +124,9 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
         if (found.result != kIdentifyMatched) {
             const int status = detectExitStatus(found);
             if (status == kExitNoProgrammer)
-                return finish(status);
+                return status;
             err << "the chip could not be identified: name it with --chip\n";
-            return finish(kExitNotIdentified);
+            return kExitNotIdentified;
         }
     }
     const std::string device = state.selection().selectedDevice();
@@ -136,7 +134,7 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
 
     if (entry->needsFile && request.command != "read" &&
         !state.fileLoader().loadFile(request.file, true))
-        return finish(kExitJobFailed);
+        return kExitJobFailed;
 
     std::uint8_t result = 0;
     // A named chip turns identification off: the socket is still asked what it
@@ -164,18 +162,17 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    std::uint64_t bytes = chipSize;
-    if (request.command == "read" && result) {
-        std::error_code error;
-        std::filesystem::copy_file(programFolder + "/u_mod0.dll", request.file,
-                                   std::filesystem::copy_options::overwrite_existing, error);
-        if (error) {
-            err << request.file << ": " << error.message() << '\n';
+    // What reached the chip or came from it: the last transfer's count, or the
+    // whole chip for an erase or blank check that finished.
+    const bool transfers = request.command != "erase" && request.command != "blank";
+    std::uint64_t bytes = transfers ? state.progress().done() : (result ? chipSize : 0);
+    // The file is replaced only by a whole image of a read that succeeded.
+    if (request.command == "read" && result && !stop.load()) {
+        const WholeCopy copied = copyWholeFile(state.imagePath0(), request.file);
+        if (copied.error != 0) {
+            err << copied.failedPath << ": " << errnoText(copied.error) << '\n';
             result = 0;
         }
-        bytes = std::filesystem::file_size(programFolder + "/u_mod0.dll", error);
-    } else if (request.command == "program") {
-        bytes = state.dataBuffer().dataLength();
     }
     const std::uint32_t mismatches = state.flags().verifyMismatches.load();
     const bool verified = request.command == "verify" || request.command == "auto";
@@ -189,8 +186,10 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
         status = kExitStopped;
     else if (!result && verified && mismatches > 0)
         status = kExitVerifyMismatch;
+    else if (!result && request.command == "blank" && state.flags().notBlank.load())
+        status = kExitVerifyMismatch;  // content found: its own status, not a USB failure
     else if (!result)
-        status = state.link().connected() ? kExitJobFailed : kExitNoProgrammer;
+        status = failedJobStatus(state.link());
 
     if (request.json) {
         out << "{\"job\":" << jsonString(request.command) << ",\"chip\":" << jsonString(device)
@@ -204,7 +203,7 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
             << "}\n"
             << std::flush;
     }
-    return finish(status);
+    return status;
 }
 
 }  // namespace nyra::cli

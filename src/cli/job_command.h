@@ -8,6 +8,10 @@
 #include "app/clock.h"
 #include "device/usb_api.h"
 
+namespace nyra {
+class Link;
+}
+
 namespace nyra::cli {
 
 // Exit status of the chip jobs (0 success; 1, 2 and 6 as for detect).
@@ -15,6 +19,10 @@ inline constexpr int kExitJobFailed = 7;       // the job reported a failure
 inline constexpr int kExitVerifyMismatch = 8;  // verify (or auto) found differing bytes
 inline constexpr int kExitNotIdentified = 9;   // no chip could be named: use --chip
 inline constexpr int kExitStopped = 130;       // Ctrl-C: the job was stopped
+
+// The status of a job that failed: the programmer missing (6) when it is no
+// longer on the bus or its link is closed, else the job's own failure (7).
+int failedJobStatus(Link& link);
 
 struct JobRequest {
     std::string command;              // read, program, erase, blank, verify or auto

@@ -130,8 +130,20 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-void onInterrupt(int) {
-    interrupted.store(true);
+// Ctrl-C, SIGTERM and SIGHUP stop the job as its stop button would, and the
+// close still runs. A second one ends the process at once: the files it
+// writes are whole or untouched either way.
+void onStopSignal(int) {
+    if (interrupted.exchange(true))
+        ::_exit(kExitStopped);
+}
+
+void handleStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 struct Options {
@@ -250,8 +262,6 @@ int jobCommand(const Options& options) {
         std::fprintf(stderr, "%s\n", usb.error().c_str());
         return kExitNoUsbLibrary;
     }
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     return runJob(programFolder(), request, usb.api(), systemClock(), std::cout, std::cerr,
                   interrupted);
 }
@@ -315,8 +325,6 @@ int ownOptionsCommand(int argc, char** argv, const char* name, const char* help,
 int batch(int argc, char** argv) {
     return ownOptionsCommand<BatchRequest>(argc, argv, "batch", kBatchHelp, parseBatchArguments,
                                            [](const BatchRequest& request, const UsbApi& usb) {
-                                               std::signal(SIGINT, onInterrupt);
-                                               std::signal(SIGTERM, onInterrupt);
                                                return runBatch(programFolder(), request, usb,
                                                                systemClock(), std::cout, std::cerr,
                                                                interrupted);
@@ -402,5 +410,6 @@ int run(int argc, char** argv) {
 }  // namespace nyra::cli
 
 int main(int argc, char** argv) {
+    nyra::cli::handleStopSignals();
     return nyra::cli::run(argc, argv);
 }

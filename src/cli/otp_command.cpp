@@ -1,9 +1,9 @@
 #include "otp_command.h"
 
-#include <fstream>
 #include <mutex>
 #include <vector>
 
+#include "app/file_access.h"
 #include "console_frontend.h"
 #include "console_program.h"
 #include "detect_command.h"
@@ -155,16 +155,14 @@ int runOtp(const std::string& programFolder, const OtpRequest& request, const Us
 
     int status = result ? 0 : kExitJobFailed;
     if (status == 0 && request.action == "read") {
-        std::ofstream file(request.file, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(otp.data.data()), otp.dataLength);
-        file.close();
-        if (!file) {
-            err << request.file << ": cannot be written\n";
+        // Whole or not at all: an existing file survives a failed write.
+        if (const int error = writeWholeFile(request.file, otp.data.data(), otp.dataLength)) {
+            err << request.file << ": " << fileErrorText(error) << '\n';
             status = kExitJobFailed;
         }
     }
-    if (status != 0 && !state.link().connected())
-        status = kExitNoProgrammer;
+    if (status != 0)
+        status = failedJobStatus(state.link());
     return status;
 }
 

@@ -1,11 +1,15 @@
 #include "app/switches.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <vector>
+
+#include "app/file_access.h"
 
 namespace nyra {
 
@@ -14,67 +18,83 @@ namespace {
 constexpr int kSwitchIds[Switches::kFileBytes] = {kCmdSounds, kCmdAutoIdentify, kCmdBatchErase,
                                                   kCmdBatchProgram, kCmdBatchVerify};
 
-// The settings file, open for reading and writing, created when missing.
+// The settings file under an exclusive lock while one switch changes, so that
+// two programs changing switches at once both keep their change. A change is
+// written whole (a temporary file renamed over it), so a kill in the middle
+// never leaves a half-written file.
 class SettingsFile {
 public:
-    explicit SettingsFile(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {}
-    ~SettingsFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
+    explicit SettingsFile(const std::string& path) : path_(path) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+            struct stat opened {};
+            struct stat named {};
+            if (fd_ >= 0 && ::fstat(fd_, &opened) == 0 && !S_ISREG(opened.st_mode))
+                notRegular_ = true;
+            if (fd_ < 0 || notRegular_ || ::flock(fd_, LOCK_EX) != 0) {
+                closeFile();
+                return;
+            }
+            // Another program may have replaced the file while this one waited.
+            if (::stat(path.c_str(), &named) == 0 && named.st_ino == opened.st_ino &&
+                named.st_dev == opened.st_dev)
+                return;
+            closeFile();
+        }
     }
+    ~SettingsFile() { closeFile(); }
     SettingsFile(const SettingsFile&) = delete;
     SettingsFile& operator=(const SettingsFile&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
+    // A FIFO or a device in the file's place: opened, but never read or written.
+    bool notRegular() const { return notRegular_; }
 
-    // Length of the file, or -1.
-    long long size() const {
-        struct stat st {};
-        return ::fstat(fd_, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-    }
-
-    // Reads up to n bytes from offset 0; bytes not read keep their value.
-    // False on a read error (a short file is no error).
-    bool readStart(unsigned char* buffer, std::size_t n) const {
-        std::size_t got = 0;
-        while (got < n) {
-            const ssize_t r = ::pread(fd_, buffer + got, n - got, static_cast<off_t>(got));
+    // The whole file (a few bytes); false on a read error.
+    bool readAll(std::vector<unsigned char>& bytes) const {
+        bytes.clear();
+        unsigned char chunk[256];
+        for (off_t at = 0;;) {
+            const ssize_t r = ::pread(fd_, chunk, sizeof chunk, at);
             if (r < 0 && errno == EINTR)
                 continue;
             if (r < 0)
                 return false;
             if (r == 0)
-                break;
-            got += static_cast<std::size_t>(r);
+                return true;
+            bytes.insert(bytes.end(), chunk, chunk + r);
+            at += r;
         }
-        return true;
     }
 
-    bool write(const unsigned char* bytes, std::size_t n, off_t offset) {
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t r =
-                ::pwrite(fd_, bytes + done, n - done, offset + static_cast<off_t>(done));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r <= 0)
-                return false;
-            done += static_cast<std::size_t>(r);
-        }
-        return true;
-    }
-
-    // Closes the file; false when the system reports a late write error.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
+    // The file's new contents, all of them or none.
+    bool replace(const std::vector<unsigned char>& bytes) {
+        return writeWholeFile(path_, bytes.data(), bytes.size()) == 0;
     }
 
 private:
-    int fd_;
+    void closeFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+    std::string path_;
+    int fd_ = -1;
+    bool notRegular_ = false;
 };
+
+// Sets byte index of the file to value, as a write at that offset would: a
+// shorter file first gets the bytes before it from fill.
+void setByte(std::vector<unsigned char>& bytes, std::size_t index, unsigned char value,
+             const unsigned char* fill) {
+    while (bytes.size() < index)
+        bytes.push_back(fill[bytes.size()]);
+    if (bytes.size() == index)
+        bytes.push_back(value);
+    else
+        bytes[index] = value;
+}
 
 }  // namespace
 
@@ -109,11 +129,16 @@ void Switches::readAtStartup() {
     unsigned char bytes[kFileBytes] = {1, 1, 1, 1, 1};
     {
         SettingsFile file(path_);
-        if (!file.isOpen()) {
+        if (!file.isOpen() && !file.notRegular()) {
             toggleSounds();
             return;
         }
-        file.readStart(bytes, kFileBytes);
+        // Nothing read from a FIFO or a device: the presets stand.
+        std::vector<unsigned char> stored;
+        if (file.isOpen() && file.readAll(stored)) {
+            for (std::size_t i = 0; i < stored.size() && i < kFileBytes; ++i)
+                bytes[i] = stored[i];
+        }
     }
     for (int i = 0; i < kFileBytes; ++i)
         menu_.setChecked(kSwitchIds[i], bytes[i] != 0);
@@ -129,68 +154,46 @@ int Switches::newValue(int commandId) const {
 }
 
 bool Switches::toggleSounds() {
-    const int v = newValue(kCmdSounds);
-    if (v < 0)
-        return false;
-    SettingsFile file(path_);
-    const unsigned char byte = static_cast<unsigned char>(v);
-    if (!file.isOpen() || !file.write(&byte, 1, 0) || !file.close())
-        return false;
-    menu_.setChecked(kCmdSounds, v != 0);
-    return true;
+    return store(kCmdSounds, 0);
 }
 
 bool Switches::toggleAutoIdentify() {
-    const int v = newValue(kCmdAutoIdentify);
-    if (v < 0)
-        return false;
-    SettingsFile file(path_);
-    if (!file.isOpen())
-        return false;
-    const long long size = file.size();
-    if (size < 0)
-        return false;
-    if (size == 0) {
-        // The sounds byte first, so that this switch gets its own byte.
-        const unsigned char soundsOn = 1;
-        if (!file.write(&soundsOn, 1, 0))
-            return false;
-    }
-    // Byte 1: appended to a 1-byte file, written over in a longer one.
-    const unsigned char byte = static_cast<unsigned char>(v);
-    if (!file.write(&byte, 1, 1) || !file.close())
-        return false;
-    menu_.setChecked(kCmdAutoIdentify, v != 0);
-    return true;
+    return store(kCmdAutoIdentify, 1);
 }
 
 bool Switches::toggleBatchStep(int commandId) {
-    int index = 0;
     switch (commandId) {
         case kCmdBatchErase:
-            index = 2;
-            break;
+            return store(commandId, 2);
         case kCmdBatchProgram:
-            index = 3;
-            break;
+            return store(commandId, 3);
         case kCmdBatchVerify:
-            index = 4;
-            break;
+            return store(commandId, 4);
         default:
             return false;
     }
+}
+
+bool Switches::store(int commandId, std::size_t index) {
     const int v = newValue(commandId);
     if (v < 0)
         return false;
     SettingsFile file(path_);
-    if (!file.isOpen())
-        return false;
-    unsigned char bytes[kFileBytes] = {1, 1, 1, 1, 1};
+    std::vector<unsigned char> bytes;
     // Writing after a failed read would turn the other switches on.
-    if (!file.readStart(bytes, kFileBytes))
+    if (!file.isOpen() || !file.readAll(bytes))
         return false;
-    bytes[index] = static_cast<unsigned char>(v);
-    if (!file.write(bytes, kFileBytes, 0) || !file.close())
+    // A missing byte before this one is on, as a missing byte reads.
+    static constexpr unsigned char kOn[kFileBytes] = {1, 1, 1, 1, 1};
+    setByte(bytes, index, static_cast<unsigned char>(v), kOn);
+    // The batch steps were always stored as all five bytes.
+    if (index >= 2) {
+        for (std::size_t i = 0; i < kFileBytes; ++i) {
+            if (i >= bytes.size())
+                bytes.push_back(kOn[i]);
+        }
+    }
+    if (!file.replace(bytes))
         return false;
     menu_.setChecked(commandId, v != 0);
     return true;

@@ -70,6 +70,8 @@ public:
 private:
     // The new value of the switch, or -1 when its menu state forbids a toggle.
     int newValue(int commandId) const;
+    // Toggles the switch and stores it as byte index of the file.
+    bool store(int commandId, std::size_t index);
 
     std::string path_;
     MenuCheckState& menu_;

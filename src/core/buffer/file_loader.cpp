@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/file_access.h"
 #include "buffer/file_descriptor.h"
 #include "buffer/file_name_text.h"
 #include "ui/ids.h"
@@ -39,12 +40,13 @@ bool FileLoader::loadFile(const std::string& path, bool userChoice) {
 
     // Checked before anything is closed, so a file that cannot be loaded
     // leaves the current data as it was.
-    Descriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO or a device is refused: it could block for good or never end.
     struct stat info {};
-    if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = source.get() < 0 ? errno : EISDIR;
+    Descriptor source(openRegularFile(path, info));
+    if (source.get() < 0) {
+        const int error = errno;
         window_.showStatus(text(25), true);
-        errorBox(text(25) + "\n" + path + "\n" + std::strerror(error));
+        errorBox(text(25) + "\n" + path + "\n" + fileErrorText(error));
         return false;
     }
     if (static_cast<std::uint64_t>(info.st_size) > kLargestData) {
@@ -66,6 +68,7 @@ bool FileLoader::loadFile(const std::string& path, bool userChoice) {
         return false;
     }
     std::uint64_t checksum = 0;
+    std::uint64_t copied = 0;
     // Large chunks: fewer calls; the sum is the same for any chunk size.
     std::vector<std::uint8_t> chunk(kLoadChunk);
     for (;;) {
@@ -75,6 +78,13 @@ bool FileLoader::loadFile(const std::string& path, bool userChoice) {
             return false;
         }
         const auto count = static_cast<std::size_t>(got);
+        // A file that grows while it is read stops at what can be held.
+        copied += count;
+        if (copied > kLargestData) {
+            loadFailed(readImage,
+                       path + "\n" + sizeText(copied) + ": 4 GiB or more cannot be loaded.");
+            return false;
+        }
         if (!writeAll(working.get(), chunk.data(), count)) {
             loadFailed(readImage, files_.working + "\n" + std::strerror(errno));
             return false;
@@ -147,8 +157,9 @@ void FileLoader::showLoaded(const std::string& path, bool readImage) {
 
 void FileLoader::loadFailed(bool readImage, const std::string& detail) {
     // Whatever reached the working file is not data: nothing is loaded, and
-    // nothing on the window may claim otherwise.
+    // nothing on the window may claim otherwise, nor a partial copy stay behind.
     data_.reset();
+    ::unlink(files_.working.c_str());
     data_.setDataChecksum(0);
     window_.clearLoadedFile();
     panel_.setText(kTextFileChecksum, kNoChecksumText);

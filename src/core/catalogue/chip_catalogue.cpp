@@ -1,6 +1,9 @@
 #include "catalogue/chip_catalogue.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <array>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_access.h"
 #include "catalogue/catalogue_codec.h"
 #include "catalogue/global_memory_buffer.h"
 
@@ -61,15 +65,35 @@ void ChipCatalogue::note(const std::string& line) const {
     }
 }
 
+namespace {
+
+// Opened without blocking: a FIFO or a device in the catalogue's place would
+// hold the program for good.
+File openCatalogue(const std::string& path) {
+    struct stat info {};
+    const int fd = openRegularFile(path, info);
+    if (fd < 0)
+        return File(nullptr);
+    File f(::fdopen(fd, "rb"));
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+}  // namespace
+
 bool ChipCatalogue::canOpen(const std::string& path) {
     // The program never writes the catalogue, so a read-only file is fine.
-    File f(std::fopen(path.c_str(), "rb"));
-    return f != nullptr;
+    return openCatalogue(path) != nullptr;
 }
 
 void ChipCatalogue::load(const std::string& path) {
     clear();
-    File f(std::fopen(path.c_str(), "rb"));
+    File f(openCatalogue(path));
+    if (!f && (errno == kErrorNotRegularFile || errno == EISDIR)) {
+        note("Chip catalogue " + path + " is not a regular file; no chips loaded.");
+        return;
+    }
     if (!f) {
         if (messages_) {
             messages_(kOpenFailedText, kOpenFailedCaption, MessageIcon::Warning);

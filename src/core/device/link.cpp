@@ -156,8 +156,12 @@ int Link::reopen(bool withMessages) {
 
 // The text to report when the caller must stop, none when it goes on.
 std::optional<TextKey> Link::reopenFailure() {
-    if (!devicePresent())
+    if (!devicePresent()) {
+        // The handle of a programmer that is gone is no link: connected() says so.
+        if (connected_.load())
+            releaseAndClose(handle_.load(), identity().interfaceNumber);
         return itext(34);
+    }
     if (connected_.load()) {
         releaseAndClose(handle_.load(), identity().interfaceNumber);
         openAndClaim();

@@ -38,6 +38,7 @@ std::string notBlankText(const JobContext& context, const std::array<std::uint8_
 std::uint8_t blankCheckChip(JobContext& context) {
     JobFlags& flags = context.flags;
     flags.stopBlankCheck.store(false);
+    flags.notBlank.store(false);
     if (!startChecks(context, true))
         return 0;
     ChipPresence chip;
@@ -85,6 +86,7 @@ std::uint8_t blankCheckChip(JobContext& context) {
                             StatusKind::Normal, false);
         context.box(context.text(itext(63)), BoxIcon::Information);
     } else {
+        flags.notBlank.store(true);
         context.status.show(timedText(context.text(itext(64)), elapsed.seconds()),
                             StatusKind::Alert, false);
         context.box(notBlankText(context, reply), BoxIcon::Error);

@@ -30,6 +30,8 @@ struct JobFlags {
         readRunning{false};
     // What the last verify counted, for the reports of kvq-cli.
     std::atomic<std::uint32_t> verifyMismatches{0};
+    // Whether the last blank check's verdict was "not blank".
+    std::atomic<bool> notBlank{false};
 };
 
 // The name and length of the loaded data file, for the log line the program

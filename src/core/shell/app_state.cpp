@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/file_access.h"
 #include "app/program_folder.h"
 #include "app/text_language.h"
 #include "ops/chip_jobs.h"
@@ -48,8 +49,10 @@ BoxIcon boxIconOf(MessageIcon icon) {
     return BoxIcon::None;
 }
 
+// A FIFO or a device in its place is not a file that can be opened.
 bool fileCanBeOpened(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    const int fd = openRegularFile(path, info);
     if (fd < 0)
         return false;
     ::close(fd);
@@ -190,11 +193,12 @@ AppState::~AppState() {
     shutdown();
 }
 
-void AppState::startUp(const std::string& programFolder) {
+void AppState::startUp(const std::string& programFolder, const std::string& workingFolder) {
     programFolder_ = withSlash(programFolder);
-    imagePath0_ = programFolder_ + "u_mod0.dll";
-    imagePath1_ = programFolder_ + "u_mod1.dll";
-    tempFolder_ = programFolder_ + "temp";
+    const std::string working = workingFolder.empty() ? programFolder_ : withSlash(workingFolder);
+    imagePath0_ = working + "u_mod0.dll";
+    imagePath1_ = working + "u_mod1.dll";
+    tempFolder_ = working + "temp";
 
     texts_.loadFrom(programFolder_);
     frontend_.useLanguage(textLanguage(texts_));
@@ -233,7 +237,7 @@ void AppState::startUp(const std::string& programFolder) {
     panel_.setVisible(kProgressBar, false);
 
     logFilePath_ = programFolder_ + "log.txt";
-    const int logFd = ::open(logFilePath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int logFd = openRegularForAppend(logFilePath_, true);
     if (logFd >= 0)
         ::close(logFd);
     operationLog_.setFilePath(logFilePath_);

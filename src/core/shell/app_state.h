@@ -60,7 +60,9 @@ public:
     AppState& operator=(const AppState&) = delete;
 
     // Start-up steps 4..21 for the program folder (the current directory).
-    void startUp(const std::string& programFolder);
+    // workingFolder holds the data files (u_mod0.dll, u_mod1.dll, temp); the
+    // program folder's own when empty. kvq-cli gives each run its own.
+    void startUp(const std::string& programFolder, const std::string& workingFolder = {});
 
     // A button or menu command by id (the command table).
     void command(int id);
@@ -111,6 +113,9 @@ public:
 
     bool soundSwitchOn() const { return panel_.menuChecked(kCmdSounds); }
     bool autoIdentifyOn() const { return panel_.menuChecked(kCmdAutoIdentify); }
+    // Sets one of the five switches for this run only: the check mark changes,
+    // the user's switches file does not (kvq-cli's --chip and batch options).
+    void setSwitchForRun(int commandId, bool on) { menuChecks_->setChecked(commandId, on); }
 
     // Start job(code): store the code and resume the worker.
     void startJob(std::uint8_t code);

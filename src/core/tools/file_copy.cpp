@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/file_access.h"
 #include "app/text_language.h"
 #include "app/text_table.h"
 #include "buffer/file_descriptor.h"
@@ -57,6 +58,35 @@ CopyResult copyCount(int from, int to, std::uint64_t count) {
     return copy(from, to, count, true);
 }
 
+WholeCopy copyWholeFile(const std::string& from, const std::string& to) {
+    WholeCopy result;
+    struct stat info {};
+    Descriptor in(openForReading(from, info));
+    if (in.get() < 0) {
+        result.error = errno;
+        result.failedPath = from;
+        return result;
+    }
+    WholeFileWriter out(to);
+    if (!out.open()) {
+        result.error = out.error();
+        result.failedPath = to;
+        return result;
+    }
+    const CopyResult copied = copyToEnd(in.get(), out.fd());
+    result.bytes = copied.copied;
+    if (copied.end != CopyEnd::Done) {
+        result.error = copied.error;
+        result.failedPath = copied.end == CopyEnd::ReadFailed ? from : to;
+        return result;
+    }
+    if (!out.commit()) {
+        result.error = out.error();
+        result.failedPath = to;
+    }
+    return result;
+}
+
 bool isSameFile(const std::string& path, const struct stat& info) {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == info.st_dev &&
@@ -64,16 +94,7 @@ bool isSameFile(const std::string& path, const struct stat& info) {
 }
 
 int openForReading(const std::string& path, struct stat& info) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
+    return openRegularFile(path, info);
 }
 
 int createEmpty(const std::string& path) {
@@ -87,7 +108,7 @@ std::string fileMessage(const std::string& text, const std::string& path,
 }
 
 std::string errnoText(int error) {
-    return std::strerror(error);
+    return fileErrorText(error);
 }
 
 std::string chooseFolderTitle(const TextTable& texts) {

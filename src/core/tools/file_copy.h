@@ -28,13 +28,23 @@ CopyResult copyToEnd(int from, int to);
 // Copies exactly count bytes; a file that ends before them is a read failure.
 CopyResult copyCount(int from, int to, std::uint64_t count);
 
+// Copies the file from into the file to, written whole (WholeFileWriter).
+struct WholeCopy {
+    int error = 0;             // 0, or the errno of what failed
+    std::string failedPath{};  // from or to, whichever failed
+    std::uint64_t bytes = 0;
+};
+WholeCopy copyWholeFile(const std::string& from, const std::string& to);
+
 // Whether path names an existing file that is the file described by info.
 bool isSameFile(const std::string& path, const struct stat& info);
 
-// A file opened for reading only (no other program is kept out), or -1 with
-// errno set; a folder gives -1 and EISDIR.
+// A regular file opened for reading only (no other program is kept out), or
+// -1 with errno set; a folder gives EISDIR, a FIFO or a device
+// kErrorNotRegularFile, and nothing blocks.
 int openForReading(const std::string& path, struct stat& info);
-// Created or emptied for writing, or -1 with errno set.
+// A working file created or emptied for writing, or -1 with errno set. The
+// user's own files are written whole instead (WholeFileWriter).
 int createEmpty(const std::string& path);
 
 // "text\npath\nreason", as the program's file messages read.

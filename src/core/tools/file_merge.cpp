@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "app/file_access.h"
 #include "buffer/file_descriptor.h"
 #include "tools/file_copy.h"
 
@@ -35,18 +36,12 @@ MergeResult mergeFiles(const std::string& output, const std::vector<std::string>
             return result;
         }
     }
-    Descriptor out(createEmpty(output));
-    if (out.get() < 0) {
+    // Written whole: a failure leaves an existing output as it was.
+    WholeFileWriter out(output);
+    if (!out.open()) {
         result.status = MergeStatus::OutputNotCreated;
         result.path = output;
-        result.error = errno;
-        return result;
-    }
-    struct stat outInfo {};
-    if (::fstat(out.get(), &outInfo) != 0) {
-        result.status = MergeStatus::OutputNotCreated;
-        result.path = output;
-        result.error = errno;
+        result.error = out.error();
         return result;
     }
     for (const std::string& input : inputs) {
@@ -56,32 +51,22 @@ MergeResult mergeFiles(const std::string& output, const std::vector<std::string>
             result.status = MergeStatus::InputNotOpened;
             result.path = input;
             result.error = errno;
-            out.close();
             return result;
         }
-        // An input that did not exist until the output was made is the
-        // output itself: reading it while it grows would never end.
-        if (info.st_dev == outInfo.st_dev && info.st_ino == outInfo.st_ino) {
-            result.status = MergeStatus::OutputIsInput;
-            result.path = output;
-            out.close();
-            return result;
-        }
-        const CopyResult copied = copyToEnd(in.get(), out.get());
+        const CopyResult copied = copyToEnd(in.get(), out.fd());
         result.bytes += copied.copied;
         if (copied.end != CopyEnd::Done) {
             const bool readFailed = copied.end == CopyEnd::ReadFailed;
             result.status = readFailed ? MergeStatus::InputNotRead : MergeStatus::OutputNotWritten;
             result.path = readFailed ? input : output;
             result.error = copied.error;
-            out.close();
             return result;
         }
     }
-    if (!out.close()) {
+    if (!out.commit()) {
         result.status = MergeStatus::OutputNotWritten;
         result.path = output;
-        result.error = errno;
+        result.error = out.error();
     }
     return result;
 }

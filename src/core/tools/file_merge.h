@@ -32,8 +32,8 @@ struct MergeResult {
     std::uint64_t bytes = 0;
 };
 
-// Joins inputs end to end into output, created or emptied. A failure stops
-// there; what was written before it stays.
+// Joins inputs end to end into output, written whole: a failure stops there
+// and leaves an existing output as it was.
 MergeResult mergeFiles(const std::string& output, const std::vector<std::string>& inputs);
 
 // The text of the box that reports result.

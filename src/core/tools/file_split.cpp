@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <limits>
 
+#include "app/file_access.h"
 #include "buffer/file_descriptor.h"
 #include "tools/file_copy.h"
 
@@ -96,15 +97,16 @@ SplitResult splitFile(const std::string& source, const std::string& points) {
             result.path = name;
             return result;
         }
-        Descriptor out(createEmpty(name));
-        if (out.get() < 0) {
+        // Each piece whole: a failure leaves an existing file of its name as it was.
+        WholeFileWriter out(name);
+        if (!out.open()) {
             result.status = SplitStatus::PieceNotCreated;
             result.path = name;
-            result.error = errno;
+            result.error = out.error();
             return result;
         }
         // The pieces follow each other from 0, so the source is read straight through.
-        const CopyResult copied = copyCount(in.get(), out.get(), piece.end - piece.begin);
+        const CopyResult copied = copyCount(in.get(), out.fd(), piece.end - piece.begin);
         if (copied.end != CopyEnd::Done) {
             const bool readFailed = copied.end == CopyEnd::ReadFailed;
             result.status = readFailed ? SplitStatus::SourceNotRead : SplitStatus::PieceNotWritten;
@@ -112,10 +114,10 @@ SplitResult splitFile(const std::string& source, const std::string& points) {
             result.error = copied.error;
             return result;
         }
-        if (!out.close()) {
+        if (!out.commit()) {
             result.status = SplitStatus::PieceNotWritten;
             result.path = name;
-            result.error = errno;
+            result.error = out.error();
             return result;
         }
         result.pieces.push_back(name);

@@ -1,10 +1,13 @@
 #include "ui/operation_log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+
+#include "app/file_access.h"
 
 namespace nyra {
 
@@ -56,12 +59,17 @@ void OperationLog::fileLine(const std::string& text) {
     if (path.empty())
         return;
     // Not created here: a log file removed while the program runs stays removed.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // A FIFO or a device in its place is not written to.
+    const int fd = openRegularForAppend(path, false);
     if (fd < 0)
         return;
     const std::string record = fileStamp(clock_.localTime()) + text;
+    // Other programs of the folder (the window, kvq-cli runs) append to it as well.
+    const bool locked = ::flock(fd, LOCK_EX) == 0;
     const ssize_t written = ::write(fd, record.data(), record.size());
     (void)written;  // a log line that cannot be written is not worth stopping a job for
+    if (locked)
+        ::flock(fd, LOCK_UN);
     ::close(fd);
 }
 

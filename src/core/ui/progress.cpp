@@ -13,11 +13,13 @@ void Progress::setPosition(int position, const std::string& label) {
 void Progress::begin(const std::string& label) {
     label_ = label;
     shown_ = 0;
+    done_.store(0);
     panel_.setVisible(control_, true);
     setPosition(0, label_ + "0%");
 }
 
 void Progress::update(std::uint64_t done, std::uint64_t total) {
+    done_.store(std::min(done, total));
     if (total == 0)
         return;
     const auto percent = static_cast<int>(std::min<std::uint64_t>(done, total) * 100 / total);

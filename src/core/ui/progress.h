@@ -24,6 +24,9 @@ public:
     // Resets and hides the bar.
     void end();
 
+    // The count of the last update since begin(): the bytes a job moved.
+    std::uint64_t done() const { return done_.load(); }
+
     // The bar's position 0..100; the window reads it when the label changes.
     int position() const { return position_.load(); }
     void setPosition(int position, const std::string& label);
@@ -32,6 +35,7 @@ private:
     Panel& panel_;
     const int control_;
     std::atomic<int> position_{0};
+    std::atomic<std::uint64_t> done_{0};
     std::string label_;
     int shown_ = 0;
 };

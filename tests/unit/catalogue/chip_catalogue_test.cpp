@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -324,6 +326,14 @@ TEST_F(CatalogueFile, EmptyFileAndDirectoryGiveEmptyCatalogues) {
     EXPECT_EQ(catalogue.count(), 0u);
     EXPECT_TRUE(boxes.empty());
     catalogue.load(dir.string());
+    EXPECT_EQ(catalogue.count(), 0u);
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log.back().find("not a regular file"), std::string::npos);
+    // A FIFO would hold the program for good if it were opened for reading.
+    const std::string fifo = (dir / "fifo.dat").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    log.clear();
+    catalogue.load(fifo);
     EXPECT_EQ(catalogue.count(), 0u);
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log.back().find("not a regular file"), std::string::npos);

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "app/file_access.h"
+#include "support/small_disk.h"
 #include "support/temp_dir.h"
 #include "ui/scripted_frontend.h"
 
@@ -171,7 +177,7 @@ TEST_F(FileMergeTest, AMissingFolderOrNameIsSaidAndNothingIsCreated) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("")));
 }
 
-TEST_F(FileMergeTest, AnInputThatCannotBeOpenedStopsAndTheOutputKeepsWhatWasWritten) {
+TEST_F(FileMergeTest, AFailedMergeLeavesNoOutputAndAnExistingOneAsItWas) {
     const std::string a = pattern(1500, 5);
     std::filesystem::create_directory(dir.file("folder.bin"));
     add({dir.write("a.bin", a), dir.file("gone.bin"), dir.write("b.bin", "never")});
@@ -180,15 +186,23 @@ TEST_F(FileMergeTest, AnInputThatCannotBeOpenedStopsAndTheOutputKeepsWhatWasWrit
     EXPECT_FALSE(t.merge());
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"cannot open"});
     EXPECT_NE(frontend.boxes()[0].text.find(dir.file("gone.bin")), std::string::npos);
-    EXPECT_EQ(dir.read("m.bin"), a);
+    EXPECT_FALSE(dir.exists("m.bin"));
 
-    // A folder in the list is no file to read either.
+    // A folder in the list is no file to read either; the old output survives.
+    const std::string old = pattern(700, 11);
+    dir.write("m.bin", old);
     frontend.clearRecord();
     t.removeRows({1, 2});
     add({dir.file("folder.bin")});
     EXPECT_FALSE(t.merge());
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"cannot open"});
-    EXPECT_EQ(dir.read("m.bin"), a);
+    EXPECT_EQ(dir.read("m.bin"), old);
+    // No temporary file stays behind.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("")))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.bin", "b.bin", "folder.bin", "m.bin"}));
 }
 
 TEST_F(FileMergeTest, AnOutputThatCannotBeCreatedIsSaid) {
@@ -224,19 +238,43 @@ TEST_F(FileMergeTest, AnOutputListedAsAnInputBeforeItExistsIsNotReadIntoItself) 
     inFolder.addFiles();
     inFolder.setFileName("new");
     EXPECT_FALSE(inFolder.merge());
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"no output"});
-    // What came before it stays, and the copy stopped there.
-    EXPECT_EQ(dir.read("new.bin"), a);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"cannot open"});
+    EXPECT_FALSE(dir.exists("new.bin"));
 }
 
-TEST(MergeFiles, AWriteThatFailsIsAFailureNotASuccess) {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full to fill";
+TEST(MergeFiles, ADeviceIsNeitherWrittenNorReplaced) {
     TempDir dir;
     const MergeResult result = mergeFiles("/dev/full", {dir.write("x", pattern(3000, 10))});
-    EXPECT_EQ(result.status, MergeStatus::OutputNotWritten);
+    EXPECT_EQ(result.status, MergeStatus::OutputNotCreated);
     EXPECT_EQ(result.path, "/dev/full");
+    EXPECT_EQ(result.error, kErrorNotRegularFile);
+    struct stat info {};
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    // Nor is one read: a FIFO as an input would never end.
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    const MergeResult fromFifo = mergeFiles(dir.file("o.bin"), {dir.file("fifo")});
+    EXPECT_EQ(fromFifo.status, MergeStatus::InputNotOpened);
+    EXPECT_EQ(fromFifo.error, kErrorNotRegularFile);
+    EXPECT_FALSE(dir.exists("o.bin"));
+}
+
+TEST(MergeFiles, AFullDiskIsSaidAndTheOldOutputSurvives) {
+    SmallDisk disk(64);
+    if (!disk.available())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    TempDir dir;
+    const std::string old = pattern(4000, 12);
+    {
+        std::ofstream out(disk.file("o.bin"), std::ios::binary);
+        out << old;
+    }
+    disk.fill();
+    const MergeResult result = mergeFiles(disk.file("o.bin"), {dir.write("x", pattern(30000, 13))});
+    EXPECT_EQ(result.status, MergeStatus::OutputNotWritten);
     EXPECT_EQ(result.error, ENOSPC);
+    std::ifstream in(disk.file("o.bin"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
 }
 
 TEST(MergeFiles, CountsTheBytesAndNamesTheFailingFile) {
