@@ -94,11 +94,30 @@ bool jobNeedsFile(const std::string& command) {
     return entry && entry->needsFile;
 }
 
-int runJob(const std::string& programFolder, const JobRequest& request, const UsbApi& usb,
-           Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop) {
-    const JobEntry* entry = entryOf(request.command);
-    if (!entry)
-        return kExitUsage;
+void printJobReport(std::ostream& out, const JobReport& report) {
+    out << "{\"job\":" << jsonString(report.job) << ",\"chip\":" << jsonString(report.chip)
+        << ",\"bytes\":" << report.bytes << ",\"elapsed\":" << report.elapsed
+        << ",\"data_checksum\":" << jsonString(report.dataChecksum)
+        << ",\"chip_checksum\":" << jsonString(report.chipChecksum);
+    if (report.mismatches)
+        out << ",\"mismatches\":" << *report.mismatches;
+    out << ",\"status\":" << jsonString(report.status)
+        << ",\"result\":" << jsonString(report.exit == 0 ? "ok" : "failed")
+        << ",\"exit\":" << report.exit << "}\n"
+        << std::flush;
+}
+
+namespace {
+
+// The run itself; every way out fills in the report and returns its status.
+int runJobReporting(const std::string& programFolder, const JobRequest& request,
+                    const JobEntry& entry, const UsbApi& usb, Clock& clock, std::ostream& out,
+                    std::ostream& err, const std::atomic<bool>& stop, JobReport& report) {
+    const auto endRun = [&](int status, const std::string& why) {
+        err << why << '\n';
+        report.status = why;
+        return status;
+    };
     ConsoleFrontend console(err);
     // Without --yes a question ends the job rather than guess: No to a file
     // longer than the chip, Cancel at the first mismatch.
@@ -106,15 +125,14 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
                        request.yes ? BoxAnswer::No : BoxAnswer::Cancel);
     ConsoleProgram program(programFolder, usb, clock, console);
     AppState& state = program.state();
+    const auto statusLine = [&state] { return state.panel().text(ids::kStatusLine); };
 
     // A named chip turns auto-identify off for this run only; the user's
     // switches file never sees it.
     if (request.chip) {
         state.setSwitchForRun(ids::kCmdAutoIdentify, false);
-        if (!selectChip(state, *request.chip)) {
-            err << "no chip " << *request.chip << " in the catalogue\n";
-            return kExitUsage;
-        }
+        if (!selectChip(state, *request.chip))
+            return endRun(kExitUsage, "no chip " + *request.chip + " in the catalogue");
     } else {
         // Identified first, so no job runs on a chip the program only guessed.
         state.identified().store({});
@@ -123,30 +141,34 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
         const IdentifyOutcome found = state.identified().last();
         if (found.result != kIdentifyMatched) {
             const int status = detectExitStatus(found);
-            if (status == kExitNoProgrammer)
+            if (status == kExitNoProgrammer) {
+                report.status = statusLine();
                 return status;
-            err << "the chip could not be identified: name it with --chip\n";
-            return kExitNotIdentified;
+            }
+            return endRun(kExitNotIdentified,
+                          "the chip could not be identified: name it with --chip");
         }
     }
-    const std::string device = state.selection().selectedDevice();
+    report.chip = state.selection().selectedDevice();
     const std::uint32_t chipSize = state.selection().chipSize();
 
-    if (entry->needsFile && request.command != "read" &&
-        !state.fileLoader().loadFile(request.file, true))
+    if (entry.needsFile && request.command != "read" &&
+        !state.fileLoader().loadFile(request.file, true)) {
+        report.status = statusLine();
         return kExitJobFailed;
+    }
 
     std::uint8_t result = 0;
     // A named chip turns identification off: the socket is still asked what it
     // holds, so that an empty socket is never read, checked or written as a chip.
     std::optional<SocketFit> socket;
-    state.worker().registerJob(entry->code, [&] {
+    state.worker().registerJob(entry.code, [&] {
         if (request.chip) {
             socket = checkNamedChip(state.jobContext());
             if (*socket != SocketFit::Fits)
                 return result = 0;
         }
-        result = entry->run(state.jobContext());
+        result = entry.run(state.jobContext());
         return result;
     });
     const auto started = std::chrono::steady_clock::now();
@@ -156,54 +178,62 @@ int runJob(const std::string& programFolder, const JobRequest& request, const Us
         if (!request.json)
             progress.emplace(state.panel(), ids::kProgressBar, out, request.terminal, chipSize);
         StopRelay relay(state.flags(), stop);
-        state.startJob(entry->code);
+        state.startJob(entry.code);
         state.worker().waitUntilIdle();
     }
-    const double elapsed =
+    report.elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     // What reached the chip or came from it: the last transfer's count, or the
     // whole chip for an erase or blank check that finished.
     const bool transfers = request.command != "erase" && request.command != "blank";
-    std::uint64_t bytes = transfers ? state.progress().done() : (result ? chipSize : 0);
+    report.bytes = transfers ? state.progress().done() : (result ? chipSize : 0);
+    report.status = statusLine();
     // The file is replaced only by a whole image of a read that succeeded.
     if (request.command == "read" && result && !stop.load()) {
         const WholeCopy copied = copyWholeFile(state.imagePath0(), request.file);
         if (copied.error != 0) {
-            err << copied.failedPath << ": " << errnoText(copied.error) << '\n';
+            report.status = copied.failedPath + ": " + errnoText(copied.error);
+            err << report.status << '\n';
             result = 0;
         }
     }
     const std::uint32_t mismatches = state.flags().verifyMismatches.load();
-    const bool verified = request.command == "verify" || request.command == "auto";
+    if (request.command == "verify" || request.command == "auto")
+        report.mismatches = mismatches;
+    report.dataChecksum = state.dataBuffer().dataChecksumText();
+    report.chipChecksum = state.dataBuffer().chipChecksumText();
 
-    int status = 0;
+    // A stop asked for is what ended the run, whatever the socket said meanwhile.
+    if (stop.load())
+        return kExitStopped;
     if (socket == SocketFit::NoProgrammer)
-        status = kExitNoProgrammer;
-    else if (socket == SocketFit::NoChip)
-        status = kExitNoAnswer;
-    else if (stop.load())
-        status = kExitStopped;
-    else if (!result && verified && mismatches > 0)
-        status = kExitVerifyMismatch;
-    else if (!result && request.command == "blank" && state.flags().notBlank.load())
-        status = kExitVerifyMismatch;  // content found: its own status, not a USB failure
-    else if (!result)
-        status = failedJobStatus(state.link());
+        return kExitNoProgrammer;
+    if (socket == SocketFit::NoChip)
+        return kExitNoAnswer;
+    if (!result && report.mismatches && mismatches > 0)
+        return kExitVerifyMismatch;
+    // Content found: its own status, not a USB failure.
+    if (!result && request.command == "blank" && state.flags().notBlank.load())
+        return kExitVerifyMismatch;
+    if (!result)
+        return failedJobStatus(state.link());
+    return 0;
+}
 
-    if (request.json) {
-        out << "{\"job\":" << jsonString(request.command) << ",\"chip\":" << jsonString(device)
-            << ",\"bytes\":" << bytes << ",\"elapsed\":" << elapsed
-            << ",\"data_checksum\":" << jsonString(state.dataBuffer().dataChecksumText())
-            << ",\"chip_checksum\":" << jsonString(state.dataBuffer().chipChecksumText());
-        if (verified)
-            out << ",\"mismatches\":" << mismatches;
-        out << ",\"status\":" << jsonString(state.panel().text(ids::kStatusLine))
-            << ",\"result\":" << jsonString(status == 0 ? "ok" : "failed") << ",\"exit\":" << status
-            << "}\n"
-            << std::flush;
-    }
-    return status;
+}  // namespace
+
+int runJob(const std::string& programFolder, const JobRequest& request, const UsbApi& usb,
+           Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop) {
+    JobReport report;
+    report.job = request.command;
+    const JobEntry* entry = entryOf(request.command);
+    report.exit =
+        entry ? runJobReporting(programFolder, request, *entry, usb, clock, out, err, stop, report)
+              : kExitUsage;
+    if (request.json)
+        printJobReport(out, report);
+    return report.exit;
 }
 
 }  // namespace nyra::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -32,6 +33,21 @@ struct JobRequest {
     bool json = false;                // one result object on out instead of progress
     bool terminal = false;            // out is a terminal: a redrawn progress bar
 };
+
+// The one JSON object a job command prints with --json, on every exit:
+// usage errors, missing files, no programmer and unidentified chips included.
+struct JobReport {
+    std::string job;
+    std::string chip;         // the selected device, "" before one was selected
+    std::uint64_t bytes = 0;  // what actually reached the chip or came from it
+    double elapsed = 0;       // seconds the job ran
+    std::string dataChecksum;
+    std::string chipChecksum;
+    std::optional<std::uint32_t> mismatches;  // verify and auto
+    std::string status;                       // the final status line, or why the run ended
+    int exit = 0;
+};
+void printJobReport(std::ostream& out, const JobReport& report);
 
 bool isJobCommand(const std::string& command);
 bool jobNeedsFile(const std::string& command);

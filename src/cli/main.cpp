@@ -23,6 +23,7 @@
 #include "firmware_command.h"
 #include "info_command.h"
 #include "job_command.h"
+#include "json_text.h"
 #include "merge_split_command.h"
 #include "otp_command.h"
 
@@ -31,9 +32,10 @@ namespace {
 
 constexpr int kQueryTimeoutMs = 100;
 
-int usage() {
+// The overview: on stdout when asked for with --help, else on stderr.
+int usage(std::FILE* to = stderr) {
     std::fprintf(
-        stderr,
+        to,
         "usage: kvq-cli chips [PATTERN] | detect | demo | info FILE\n"
         "       kvq-cli read FILE | program FILE | erase | blank | verify FILE | auto FILE\n"
         "       kvq-cli firmware | upgrade FILE.nyr\n"
@@ -69,20 +71,20 @@ bool readExactly(Link& link, int n, int timeoutMs) {
     return link.readReply(link.transferBuffer().data() + kReplyOffset, n, timeoutMs) == n;
 }
 
-int demo() {
+// What the programmer answers: firmware version, serial number, chip ID.
+struct DemoAnswers {
+    std::optional<std::string> firmware;
+    std::optional<unsigned> serial;
+    std::optional<std::string> chipIdentity;
+    bool connected = false;
+};
+
+DemoAnswers askProgrammer(const UsbApi& usb) {
     TextTable texts(
         [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); });
     texts.loadFrom(programFolder());
-
-    UsbLibrary usb = UsbLibrary::loadFor(executableDirectory());
-    if (!usb.loaded()) {
-        std::fprintf(stderr, "%s\n", usb.error().c_str());
-        return 1;
-    }
-    std::printf("USB library: %s\n", usb.path().c_str());
-
     ConsoleHost host(texts);
-    Link link(usb.api(), host);
+    Link link(usb, host);
     CommandFrame block{};
     block[0] = kFrameStart;
     block[19] = kFrameEnd;
@@ -90,24 +92,24 @@ int demo() {
     WorkerShared shared;
     Worker worker(shared, channel);
     const std::uint8_t* reply = link.transferBuffer().data() + kReplyOffset;
+    DemoAnswers answers;
 
     worker.registerJob(job::kFirmwareVersion, [&]() -> std::uint8_t {
         if (link.ensureLink() == kLinkStop)
             return 0;
         if (!channel.sendCommand(cmd::kFirmwareVersion, kQueryTimeoutMs) ||
-            !readExactly(link, 1, kQueryTimeoutMs)) {
-            std::printf("firmware version: no answer\n");
+            !readExactly(link, 1, kQueryTimeoutMs))
             return 0;
-        }
-        std::printf("firmware version: V%d.%d\n", (reply[0] >> 4) + 1, reply[0] & 0x0F);
+        answers.firmware =
+            "V" + std::to_string((reply[0] >> 4) + 1) + "." + std::to_string(reply[0] & 0x0F);
         if (channel.sendCommand(cmd::kSerialNumber, kQueryTimeoutMs) &&
-            readExactly(link, 7, kQueryTimeoutMs)) {
-            std::printf("serial number: %u\n",
-                        (unsigned{reply[4]} << 16) | (unsigned{reply[5]} << 8) | reply[6]);
-        }
+            readExactly(link, 7, kQueryTimeoutMs))
+            answers.serial = (unsigned{reply[4]} << 16) | (unsigned{reply[5]} << 8) | reply[6];
         // First probe of identification: JEDEC ID of an SPI flash chip.
         if (channel.sendCommand(cmd::kReadIdentity, 5000) && readExactly(link, 3, 5000)) {
-            std::printf("chip identity: %02X%02X%02X\n", reply[0], reply[1], reply[2]);
+            char id[8];
+            std::snprintf(id, sizeof id, "%02X%02X%02X", reply[0], reply[1], reply[2]);
+            answers.chipIdentity = id;
         }
         return 1;
     });
@@ -117,9 +119,37 @@ int demo() {
     worker.waitUntilIdle();
     worker.requestQuit();
     worker.join();
-    std::printf("programmer %s\n", link.connected() ? "connected" : "not connected");
+    answers.connected = link.connected();
     link.releaseAndClose(link.handle(), link.identity().interfaceNumber);
-    return 0;
+    return answers;
+}
+
+// Exit 0 when the programmer answered, 6 when none did.
+int demo(const UsbLibrary& usb, bool json) {
+    const DemoAnswers answers = askProgrammer(usb.api());
+    const int status = answers.firmware ? 0 : kExitNoProgrammer;
+    if (json) {
+        const auto text = [](const std::optional<std::string>& value) {
+            return value ? jsonString(*value) : std::string("null");
+        };
+        std::printf(
+            "{\"usb_library\":%s,\"connected\":%s,\"firmware\":%s,\"serial\":%s,"
+            "\"chip_identity\":%s,\"exit\":%d}\n",
+            jsonString(usb.path()).c_str(), answers.connected ? "true" : "false",
+            text(answers.firmware).c_str(),
+            answers.serial ? std::to_string(*answers.serial).c_str() : "null",
+            text(answers.chipIdentity).c_str(), status);
+        return status;
+    }
+    std::printf("USB library: %s\n", usb.path().c_str());
+    std::printf("firmware version: %s\n",
+                answers.firmware ? answers.firmware->c_str() : "no answer");
+    if (answers.serial)
+        std::printf("serial number: %u\n", *answers.serial);
+    if (answers.chipIdentity)
+        std::printf("chip identity: %s\n", answers.chipIdentity->c_str());
+    std::printf("programmer %s\n", answers.connected ? "connected" : "not connected");
+    return status;
 }
 
 }  // namespace
@@ -146,6 +176,9 @@ void handleStopSignals() {
         ::sigaction(signal, &action, nullptr);
 }
 
+// The options a command may take.
+enum : unsigned { kTakesChip = 1, kTakesYes = 2, kTakesJson = 4, kTakesUsb = 8 };
+
 struct Options {
     std::vector<std::string> words;  // the command and its operands
     std::optional<std::string> chip;
@@ -153,6 +186,8 @@ struct Options {
     bool yes = false;
     bool json = false;
     bool help = false;
+    unsigned given = 0;   // the kTakes bits of the options on the line
+    std::string unknown;  // the first word that is no option, or lacks its value
 };
 
 // False on an option the commands do not know or one without its value.
@@ -160,69 +195,104 @@ bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--chip" || word == "--usb-library") {
-            if (i + 1 >= argc)
+            if (i + 1 >= argc) {
+                options.unknown = word + " without its value";
                 return false;
+            }
             (word == "--chip" ? options.chip : options.usbLibrary) = argv[++i];
+            options.given |= word == "--chip" ? kTakesChip : kTakesUsb;
         } else if (word == "--yes") {
             options.yes = true;
+            options.given |= kTakesYes;
         } else if (word == "--json") {
             options.json = true;
+            options.given |= kTakesJson;
         } else if (word == "--help" || word == "-h") {
             options.help = true;
         } else if (word.starts_with("--")) {
-            return false;
+            // The rest is still read, so that --json is known for the report.
+            if (options.unknown.empty())
+                options.unknown = word;
         } else {
             options.words.push_back(word);
         }
     }
-    return true;
+    return options.unknown.empty();
 }
 
 struct CommandHelp {
     const char* command;
     const char* synopsis;
     const char* text;
+    unsigned options;  // kTakes bits: anything else on its line is a usage error
 };
+
+constexpr unsigned kChipJob = kTakesChip | kTakesJson | kTakesUsb;
 
 constexpr CommandHelp kHelp[] = {
-    {"chips", "chips [PATTERN]", "list the catalogue's chips whose name contains PATTERN"},
-    {"detect", "detect", "identify the chip in the socket"},
-    {"read", "read FILE [--chip NAME] [--json]", "read the whole chip into FILE"},
-    {"program", "program FILE [--chip NAME] [--yes] [--json]", "write FILE into the chip"},
-    {"erase", "erase [--chip NAME] [--json]", "erase the whole chip"},
-    {"blank", "blank [--chip NAME] [--json]", "check that every byte of the chip is erased"},
+    {"chips", "chips [PATTERN]", "list the catalogue's chips whose name contains PATTERN", 0},
+    {"detect", "detect [--usb-library PATH]", "identify the chip in the socket", kTakesUsb},
+    {"read", "read FILE [--chip NAME] [--json]", "read the whole chip into FILE", kChipJob},
+    {"program", "program FILE [--chip NAME] [--yes] [--json]", "write FILE into the chip",
+     kChipJob | kTakesYes},
+    {"erase", "erase [--chip NAME] [--json]", "erase the whole chip", kChipJob},
+    {"blank", "blank [--chip NAME] [--json]", "check that every byte of the chip is erased",
+     kChipJob},
     {"verify", "verify FILE [--chip NAME] [--yes] [--json]",
-     "compare the chip with FILE (0xFF past its end)"},
-    {"auto", "auto FILE [--chip NAME] [--yes] [--json]", "erase, program and verify"},
-    {"info", "info FILE [--chip NAME]", "data length, size and checksums as the window shows"},
-    {"demo", "demo", "connect to the programmer and show what it answers"},
-    {"firmware", "firmware", "the programmer's serial number and firmware version"},
-    {"upgrade", "upgrade FILE.nyr",
-     "write a firmware file into the programmer through its boot loader"},
+     "compare the chip with FILE (0xFF past its end)", kChipJob | kTakesYes},
+    {"auto", "auto FILE [--chip NAME] [--yes] [--json]", "erase, program and verify",
+     kChipJob | kTakesYes},
+    {"info", "info FILE [--chip NAME]", "data length, size and checksums as the window shows",
+     kTakesChip},
+    {"demo", "demo [--json] [--usb-library PATH]",
+     "connect to the programmer and show what it answers", kTakesJson | kTakesUsb},
+    {"firmware", "firmware [--usb-library PATH]",
+     "the programmer's serial number and firmware version", kTakesUsb},
+    {"upgrade", "upgrade FILE.nyr [--usb-library PATH]",
+     "write a firmware file into the programmer through its boot loader", kTakesUsb},
     {"merge", "merge OUT [IN...]",
-     "join the IN files end to end into OUT (\".bin\" added to a name without \".\")"},
+     "join the IN files end to end into OUT (\".bin\" added to a name without \".\")", 0},
     {"split", "split FILE POINTS",
-     "cut FILE at the byte offsets POINTS (\"1024,2048\") into FILE_0-1023 and so on"},
+     "cut FILE at the byte offsets POINTS (\"1024,2048\") into FILE_0-1023 and so on", 0},
 };
 
-int help(const std::string& command) {
+const CommandHelp* commandHelp(const std::string& command) {
     for (const CommandHelp& entry : kHelp) {
-        if (command == entry.command) {
-            std::printf("usage: kvq-cli %s\n  %s\n", entry.synopsis, entry.text);
-            // The file tools take no chip and no programmer.
-            if (command == "merge" || command == "split" || command == "chips")
-                return 0;
-            std::printf(
-                "  --chip NAME         the catalogue's device name; auto-identify is off "
-                "for this run\n"
-                "  --yes               go on with a file longer than the chip, and "
-                "count all mismatches\n"
-                "  --json              print one result object\n"
-                "  --usb-library PATH  the USB library to load\n");
-            return 0;
-        }
+        if (command == entry.command)
+            return &entry;
     }
-    return usage();
+    return nullptr;
+}
+
+int help(const CommandHelp& entry) {
+    std::printf("usage: kvq-cli %s\n  %s\n", entry.synopsis, entry.text);
+    if (entry.options & kTakesChip)
+        std::printf(
+            "  --chip NAME         the catalogue's device name; auto-identify is off "
+            "for this run\n");
+    if (entry.options & kTakesYes)
+        std::printf(
+            "  --yes               go on with a file longer than the chip, and "
+            "count all mismatches\n");
+    if (entry.options & kTakesJson)
+        std::printf("  --json              print one result object\n");
+    if (entry.options & kTakesUsb)
+        std::printf("  --usb-library PATH  the USB library to load\n");
+    return 0;
+}
+
+// The options on the line that the command does not take, as their names.
+std::string foreignOptions(unsigned given, unsigned taken) {
+    std::string names;
+    const std::pair<unsigned, const char*> all[] = {{kTakesChip, "--chip"},
+                                                    {kTakesYes, "--yes"},
+                                                    {kTakesJson, "--json"},
+                                                    {kTakesUsb, "--usb-library"}};
+    for (const auto& [bit, name] : all) {
+        if ((given & bit) && !(taken & bit))
+            names += (names.empty() ? "" : " ") + std::string(name);
+    }
+    return names;
 }
 
 int chips(const std::string& pattern) {
@@ -246,22 +316,15 @@ UsbLibrary loadUsb(const Options& options) {
                               : UsbLibrary::loadFor(executableDirectory());
 }
 
-int jobCommand(const Options& options) {
+int jobCommand(const Options& options, const UsbLibrary& usb) {
     JobRequest request;
     request.command = options.words[0];
-    if (jobNeedsFile(request.command) != (options.words.size() == 2) || options.words.size() > 2)
-        return usage();
     if (options.words.size() == 2)
         request.file = options.words[1];
     request.chip = options.chip;
     request.yes = options.yes;
     request.json = options.json;
     request.terminal = ::isatty(STDOUT_FILENO) == 1;
-    UsbLibrary usb = loadUsb(options);
-    if (!usb.loaded()) {
-        std::fprintf(stderr, "%s\n", usb.error().c_str());
-        return kExitNoUsbLibrary;
-    }
     return runJob(programFolder(), request, usb.api(), systemClock(), std::cout, std::cerr,
                   interrupted);
 }
@@ -353,6 +416,37 @@ int otp(int argc, char** argv) {
                                          });
 }
 
+// A usage error: the reason and the overview on stderr, and for a job
+// command with --json its one report object on stdout.
+int usageError(const Options& options, const std::string& reason) {
+    if (!reason.empty())
+        std::fprintf(stderr, "kvq-cli: %s\n", reason.c_str());
+    usage();
+    if (options.json && !options.words.empty() && isJobCommand(options.words[0])) {
+        JobReport report;
+        report.job = options.words[0];
+        report.status = reason;
+        report.exit = kExitUsage;
+        printJobReport(std::cout, report);
+    }
+    return kExitUsage;
+}
+
+// The operand counts each command takes.
+bool operandsFit(const std::string& command, std::size_t operands) {
+    if (command == "chips")
+        return operands <= 1;
+    if (command == "merge")
+        return operands >= 1;
+    if (command == "split")
+        return operands == 2;
+    if (command == "info" || command == "upgrade")
+        return operands == 1;
+    if (isJobCommand(command))
+        return operands == (jobNeedsFile(command) ? 1u : 0u);
+    return operands == 0;
+}
+
 int run(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("kvq-cli %s\n", NYRA_VERSION);
@@ -363,47 +457,59 @@ int run(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "otp") == 0)
         return otp(argc, argv);
     Options options;
-    if (!parse(argc, argv, options) || options.words.empty())
-        return options.help && options.words.empty() ? (usage(), 0) : usage();
+    const bool parsed = parse(argc, argv, options);
+    if (options.words.empty()) {
+        if (options.help && parsed)
+            return usage(stdout), 0;
+        return usageError(options, parsed ? "" : "unknown option " + options.unknown);
+    }
     const std::string& command = options.words[0];
+    const CommandHelp* entry = commandHelp(command);
+    if (!entry)
+        return usageError(options, "unknown command " + command);
     if (options.help)
-        return help(command);
-    if (command == "demo" && options.words.size() == 1)
-        return demo();
-    if (command == "chips" && options.words.size() <= 2)
+        return help(*entry);
+    if (!parsed)
+        return usageError(options, "unknown option " + options.unknown);
+    if (const std::string foreign = foreignOptions(options.given, entry->options); !foreign.empty())
+        return usageError(options, command + " takes no " + foreign);
+    if (!operandsFit(command, options.words.size() - 1))
+        return usageError(options, "wrong number of operands for " + command);
+
+    if (command == "chips")
         return chips(options.words.size() == 2 ? options.words[1] : std::string());
-    if (command == "detect" && options.words.size() == 1) {
-        UsbLibrary usb = loadUsb(options);
-        if (!usb.loaded()) {
-            std::fprintf(stderr, "%s\n", usb.error().c_str());
-            return kExitNoUsbLibrary;
-        }
-        return detect(programFolder(), usb.api(), systemClock(), std::cout, std::cerr);
-    }
-    if ((command == "firmware" && options.words.size() == 1) ||
-        (command == "upgrade" && options.words.size() == 2)) {
-        UsbLibrary usb = loadUsb(options);
-        if (!usb.loaded()) {
-            std::fprintf(stderr, "%s\n", usb.error().c_str());
-            return kExitNoUsbLibrary;
-        }
-        if (command == "firmware")
-            return firmwareInfo(programFolder(), usb.api(), systemClock(), std::cout, std::cerr);
-        return upgrade(programFolder(), options.words[1], usb.api(), systemClock(),
-                       ::isatty(STDOUT_FILENO) == 1, std::cout, std::cerr);
-    }
-    if (command == "info" && options.words.size() == 2)
+    if (command == "info")
         return info(programFolder(), options.words[1], options.chip, std::cout, std::cerr);
-    if (command == "merge" && options.words.size() >= 2) {
+    if (command == "merge") {
         const std::vector<std::string> inputs(options.words.begin() + 2, options.words.end());
         return mergeCommand(programFolder(), options.words[1], inputs, std::cout, std::cerr);
     }
-    if (command == "split" && options.words.size() == 3)
+    if (command == "split")
         return splitCommand(programFolder(), options.words[1], options.words[2], std::cout,
                             std::cerr);
-    if (isJobCommand(command))
-        return jobCommand(options);
-    return usage();
+
+    UsbLibrary usb = loadUsb(options);
+    if (!usb.loaded()) {
+        std::fprintf(stderr, "%s\n", usb.error().c_str());
+        if (options.json && isJobCommand(command)) {
+            JobReport report;
+            report.job = command;
+            report.status = usb.error();
+            report.exit = kExitNoUsbLibrary;
+            printJobReport(std::cout, report);
+        }
+        return kExitNoUsbLibrary;
+    }
+    if (command == "demo")
+        return demo(usb, options.json);
+    if (command == "detect")
+        return detect(programFolder(), usb.api(), systemClock(), std::cout, std::cerr);
+    if (command == "firmware")
+        return firmwareInfo(programFolder(), usb.api(), systemClock(), std::cout, std::cerr);
+    if (command == "upgrade")
+        return upgrade(programFolder(), options.words[1], usb.api(), systemClock(),
+                       ::isatty(STDOUT_FILENO) == 1, std::cout, std::cerr);
+    return jobCommand(options, usb);
 }
 
 }  // namespace

@@ -1,105 +1,19 @@
-// The built kvq-cli as a process: rwb_mod.so beside it, the simulator
-// configured by NYRA_SIM_CONFIG, the program folder as its current directory.
-// The chip's contents persist in an image file from one run to the next.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// The built kvq-cli as a process on the simulator; the chip's contents
+// persist in an image file from one run to the next.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/text_table.h"
+#include "cli_process.h"
 #include "detect_command.h"
 #include "job_command.h"
-#include "program_folder.h"
-
-extern char** environ;
 
 namespace nyra::cli {
 namespace {
-
-struct Exit {
-    int status = -1;  // exit status, -1 when it did not end normally
-    std::string out;
-    std::string err;
-};
-
-// Runs program with args in folder (or in cwd when given), NYRA_SIM_CONFIG
-// set to config, with more environment entries.
-Exit runIn(const TempDir& folder, const std::string& program, const std::vector<std::string>& args,
-           const std::string& config, const std::vector<std::string>& moreEnv = {},
-           const std::string& cwdOverride = {}) {
-    std::vector<std::string> envText;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "NYRA_SIM_CONFIG=", 16) != 0)
-            envText.emplace_back(*e);
-    }
-    envText.push_back("NYRA_SIM_CONFIG=" + config);
-    envText.insert(envText.end(), moreEnv.begin(), moreEnv.end());
-    std::vector<char*> env;
-    for (auto& e : envText)
-        env.push_back(e.data());
-    env.push_back(nullptr);
-    std::vector<std::string> argText{program};
-    argText.insert(argText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argText)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const std::string outPath = folder.file("stdout.txt");
-    const std::string errPath = folder.file("stderr.txt");
-    const std::string cwd = cwdOverride.empty() ? folder.folder() : cwdOverride;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0 || ::dup2(out, 1) < 0 ||
-            ::dup2(err, 2) < 0)
-            ::_exit(127);
-        ::execve(program.c_str(), argv.data(), env.data());
-        ::_exit(127);
-    }
-    Exit result;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
-        return result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = folder.read("stdout.txt");
-    result.err = folder.read("stderr.txt");
-    return result;
-}
-
-class CliProcess : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string why;
-        if (!testing::fillProgramFolder(dir, &why))
-            GTEST_SKIP() << why;
-        program = (*testing::demoFolder() / "kvq-cli").string();
-        if (!std::filesystem::exists(program))
-            GTEST_SKIP() << "kvq-cli not built";
-    }
-    // No control socket: other simulators may be running on this machine.
-    std::string config(const std::string& chip, const std::string& more = "") const {
-        std::ofstream(dir.file("sim.conf"))
-            << "programmers=1\nchip=" << chip << "\nimage=none\ntiming=0\ncontrol=off\n"
-            << more;
-        return dir.file("sim.conf");
-    }
-    // A chip that keeps its contents in the folder between runs.
-    std::string keptChip(const std::string& chip, const std::string& more = "") const {
-        return config(chip, "image=" + dir.file("chip.img") + "\n" + more);
-    }
-
-    TempDir dir;
-    std::string program;
-};
 
 TEST_F(CliProcess, PrintsTheMatchedChipAndExitsWithZero) {
     const Exit run = runIn(dir, program, {"detect"}, config("GD25Q32"));
@@ -159,16 +73,6 @@ TEST_F(CliProcess, UsageErrorsListTheExitStatus) {
     EXPECT_FALSE(dir.exists("log.txt"));
 }
 
-std::string randomFile(const TempDir& dir, const std::string& name, std::size_t size) {
-    std::string bytes(size, '\0');
-    unsigned state = 12345;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 16);
-    }
-    return dir.write(name, bytes);
-}
-
 TEST_F(CliProcess, AutoThenReadGivesBackTheSameBytes) {
     randomFile(dir, "img.bin", 100000);
     const Exit written = runIn(dir, program, {"auto", "img.bin"}, keptChip("GD25Q32"));
@@ -212,7 +116,7 @@ TEST_F(CliProcess, AMissingOrUnpluggedProgrammerFailsTheJob) {
     randomFile(dir, "img.bin", 300000);
     const Exit unplugged = runIn(dir, program, {"program", "img.bin"},
                                  config("GD25Q32", "fault.unplug_after=100000\n"));
-    EXPECT_NE(unplugged.status, 0);
+    EXPECT_EQ(unplugged.status, kExitNoProgrammer) << unplugged.err;
     EXPECT_FALSE(unplugged.err.empty());
 }
 
