@@ -74,93 +74,100 @@ protected:
     }
 };
 
-TEST_F(CliContract, EveryWayARunEndsHasItsStatusItsObjectAndTheFilesAsPromised) {
-    const std::string stall = "fault.stall=always@40\n";
-    const std::vector<Row> rows = {
-        // Success.
-        {{"read", "out.bin"}, "", Holds::Image, 0},
-        {{"program", "img.bin"}, "", Holds::Erased, 0},
-        {{"erase"}, "", Holds::Image, 0},
-        {{"blank"}, "", Holds::Erased, 0},
-        {{"verify", "img.bin"}, "", Holds::Image, 0},
-        {{"auto", "img.bin"}, "", Holds::Erased, 0},
-        {{"read", "out.bin", "--chip", kChip}, "", Holds::Image, 0},
-        // Content differs: its own status, not a failure of the programmer.
-        {{"blank"}, "", Holds::Image, kExitVerifyMismatch},
-        {{"verify", "other.bin"}, "", Holds::Image, kExitVerifyMismatch},
-        // Usage.
-        {{"read"}, "", Holds::Image, kExitUsage},
-        {{"erase", "--yes"}, "", Holds::Image, kExitUsage},
-        {{"read", "out.bin", "--bogus"}, "", Holds::Image, kExitUsage},
-        {{"read", "out.bin", "--chip", "NOSUCH"}, "", Holds::Image, kExitUsage},
-        {{"firmware", "--chip", kChip}, "", Holds::Image, kExitUsage, 0, false},
-        {{"upgrade", "x.nyr", "--yes"}, "", Holds::Image, kExitUsage, 0, false},
-        {{"detect", "--json"}, "", Holds::Image, kExitUsage, 0, false},
-        // No programmer.
-        {{"read", "out.bin"}, "programmers=0\n", Holds::Image, kExitNoProgrammer},
-        {{"erase", "--chip", kChip}, "programmers=0\n", Holds::Image, kExitNoProgrammer},
-        {{"demo"}, "programmers=0\n", Holds::Image, kExitNoProgrammer},
-        // Unplugged in the middle of the job.
-        {{"read", "out.bin"}, "fault.unplug_after=100000\n", Holds::Image, kExitNoProgrammer},
-        {{"program", "img.bin"}, "fault.unplug_after=100000\n", Holds::Erased, kExitNoProgrammer},
-        {{"verify", "img.bin"}, "fault.unplug_after=100000\n", Holds::Image, kExitNoProgrammer},
-        // The job failed.
-        {{"program", "img.bin"}, "fault.refuse=1:always\n", Holds::Erased, kExitJobFailed},
-        {{"read", "out.bin"}, "fault.failed_reads=always@40\n", Holds::Image, kExitJobFailed},
-        {{"read", "out.bin"}, "fault.pull_chip_after=100000\n", Holds::Image, kExitJobFailed},
-        {{"program", "missing.bin"}, "", Holds::Erased, kExitJobFailed},
-        // No chip that can be named: an EEPROM answers with its family only.
-        {{"read", "out.bin"}, "chip=AT24C02\n", Holds::Image, kExitNotIdentified},
-        // Stopped: Ctrl-C, SIGTERM and SIGHUP alike, the close still runs.
-        {{"read", "out.bin"}, stall, Holds::Image, kExitStopped, SIGINT},
-        {{"read", "out.bin"}, stall, Holds::Image, kExitStopped, SIGTERM},
-        {{"read", "out.bin"}, stall, Holds::Image, kExitStopped, SIGHUP},
-        {{"read", "out.bin", "--chip", kChip}, stall, Holds::Image, kExitStopped, SIGHUP},
-        // Stopped while the socket is asked, and in the middle of the wait for an erase.
-        {{"blank", "--chip", kChip},
-         "fault.stall=always@10\n",
-         Holds::Erased,
-         kExitStopped,
-         SIGTERM},
-        {{"erase", "--chip", kChip}, "fault.stall=always@20\n", Holds::Image, kExitStopped, SIGINT},
-    };
-    for (const Row& row : rows) {
-        std::string what;
-        for (const std::string& word : row.args)
-            what += word + " ";
-        SCOPED_TRACE(what + "| " + row.sim);
-        const Exit run = runRow(row);
-        EXPECT_EQ(run.status, row.exit) << run.err;
-        if (row.json) {
-            // One object on one line, whatever happened.
-            ASSERT_FALSE(run.out.empty()) << run.err;
-            EXPECT_EQ(run.out.front(), '{') << run.out;
-            EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
-            EXPECT_EQ(jsonExit(run.out), run.status) << run.out;
-        } else if (run.status == kExitUsage) {
-            EXPECT_EQ(run.out, "");
-        }
-        // The user's files: only a read that succeeded replaces its file,
-        // with the whole chip; the switches file never changes.
-        const bool readDone = row.args[0] == "read" && row.exit == 0;
-        std::string chipImage(kChipSize, '\xFF');
-        chipImage.replace(0, 300000, dir.read("img.bin"));
-        EXPECT_TRUE(dir.read("out.bin") == (readDone ? chipImage : kOldOutput));
-        EXPECT_EQ(dir.read("umod2.dll"), kSwitches);
-        for (const auto& entry : std::filesystem::directory_iterator(dir.folder())) {
-            const std::string name = entry.path().filename().string();
-            EXPECT_TRUE(expectedName(name)) << name;
-        }
-        // A job that wrote says so only when the chip holds what it wrote.
-        const std::string chip = dir.read("chip.img");
-        if (row.exit == 0 && (row.args[0] == "program" || row.args[0] == "auto")) {
-            EXPECT_TRUE(chip == chipImage);
-        }
-        if (row.exit == 0 && row.args[0] == "erase") {
-            EXPECT_EQ(chip.find_first_not_of('\xFF'), std::string::npos);
-        }
+const Row kRows[] = {
+    // Success.
+    {{"read", "out.bin"}, "", Holds::Image, 0},
+    {{"program", "img.bin"}, "", Holds::Erased, 0},
+    {{"erase"}, "", Holds::Image, 0},
+    {{"blank"}, "", Holds::Erased, 0},
+    {{"verify", "img.bin"}, "", Holds::Image, 0},
+    {{"auto", "img.bin"}, "", Holds::Erased, 0},
+    {{"read", "out.bin", "--chip", kChip}, "", Holds::Image, 0},
+    // Content differs: its own status, not a failure of the programmer.
+    {{"blank"}, "", Holds::Image, kExitVerifyMismatch},
+    {{"verify", "other.bin"}, "", Holds::Image, kExitVerifyMismatch},
+    // Usage.
+    {{"read"}, "", Holds::Image, kExitUsage},
+    {{"erase", "--yes"}, "", Holds::Image, kExitUsage},
+    {{"read", "out.bin", "--bogus"}, "", Holds::Image, kExitUsage},
+    {{"read", "out.bin", "--chip", "NOSUCH"}, "", Holds::Image, kExitUsage},
+    {{"firmware", "--chip", kChip}, "", Holds::Image, kExitUsage, 0, false},
+    {{"upgrade", "x.nyr", "--yes"}, "", Holds::Image, kExitUsage, 0, false},
+    {{"detect", "--json"}, "", Holds::Image, kExitUsage, 0, false},
+    // No programmer.
+    {{"read", "out.bin"}, "programmers=0\n", Holds::Image, kExitNoProgrammer},
+    {{"erase", "--chip", kChip}, "programmers=0\n", Holds::Image, kExitNoProgrammer},
+    {{"demo"}, "programmers=0\n", Holds::Image, kExitNoProgrammer},
+    // Unplugged in the middle of the job.
+    {{"read", "out.bin"}, "fault.unplug_after=100000\n", Holds::Image, kExitNoProgrammer},
+    {{"program", "img.bin"}, "fault.unplug_after=100000\n", Holds::Erased, kExitNoProgrammer},
+    {{"verify", "img.bin"}, "fault.unplug_after=100000\n", Holds::Image, kExitNoProgrammer},
+    // The job failed.
+    {{"program", "img.bin"}, "fault.refuse=1:always\n", Holds::Erased, kExitJobFailed},
+    {{"read", "out.bin"}, "fault.failed_reads=always@40\n", Holds::Image, kExitJobFailed},
+    {{"read", "out.bin"}, "fault.pull_chip_after=100000\n", Holds::Image, kExitJobFailed},
+    {{"program", "missing.bin"}, "", Holds::Erased, kExitJobFailed},
+    // No chip that can be named: an EEPROM answers with its family only.
+    {{"read", "out.bin"}, "chip=AT24C02\n", Holds::Image, kExitNotIdentified},
+    // Stopped: Ctrl-C, SIGTERM and SIGHUP alike, the close still runs.
+    {{"read", "out.bin"}, "fault.stall=always@40\n", Holds::Image, kExitStopped, SIGINT},
+    {{"read", "out.bin"}, "fault.stall=always@40\n", Holds::Image, kExitStopped, SIGTERM},
+    {{"read", "out.bin"}, "fault.stall=always@40\n", Holds::Image, kExitStopped, SIGHUP},
+    {{"read", "out.bin", "--chip", kChip},
+     "fault.stall=always@40\n",
+     Holds::Image,
+     kExitStopped,
+     SIGHUP},
+    // Stopped while the socket is asked, and in the middle of the wait for an erase.
+    {{"blank", "--chip", kChip}, "fault.stall=always@10\n", Holds::Erased, kExitStopped, SIGTERM},
+    {{"erase", "--chip", kChip}, "fault.stall=always@20\n", Holds::Image, kExitStopped, SIGINT},
+};
+
+class CliContractRow : public CliContract, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(CliContractRow, EndsWithItsStatusItsObjectAndTheFilesAsPromised) {
+    const Row& row = GetParam();
+
+    std::string what;
+    for (const std::string& word : row.args)
+        what += word + " ";
+    SCOPED_TRACE(what + "| " + row.sim);
+    const Exit run = runRow(row);
+    EXPECT_EQ(run.status, row.exit) << run.err;
+    if (row.json) {
+        // One object on one line, whatever happened.
+        ASSERT_FALSE(run.out.empty()) << run.err;
+        EXPECT_EQ(run.out.front(), '{') << run.out;
+        EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
+        EXPECT_EQ(jsonExit(run.out), run.status) << run.out;
+    } else if (run.status == kExitUsage) {
+        EXPECT_EQ(run.out, "");
+    }
+    // The user's files: only a read that succeeded replaces its file,
+    // with the whole chip; the switches file never changes.
+    const bool readDone = row.args[0] == "read" && row.exit == 0;
+    std::string chipImage(kChipSize, '\xFF');
+    chipImage.replace(0, 300000, dir.read("img.bin"));
+    EXPECT_TRUE(dir.read("out.bin") == (readDone ? chipImage : kOldOutput));
+    EXPECT_EQ(dir.read("umod2.dll"), kSwitches);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.folder())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(expectedName(name)) << name;
+    }
+    // A job that wrote says so only when the chip holds what it wrote.
+    const std::string chip = dir.read("chip.img");
+    if (row.exit == 0 && (row.args[0] == "program" || row.args[0] == "auto")) {
+        EXPECT_TRUE(chip == chipImage);
+    }
+    if (row.exit == 0 && row.args[0] == "erase") {
+        EXPECT_EQ(chip.find_first_not_of('\xFF'), std::string::npos);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryWayARunEnds, CliContractRow, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                             return std::to_string(info.index) + "_" + info.param.args[0];
+                         });
 
 TEST_F(CliContract, HelpGoesToStdoutAndListsOnlyTheCommandsOwnOptions) {
     const Exit overview = runIn(dir, program, {"--help"}, config(kSimChip));
