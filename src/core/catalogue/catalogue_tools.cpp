@@ -262,6 +262,25 @@ bool isPlaceholderId(std::string_view id) {
     return id == "000000" || id == "FFFFFF";
 }
 
+namespace {
+
+bool knownOperationType(const std::string& op) {
+    return isUpperHexText(op, 3) && op[0] <= '4';
+}
+
+}  // namespace
+
+std::string unusableReason(const ChipRecord& r) {
+    const auto capacity = intendedCapacity(r.capacity);
+    if (!capacity || *capacity == 0)
+        return "capacity " + quoted(r.capacity) + " is no size";
+    if (*capacity > 0xFFFFFFFFull || *capacity != chipSizeFromCapacity(r.capacity))
+        return "capacity " + r.capacity + " does not fit 32 bits";
+    if (!knownOperationType(r.operationType))
+        return "operation type " + quoted(r.operationType) + " is of no known bus";
+    return {};
+}
+
 std::vector<std::string> checkRecord(const ChipRecord& r) {
     std::vector<std::string> problems;
     for (std::size_t f = 0; f < ChipRecord::kTextFieldCount; ++f) {
@@ -321,7 +340,7 @@ std::vector<std::string> checkRecord(const ChipRecord& r) {
         problems.push_back("empty voltage");
     }
     const std::string& op = r.operationType;
-    if (!isUpperHexText(op, 3) || op[0] > '4') {
+    if (!knownOperationType(op)) {
         problems.push_back("operation type " + quoted(op) +
                            " is not a bus code 0..4 and two hex digits");
         return problems;

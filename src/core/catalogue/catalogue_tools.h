@@ -42,6 +42,10 @@ struct CheckReport {
 
 // What is wrong with one record, one sentence per fault.
 std::vector<std::string> checkRecord(const ChipRecord& record);
+// Why no job can run on the record: a capacity that is no size or does not fit
+// 32 bits (it would be read as a wrong size), or an operation type of no bus
+// the programmer knows. Empty when the record is usable.
+std::string unusableReason(const ChipRecord& record);
 
 // Every record and the limits of the lists; IDs shared by several records.
 CheckReport checkCatalogue(const ChipCatalogue& catalogue);

@@ -14,6 +14,7 @@
 
 #include "app/file_access.h"
 #include "catalogue/catalogue_codec.h"
+#include "catalogue/catalogue_tools.h"
 #include "catalogue/global_memory_buffer.h"
 
 namespace nyra {
@@ -199,6 +200,7 @@ void ChipCatalogue::parse(std::string_view text) {
     clear();
     ProblemLines overlong;
     ProblemLines tooFewFields;
+    ProblemLines unusable;
     std::string currentType;
     std::string currentManufacturer;
     std::uint32_t lineNumber = 0;
@@ -266,6 +268,13 @@ void ChipCatalogue::parse(std::string_view text) {
                 for (std::size_t f = 0; f < kChipLineFields; ++f) {
                     r.field(f + 2).assign(fields[f]);
                 }
+                // A size read wrongly, or a bus no job knows, would make a job
+                // "succeed" on the wrong bytes: such a chip is not offered.
+                if (const std::string why = unusableReason(r); !why.empty()) {
+                    unusable.add(lineNumber, " (" + r.device + "): " + why);
+                    r = ChipRecord{};
+                    break;
+                }
                 r.index = count_;
                 sourceLines_[count_] = lineNumber;
                 ++count_;
@@ -288,6 +297,12 @@ void ChipCatalogue::parse(std::string_view text) {
     } else if (tooFewFields.count() > 1) {
         note("Chip catalogue " + tooFewFields.lineText() +
              " have fewer than 10 fields; those chips are left out.");
+    }
+    if (unusable.count() == 1) {
+        note("Chip catalogue " + unusable.lineText() + "; the chip is left out.");
+    } else if (unusable.count() > 1) {
+        note("Chip catalogue " + unusable.lineText() +
+             " hold a capacity or an operation type no job can use; those chips are left out.");
     }
     if (withoutCr > 0) {
         note("Chip catalogue: " + std::to_string(withoutCr) +

@@ -138,14 +138,16 @@ TEST_F(ChipCatalogueTest, OtherAndEmptyLinesAreSkipped) {
 }
 
 TEST_F(ChipCatalogueTest, TenthFieldRunsToTheEndOfTheLine) {
-    catalogue.parse(crlf({"@D:1:2:3:4:5:6:7:8:9:10"}));
+    catalogue.parse(crlf({"@D:1:2:3KB:4:5:6:7:8:000:10", "@E:1:2:3KB:4:5:6:7:8:000"}));
     ASSERT_EQ(catalogue.count(), 1u);
     EXPECT_EQ(catalogue.record(0)->voltage, "8");
-    EXPECT_EQ(catalogue.record(0)->operationType, "9:10");
+    // The colon and what follows belong to the operation type, which no bus has.
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("\"000:10\""), std::string::npos) << log[0];
 }
 
 TEST_F(ChipCatalogueTest, ChipLineWithTooFewColonsIsLeftOutAndReported) {
-    catalogue.parse(crlf({"$T", "#M:", "@SHORT:1:2:3", kW25Q80, "@:::::::::"}));
+    catalogue.parse(crlf({"$T", "#M:", "@SHORT:1:2:3", kW25Q80, "@:::1B::::::000"}));
     ASSERT_EQ(catalogue.count(), 2u);
     EXPECT_EQ(catalogue.record(0)->device, "W25Q80");
     EXPECT_EQ(catalogue.record(0)->index, 0u);
@@ -153,6 +155,38 @@ TEST_F(ChipCatalogueTest, ChipLineWithTooFewColonsIsLeftOutAndReported) {
     EXPECT_EQ(catalogue.record(1)->index, 1u);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("line 3 has fewer than 10 fields"), std::string::npos);
+}
+
+// A size that cannot be read as what it says, or a bus no job knows, would
+// let a job "succeed" on the wrong bytes: the chip is left out, with one note.
+TEST_F(ChipCatalogueTest, AChipNoJobCanUseIsLeftOutWithOneNote) {
+    const std::vector<std::pair<std::string, std::string>> unusable = {
+        {"1024GB", "000"}, {"4GB", "000"},   {"1099511627776B", "000"},
+        {"-512KB", "000"}, {"XYZKB", "000"}, {"0B", "000"},
+        {"512", "000"},    {"512KB", "999"}, {"512KB", "5AB"},
+        {"512KB", "00"},
+    };
+    for (const auto& [capacity, op] : unusable) {
+        SCOPED_TRACE(capacity + " " + op);
+        log.clear();
+        catalogue.parse(crlf({"$T", "#M:", kW25Q80,
+                              "@BAD:256:4:" + capacity + ":N:000:EF4014:00EF13:3.3V:" + op,
+                              "@GOOD:256:4:512KB:N:000:EF4014:00EF13:3.3V:000"}));
+        ASSERT_EQ(catalogue.count(), 2u);
+        EXPECT_EQ(catalogue.record(0)->device, "W25Q80");
+        EXPECT_EQ(catalogue.record(1)->device, "GOOD");
+        EXPECT_EQ(catalogue.record(1)->index, 1u);
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].find("line 4 (BAD)"), std::string::npos) << log[0];
+    }
+    // Sizes that fit are kept, words and the largest 32-bit size among them.
+    for (const std::string capacity : {"1B", "128*16bit", "4095MB", "16MB", "2KB"}) {
+        log.clear();
+        catalogue.parse(
+            crlf({"$T", "#M:", "@OK:256:4:" + capacity + ":N:000:EF4014:00EF13:3:000"}));
+        EXPECT_EQ(catalogue.count(), 1u) << capacity;
+        EXPECT_TRUE(log.empty()) << capacity;
+    }
 }
 
 TEST_F(ChipCatalogueTest, ChipLinesBeyondCapacityAreLeftOutAndReported) {

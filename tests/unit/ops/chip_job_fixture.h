@@ -44,8 +44,7 @@ inline constexpr const char* kJobCatalogue =
     "@24C16:16:N:2KB:A0:103:000000:000000:5:100\r\n"
     "$25 EEPROM\r\n#MICROCHIP:\r\n"
     "@25LC640A:32:N:8KB:N:200:000000:000000:5:200\r\n"
-    "@25ODD:32:N:10000B:N:200:000000:000000:5:200\r\n"
-    "@25NONE:32:N:0B:N:200:000000:000000:5:200\r\n";
+    "@25ODD:32:N:10000B:N:200:000000:000000:5:200\r\n";
 
 inline std::vector<std::uint8_t> randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 random(seed);

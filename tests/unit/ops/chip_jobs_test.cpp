@@ -142,39 +142,6 @@ TEST_F(ChipJobTest, AWorkingFileCutShortUnderTheJobIsAUsbErrorNotPadding) {
     EXPECT_TRUE(framesOf(cmd::kStreamEnd).empty());
 }
 
-TEST_F(ChipJobTest, AChipOfSizeZeroTakesNothingAndSaysSo) {
-    useChip("spi-eeprom:size=8K,page=32", "25NONE");
-    ASSERT_EQ(state.selection().chipSize(), 0u);
-    loadData(randomBytes(100, 12));
-
-    // Every file is longer than such a chip: No leaves the programmer alone.
-    simulator.clearFrames(0);
-    frontend.answerBox(BoxAnswer::No);
-    EXPECT_EQ(programChip(context(), true), 0);
-    EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
-    // Yes streams nothing, ends with the count 0 and says nothing was written.
-    simulator.clearTransferLog();
-    frontend.answerBox(BoxAnswer::Yes);
-    EXPECT_EQ(programChip(context(), true), 1);
-    EXPECT_TRUE(transferSizes(simulator, sim::UsbCall::BulkWrite).empty());
-    const auto ends = framesOf(cmd::kStreamEnd);
-    ASSERT_EQ(ends.size(), 1u);
-    EXPECT_TRUE(std::all_of(ends[0].begin() + 13, ends[0].begin() + 17,
-                            [](std::uint8_t b) { return b == 0; }));
-    EXPECT_EQ(status(), "File larger than chip, not written!0 byte(s),0:0");
-    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
-
-    // A read sends its command, reads nothing and loads the empty image.
-    simulator.clearFrames(0);
-    simulator.clearTransferLog();
-    ASSERT_EQ(readChip(context()), 1);
-    EXPECT_EQ(framesOf(cmd::kRead).size(), 1u);
-    EXPECT_TRUE(transferSizes(simulator, sim::UsbCall::BulkRead).empty());
-    EXPECT_EQ(dir.read("u_mod0.dll"), "");
-    EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("u_mod0.dll"));
-    EXPECT_EQ(state.dataBuffer().dataLength(), 0u);
-}
-
 TEST_F(ChipJobTest, MismatchesAreNamedByTheirOwnAddressInEveryBlock) {
     const auto bytes = randomBytes(16384, 15);
     loadData(bytes);
