@@ -416,20 +416,24 @@ int otp(int argc, char** argv) {
                                          });
 }
 
-// A usage error: the reason and the overview on stderr, and for a job
-// command with --json its one report object on stdout.
+// A job command with --json that ends before its job still prints its one object.
+int endedBeforeTheJob(const Options& options, int status, const std::string& why) {
+    if (options.json && !options.words.empty() && isJobCommand(options.words[0])) {
+        JobReport report;
+        report.job = options.words[0];
+        report.status = why;
+        report.exit = status;
+        printJobReport(std::cout, report);
+    }
+    return status;
+}
+
+// A usage error: the reason and the overview on stderr.
 int usageError(const Options& options, const std::string& reason) {
     if (!reason.empty())
         std::fprintf(stderr, "kvq-cli: %s\n", reason.c_str());
     usage();
-    if (options.json && !options.words.empty() && isJobCommand(options.words[0])) {
-        JobReport report;
-        report.job = options.words[0];
-        report.status = reason;
-        report.exit = kExitUsage;
-        printJobReport(std::cout, report);
-    }
-    return kExitUsage;
+    return endedBeforeTheJob(options, kExitUsage, reason);
 }
 
 // The operand counts each command takes.
@@ -491,14 +495,7 @@ int run(int argc, char** argv) {
     UsbLibrary usb = loadUsb(options);
     if (!usb.loaded()) {
         std::fprintf(stderr, "%s\n", usb.error().c_str());
-        if (options.json && isJobCommand(command)) {
-            JobReport report;
-            report.job = command;
-            report.status = usb.error();
-            report.exit = kExitNoUsbLibrary;
-            printJobReport(std::cout, report);
-        }
-        return kExitNoUsbLibrary;
+        return endedBeforeTheJob(options, kExitNoUsbLibrary, usb.error());
     }
     if (command == "demo")
         return demo(usb, options.json);
