@@ -121,6 +121,33 @@ const Row kRows[] = {
     // Stopped while the socket is asked, and in the middle of the wait for an erase.
     {{"blank", "--chip", kChip}, "fault.stall=always@10\n", Holds::Erased, kExitStopped, SIGTERM},
     {{"erase", "--chip", kChip}, "fault.stall=always@20\n", Holds::Image, kExitStopped, SIGINT},
+    // The commands with options of their own: the same statuses, the same files.
+    {{"otp", "read", "out.bin"}, "chip=W25Q128FV\n", Holds::Erased, 0, 0, false},
+    {{"otp", "read", "out.bin"},
+     "chip=W25Q128FV\nfault.otp_refuse=always\n",
+     Holds::Erased,
+     kExitJobFailed,
+     0,
+     false},
+    {{"otp", "read", "out.bin"}, "programmers=0\n", Holds::Erased, kExitNoProgrammer, 0, false},
+    {{"otp", "read"}, "", Holds::Erased, kExitUsage, 0, false},
+    {{"firmware"}, "", Holds::Erased, 0, 0, false},
+    {{"firmware"}, "programmers=0\n", Holds::Erased, kExitNoProgrammer, 0, false},
+    {{"firmware", "extra"}, "", Holds::Erased, kExitUsage, 0, false},
+    {{"batch", "--mode", "bogus"}, "", Holds::Erased, kExitUsage, 0, false},
+    {{"batch", "--mode", "same", "--file", "img.bin"},
+     "programmers=0\n",
+     Holds::Erased,
+     kExitNoProgrammer,
+     0,
+     false},
+    // A series waiting for its next chip stops on SIGTERM like Ctrl-C.
+    {{"batch", "--mode", "same", "--file", "img.bin", "--count", "2"},
+     "",
+     Holds::Erased,
+     kExitStopped,
+     SIGTERM,
+     false},
 };
 
 class CliContractRow : public CliContract, public ::testing::WithParamInterface<Row> {};
@@ -146,9 +173,13 @@ TEST_P(CliContractRow, EndsWithItsStatusItsObjectAndTheFilesAsPromised) {
     // The user's files: only a read that succeeded replaces its file,
     // with the whole chip; the switches file never changes.
     const bool readDone = row.args[0] == "read" && row.exit == 0;
+    const bool otpReadDone = row.args[0] == "otp" && row.args[1] == "read" && row.exit == 0;
     std::string chipImage(kChipSize, '\xFF');
     chipImage.replace(0, 300000, dir.read("img.bin"));
-    EXPECT_TRUE(dir.read("out.bin") == (readDone ? chipImage : kOldOutput));
+    const std::string erasedOtpArea(768, '\xFF');
+    EXPECT_TRUE(dir.read("out.bin") == (readDone      ? chipImage
+                                        : otpReadDone ? erasedOtpArea
+                                                      : kOldOutput));
     EXPECT_EQ(dir.read("umod2.dll"), kSwitches);
     for (const auto& entry : std::filesystem::directory_iterator(dir.folder())) {
         const std::string name = entry.path().filename().string();
