@@ -152,10 +152,12 @@ int runJobReporting(const std::string& programFolder, const JobRequest& request,
     report.chip = state.selection().selectedDevice();
     const std::uint32_t chipSize = state.selection().chipSize();
 
+    // A long load ends at Ctrl-C or a signal as a job would.
+    state.fileLoader().hooks().stopRequested = [&stop] { return stop.load(); };
     if (entry.needsFile && request.command != "read" &&
         !state.fileLoader().loadFile(request.file, true)) {
         report.status = statusLine();
-        return kExitJobFailed;
+        return stop.load() ? kExitStopped : kExitJobFailed;
     }
 
     std::uint8_t result = 0;

@@ -77,6 +77,10 @@ bool FileLoader::loadFile(const std::string& path, bool userChoice) {
             loadFailed(readImage, path + "\n" + std::strerror(errno));
             return false;
         }
+        if (hooks_.stopRequested && hooks_.stopRequested()) {
+            loadFailed(readImage, path + "\n" + fileErrorText(EINTR));
+            return false;
+        }
         const auto count = static_cast<std::size_t>(got);
         // A file that grows while it is read stops at what can be held.
         copied += count;

@@ -35,6 +35,9 @@ struct LoadHooks {
     std::function<void()> refreshView;
     // An open cell editor's value written before a save.
     std::function<void()> commitEdit;
+    // Asked between the chunks of a load: true ends it as a failed load
+    // (kvq-cli's Ctrl-C and signals during a long load).
+    std::function<bool()> stopRequested;
 };
 
 }  // namespace nyra

@@ -1,5 +1,7 @@
 #include "buffer/file_loader.h"
 
+#include <sys/stat.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -198,7 +200,10 @@ TEST_F(FileLoaderTest, AnUnreadableSourceIsReportedAndTheCurrentDataStays) {
     const std::string first = dir.write("first.bin", "abc");
     ASSERT_TRUE(loader.loadFile(first, true));
     std::filesystem::create_directory(dir.file("folder.bin"));
-    for (const std::string& path : {dir.file("missing.bin"), dir.file("folder.bin")}) {
+    // A FIFO or a device would block the window or never end: refused at once.
+    ASSERT_EQ(::mkfifo(dir.file("fifo.bin").c_str(), 0644), 0);
+    for (const std::string& path : {dir.file("missing.bin"), dir.file("folder.bin"),
+                                    dir.file("fifo.bin"), std::string("/dev/zero")}) {
         frontend.clearRecord();
         window.statuses.clear();
         EXPECT_FALSE(loader.loadFile(path, true));
@@ -210,6 +215,19 @@ TEST_F(FileLoaderTest, AnUnreadableSourceIsReportedAndTheCurrentDataStays) {
         EXPECT_EQ(dir.read("u_mod1.dll"), "abc");
         EXPECT_EQ(loader.loadedPath(), first);
     }
+}
+
+TEST_F(FileLoaderTest, AStoppedLoadLeavesNothingLoadedAndNoPartialWorkingFile) {
+    // Two chunks' worth, so the stop comes between them.
+    const std::string big = dir.write("big.bin", std::string((1u << 20) + 10, 'b'));
+    int asked = 0;
+    loader.hooks().stopRequested = [&asked] { return ++asked > 1; };
+    EXPECT_FALSE(loader.loadFile(big, true));
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(data.isLoaded());
+    EXPECT_FALSE(dir.exists("u_mod1.dll"));
+    ASSERT_FALSE(window.statuses.empty());
+    EXPECT_EQ(window.statuses.back(), std::make_pair(std::string("load failed"), true));
 }
 
 TEST_F(FileLoaderTest, AWorkingFileThatCannotBeMadeLeavesNothingLoaded) {
