@@ -75,6 +75,51 @@ TEST_F(ChipJobTest, WithoutTheProgrammersEndByteNothingIsDone) {
     state.flags().eraseRunning.store(false);
 }
 
+// A read the programmer does not take, or whose data stops coming, gives up
+// after 5 s of virtual time with the USB error.
+TEST_F(ChipJobTest, AStalledReadGivesUpAfterFiveSeconds) {
+    state.command(kCmdAutoIdentify);  // every read and command is the job's own
+    ASSERT_FALSE(state.autoIdentifyOn());
+    using Record = sim::TransferRecord;
+    const auto isCommand = [](const Record& r) {
+        return r.call == sim::UsbCall::InterruptWrite && r.size == 20 && r.data.size() > 1 &&
+               (r.data[1] & 0x3F) == cmd::kRead;
+    };
+    const auto isData = [](const Record& r) {
+        return r.call == sim::UsbCall::BulkRead && r.size == 8192;
+    };
+    simulator.clearTransferLog();
+    ASSERT_EQ(readChip(context()), 1);
+    auto log = simulator.transferLog();
+    const auto first = std::find_if(log.begin(), log.end(), isData);
+    ASSERT_NE(first, log.end());
+    const auto readsBefore = std::count_if(
+        log.begin(), first, [](const auto& r) { return r.call == sim::UsbCall::BulkRead; });
+    state.link().drainUntilQuiet();
+
+    const struct {
+        const char* name;
+        const char* fault;
+        std::string value;
+        bool (*waited)(const Record&);
+    } cases[] = {{"command not taken", "refuse", "13:1", +isCommand},
+                 {"data not coming", "stall", "1@" + std::to_string(readsBefore), +isData}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(simulator.setFault(0, c.fault, c.value));
+        simulator.clearTransferLog();
+        EXPECT_EQ(readChip(context()), 0);
+        EXPECT_EQ(status(), "USB error!");
+        log = simulator.transferLog();
+        const auto stalled = std::find_if(log.begin(), log.end(), c.waited);
+        ASSERT_NE(stalled, log.end());
+        ASSERT_NE(stalled, log.begin());
+        EXPECT_LT(stalled->result, 0);
+        EXPECT_EQ(stalled->timeMs - (stalled - 1)->timeMs, 5000) << "virtual milliseconds";
+        state.link().drainUntilQuiet();
+    }
+}
+
 // Each way a job can fail says why, in the failure colour; the reason is the
 // job's own, not what an earlier step left on the status line.
 TEST_F(ChipJobTest, EachFailureSaysWhy) {

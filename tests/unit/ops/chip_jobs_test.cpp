@@ -588,5 +588,30 @@ TEST_F(ChipJobTest, QuadEnableIsConfirmedByTheProgrammer) {
     EXPECT_EQ(status(), "QE failed!");
 }
 
+// The QE frame sets its three argument bytes (the chip's QE bit and register
+// count, then the box) and leaves the rest of the command as it was.
+TEST_F(ChipJobTest, QuadEnableSetsOnlyItsThreeArgumentBytes) {
+    ASSERT_TRUE(simulator.swapChip(0, *sim::builtinChip("W25Q32FV")));
+    for (const bool ticked : {true, false}) {
+        SCOPED_TRACE(ticked);
+        // What an earlier, longer argument left behind.
+        state.selection().modifyParameterBlock([](ChipParameterBlock& block) {
+            block.bytes[16] = 0xA1;
+            block.bytes[17] = 0xA2;
+            block.bytes[18] = 0xA3;
+        });
+        state.panel().setChecked(kCheckQuadEnable, ticked);
+        simulator.clearFrames(0);
+        EXPECT_EQ(configureQuadEnable(context()), 1);
+        const auto frames = framesOf(cmd::kQuadEnable);
+        ASSERT_EQ(frames.size(), 1u);
+        const QeDescriptor qe = state.selection().qeDescriptor();
+        const std::uint8_t box = ticked ? 1 : 0;
+        EXPECT_EQ(std::vector<std::uint8_t>(frames[0].begin() + 13, frames[0].end() - 1),
+                  (std::vector<std::uint8_t>{qe[0], qe[1], box, 0xA1, 0xA2, 0xA3}));
+        EXPECT_EQ(frames[0].back(), kFrameEnd);
+    }
+}
+
 }  // namespace
 }  // namespace nyra

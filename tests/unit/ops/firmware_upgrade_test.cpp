@@ -151,6 +151,32 @@ TEST_F(FirmwareJobTest, TheStreamEndsAfterItsFirstShortChunk) {
     }
 }
 
+// After command 21 the program waits 1000 ms, then looks for the programmer
+// every 100 ms, in virtual time, until it gives up.
+TEST_F(FirmwareJobTest, AProgrammerThatStaysAwayIsLookedForEvery100Ms) {
+    chooseFirmware(fileOfLength(2500));
+    ASSERT_TRUE(simulator.setFault(0, "no_reenumeration", "always"));
+    simulator.clearTransferLog();
+    EXPECT_EQ(upgradeFirmware(context(), window()), 0);
+    const auto log = simulator.transferLog(sim::kAllRecords);
+    const auto restart = std::find_if(log.begin(), log.end(), [](const auto& r) {
+        return r.call == sim::UsbCall::InterruptWrite && r.size == 20 && r.data.size() > 1 &&
+               (r.data[1] & 0x3F) == cmd::kEnterUpgrade;
+    });
+    const auto released = std::find_if(
+        restart, log.end(), [](const auto& r) { return r.call == sim::UsbCall::ReleaseInterface; });
+    ASSERT_NE(released, log.end());
+    std::vector<std::int64_t> tries;  // ms after the release
+    for (auto r = released; r != log.end(); ++r) {
+        if (r->call == sim::UsbCall::Init)
+            tries.push_back(r->timeMs - released->timeMs);
+    }
+    ASSERT_GT(tries.size(), 1u);
+    EXPECT_EQ(tries[0], 1000 + 100);
+    for (std::size_t i = 1; i < tries.size(); ++i)
+        ASSERT_EQ(tries[i] - tries[i - 1], 100) << "try " << i;
+}
+
 // Where a failure says so: on the window's bar, on the status line (alert or
 // not), in a box with its icon.
 struct FailureRow {
@@ -203,7 +229,7 @@ constexpr auto kAlert = StatusKind::Alert;
 constexpr auto kNormal = StatusKind::Normal;
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, UpgradeFailure,
+    UpgradeRows, UpgradeFailure,
     ::testing::Values(FailureRow{"NotBack", "no_reenumeration", "Programmer did not come back!",
                                  false, kAlert, BoxIcon::Warning, false},
                       FailureRow{"NoHandshake", "no_handshake", "No handshake!", true, std::nullopt,

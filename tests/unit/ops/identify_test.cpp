@@ -399,7 +399,7 @@ TEST_P(StateCodeTest, MovesTheTypeListToTheFamily) {
     EXPECT_TRUE(frontend.boxes().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, StateCodeTest,
+INSTANTIATE_TEST_SUITE_P(StateCodeFamilies, StateCodeTest,
                          ::testing::Values(FamilyCase{"AT24C02", 1, "24 EEPROM", "24 family"},
                                            FamilyCase{"25LC040", 2, "25 EEPROM",
                                                       "25 EEPROM family"},

@@ -151,7 +151,7 @@ TEST_P(JobButtonTest, PressOnTheRunningCaptionOnlyRequestsAStop) {
     EXPECT_EQ(state.log().lineCount(), after);
 }
 
-INSTANTIATE_TEST_SUITE_P(Buttons, JobButtonTest, ::testing::ValuesIn(kButtonCases),
+INSTANTIATE_TEST_SUITE_P(JobButtons, JobButtonTest, ::testing::ValuesIn(kButtonCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class JobFrameTest : public DeskTest {};
@@ -249,7 +249,7 @@ const CloseCase kCloseCases[] = {
     {"Read", job::kRead, "stop read?", true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Jobs, CloseDuringJobTest, ::testing::ValuesIn(kCloseCases),
+INSTANTIATE_TEST_SUITE_P(CloseDuringJobs, CloseDuringJobTest, ::testing::ValuesIn(kCloseCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ElapsedTimeTest, CountsForwardAcrossMidnight) {

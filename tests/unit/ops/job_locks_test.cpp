@@ -134,7 +134,7 @@ TEST_P(JobLocksTest, UnlockEnablesSaveAsAndFindWhateverTheJobLocked) {
     EXPECT_FALSE(panel.menuGreyed(kCmdFirmwareUpgrade));
 }
 
-INSTANTIATE_TEST_SUITE_P(Jobs, JobLocksTest, ::testing::ValuesIn(kLockCases),
+INSTANTIATE_TEST_SUITE_P(JobLocksPerJob, JobLocksTest, ::testing::ValuesIn(kLockCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JobLocksOther, JobsWithoutAButtonLockNothing) {

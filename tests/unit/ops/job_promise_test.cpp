@@ -467,7 +467,7 @@ TEST_P(JobPromiseTest, SuccessOnlyWhenTheChipHoldsWhatTheJobSays) {
     expectNextJobFindsTheChip();
 }
 
-INSTANTIATE_TEST_SUITE_P(JobsAndFaults, JobPromiseTest, ::testing::ValuesIn(rows()),
+INSTANTIATE_TEST_SUITE_P(JobPromiseRows, JobPromiseTest, ::testing::ValuesIn(rows()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -103,6 +103,31 @@ TEST_F(OtpChannelTest, FramesCarryAddressesAndLengthsLowByteFirst) {
                                                     0, 0, 0, 0, 0, 0, 0x5A}));
 }
 
+// A write frame holds the address, the length and the data, cut to one step,
+// and nothing after them up to its end marker.
+TEST_F(OtpChannelTest, AWriteFrameCarriesItsDataAndNothingMore) {
+    for (const std::size_t size : {1u, 31u, 32u, 40u}) {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> data(size);
+        for (std::size_t i = 0; i < size; ++i)
+            data[i] = static_cast<std::uint8_t>(0xC0 + i);
+        otp().write(0x0345, data);
+        const auto frames = sent();
+        ASSERT_EQ(frames.size(), 1u);
+        const std::size_t length = std::min<std::size_t>(size, kOtpStep);
+        std::vector<std::uint8_t> expected(45, 0);
+        expected[0] = kFrameStart;
+        expected[1] = 0x02;
+        expected[2] = otp_op::kWrite;
+        expected[3] = 0x45;
+        expected[4] = 0x03;
+        expected[5] = static_cast<std::uint8_t>(length);
+        std::copy_n(data.begin(), length, expected.begin() + 7);
+        expected[44] = kFrameEnd;
+        EXPECT_EQ(frames[0], expected);
+    }
+}
+
 TEST_F(OtpChannelTest, OnlyAWholeReplyWithItsStatusIsTaken) {
     auto channel = otp();
     simulator.injectIn(0, reply(otp_reply::kStatus, {0x01, 0x80}));

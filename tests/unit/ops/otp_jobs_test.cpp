@@ -3,7 +3,10 @@
 // only when asked for and allowed, read, save, verify and blank check.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
+#include <set>
 #include <tuple>
 
 #include "ops/otp_jobs.h"
@@ -89,6 +92,16 @@ protected:
         return found;
     }
     std::vector<std::uint8_t> area() { return simulator.otpContents(0); }
+    // The OTP frames (16 and 45 bytes) the job offered the programmer, taken or not.
+    std::vector<sim::TransferRecord> otpFrames() {
+        std::vector<sim::TransferRecord> found;
+        for (const auto& r : simulator.transferLog(0)) {
+            if (r.call == sim::UsbCall::InterruptWrite && (r.size == 16 || r.size == 45) &&
+                r.data.size() > 2 && r.data[0] == kFrameStart)
+                found.push_back(r);
+        }
+        return found;
+    }
 
     RecordingPort port;
     OtpState otpState;
@@ -311,6 +324,72 @@ TEST_F(OtpJobsTest, EveryFailureAfterABegunAccessEndsIt) {
     EXPECT_EQ(run(blankCheckOtp), 1);
     std::tie(begun, ended) = ends();
     EXPECT_EQ(begun, ended);
+}
+
+// A begin that was sent but not answered may have put the programmer in OTP
+// mode all the same: every job that needs the access ends it before it gives up.
+TEST_F(OtpJobsTest, AnUnansweredBeginIsEndedAllTheSame) {
+    const std::pair<const char*, std::uint8_t (*)(OtpJobContext&)> jobs[] = {
+        {"read", readOtp}, {"verify", verifyOtp}, {"blank check", blankCheckOtp}};
+    for (const auto& [name, job] : jobs) {
+        SCOPED_TRACE(name);
+        useFlash("W25Q32FV");
+        port.file = file("v.bin", 16);
+        // Detection's begin, status and end are answered; the job's own begin is not.
+        std::string error;
+        ASSERT_TRUE(simulator.setFault(0, "otp_short_reply", "1@3", &error)) << error;
+        simulator.clearTransferLog();
+        EXPECT_EQ(run(job), 0);
+        std::vector<std::uint8_t> ops;
+        for (const auto& r : otpFrames())
+            ops.push_back(r.data[2]);
+        ASSERT_GE(ops.size(), 2u);
+        EXPECT_EQ(ops[ops.size() - 2], otp_op::kBegin);
+        EXPECT_EQ(ops.back(), otp_op::kEnd) << "the access is ended before the job gives up";
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), otp_op::kBegin),
+                  std::count(ops.begin(), ops.end(), otp_op::kEnd));
+    }
+}
+
+// Every OTP frame waits 100 ms to be taken, a write 2 s; a write the
+// programmer never takes fails the program after exactly that wait.
+TEST_F(OtpJobsTest, OtpFramesWaitTheirTimeToBeTaken) {
+    useFlash("W25Q32FV");
+    port.file = file("a.bin", 40);
+    port.lockTick = true;
+    simulator.clearTransferLog();
+    ASSERT_EQ(run(programOtp), 1) << port.log;
+    ASSERT_EQ(run(readOtp), 1) << port.log;
+    std::map<int, std::set<int>> waits;  // operation: the time-outs it was sent with
+    std::size_t beforeFirstWrite = 0;
+    bool written = false;
+    for (const auto& r : otpFrames()) {
+        waits[r.data[2]].insert(r.timeout);
+        written = written || r.data[2] == otp_op::kWrite;
+        beforeFirstWrite += written ? 0 : 1;
+    }
+    const std::set<int> shortWait{100};
+    for (const std::uint8_t op : {otp_op::kParameters, otp_op::kBegin, otp_op::kStatus,
+                                  otp_op::kRead, otp_op::kLock, otp_op::kEnd}) {
+        EXPECT_EQ(waits[op], shortWait) << int{op};
+    }
+    EXPECT_EQ(waits[otp_op::kWrite], std::set<int>{2000});
+
+    useFlash("W25Q32FV");
+    std::string error;
+    ASSERT_TRUE(
+        simulator.setFault(0, "otp_refuse", "1@" + std::to_string(beforeFirstWrite), &error))
+        << error;
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 0);
+    EXPECT_TRUE(port.log.ends_with("\r\nProgram failed!")) << port.log;
+    const auto log = simulator.transferLog(0);
+    const auto refused = std::find_if(log.begin(), log.end(), [](const auto& r) {
+        return r.call == sim::UsbCall::InterruptWrite && r.size == 45 && r.result < 0;
+    });
+    ASSERT_NE(refused, log.end());
+    ASSERT_NE(refused, log.begin());
+    EXPECT_EQ(refused->timeMs - (refused - 1)->timeMs, 2000) << "virtual milliseconds";
 }
 
 TEST_F(OtpJobsTest, AFailedProtectionByteWriteFailsTheProgram) {

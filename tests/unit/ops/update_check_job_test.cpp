@@ -1,9 +1,18 @@
 // The update check through the worker: the version document from Python's
 // HTTP server on the loopback, the firmware version from the simulated
 // programmer, and the version window or the failure boxes.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "net/deployment.h"
 #include "support/http_test_server.h"
@@ -33,9 +42,10 @@ protected:
     }
 
     // Runs the menu command with the document the server answer gives.
-    void check(const std::string& answer) {
+    void check(const std::string& answer) { checkAt(server.url(answer)); }
+    void checkAt(const std::string& updateServer) {
         NetDeployment deployment;
-        deployment.updateServer = server.url(answer);
+        deployment.updateServer = updateServer;
         deployment.webAddress = "http://www.example.com";
         deployment.timeout = std::chrono::milliseconds(5000);
         state.setNetDeployment(deployment);
@@ -49,8 +59,80 @@ protected:
         return framesOf(cmd::kFirmwareVersion).size() - questionsBefore;
     }
 
+    // The result the programmer was told at the end of the last check.
+    std::optional<std::uint8_t> toldResult() {
+        const auto told = framesOf(cmd::kStateIndication);
+        if (told.empty())
+            return std::nullopt;
+        return told.back()[kCommandArgumentOffset];
+    }
+
     HttpTestServer server;
     std::size_t questionsBefore = 0;
+};
+
+// A server on the loopback that answers with the head of a long version
+// document and its first two bytes, then holds the connection open.
+class UnfinishedDocumentServer {
+public:
+    UnfinishedDocumentServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(listener_, 1) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~UnfinishedDocumentServer() {
+        done_.store(true);
+        if (thread_.joinable())
+            thread_.join();
+        if (listener_ >= 0)
+            ::close(listener_);
+    }
+    bool running() const { return port_ != 0; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/long"; }
+
+private:
+    // Waits in short polls so that the destructor is never held up.
+    bool readable(int fd) {
+        pollfd poll{fd, POLLIN, 0};
+        while (!done_.load()) {
+            if (::poll(&poll, 1, 20) > 0)
+                return true;
+        }
+        return false;
+    }
+    void serve() {
+        if (!readable(listener_))
+            return;
+        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            return;
+        std::string request;
+        char buffer[512];
+        while (request.find("\r\n\r\n") == std::string::npos && readable(connection)) {
+            const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            request.append(buffer, static_cast<std::size_t>(got));
+        }
+        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 64\r\n\r\n\x21\x24";
+        ::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
+        while (!done_.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::close(connection);
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
 };
 
 TEST_F(UpdateCheckTest, ShowsTheVersionsOfProgramAndFirmware) {
@@ -151,6 +233,34 @@ TEST_F(UpdateCheckTest, AShortDocumentOrNoServerFails) {
     EXPECT_EQ(frontend.boxes()[0].caption, "KVQ_Nyra");
     EXPECT_NE(frontend.boxes()[0].text.find("could not be established"), std::string::npos);
     EXPECT_EQ(frontend.boxes()[1].text, "Update check failed!");
+}
+
+// The programmer is told how the check ended, as after any job.
+TEST_F(UpdateCheckTest, TheProgrammerIsToldWhetherTheCheckSucceeded) {
+    for (const auto& [answer, result] :
+         {std::pair<std::string, std::uint8_t>{"s200/2124", state::kSucceeded},
+          {"s404", state::kFailed},
+          {"s200/21", state::kFailed}}) {
+        simulator.clearFrames(0);
+        check(answer);
+        EXPECT_EQ(toldResult(), result) << answer;
+    }
+}
+
+// Only the document's first two bytes count: the check shows the versions
+// without waiting for the rest of a longer document.
+TEST_F(UpdateCheckTest, TheFirstTwoBytesOfALongDocumentAreEnough) {
+    check("s200/2124");
+    ASSERT_EQ(frontend.lists().size(), 1u);
+    const ListWindow whole = frontend.lists()[0];
+
+    UnfinishedDocumentServer unfinished;
+    ASSERT_TRUE(unfinished.running());
+    frontend.clearRecord();
+    checkAt(unfinished.url());
+    EXPECT_TRUE(frontend.boxes().empty());
+    ASSERT_EQ(frontend.lists().size(), 1u);
+    EXPECT_EQ(frontend.lists()[0].rows, whole.rows);
 }
 
 TEST_F(UpdateCheckTest, RunsOnTheWorkerSoTheWindowIsFree) {
