@@ -2,6 +2,7 @@
 // persist in an image file from one run to the next.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -244,6 +245,15 @@ TEST_F(CliProcess, ABatchSeriesGivesEachChipItsIdAndStopsOnTheFirstFailure) {
     EXPECT_NE(record[3].find(",102,"), std::string::npos);
     EXPECT_EQ(record[3].substr(record[3].size() - 7), ",failed");
     EXPECT_NE(record[1].find(",erase+program+verify,passed"), std::string::npos) << record[1];
+    // The chip got the file, 0xFF up to the fill address and its ID there,
+    // low byte first: the data checksum says so.
+    std::uint64_t sum = 0;
+    for (const char c : dir.read("fw.bin"))
+        sum += static_cast<unsigned char>(c);
+    sum += 0xFFu * (0x1000 - 3000) + 100;
+    char expected[16];
+    std::snprintf(expected, sizeof expected, ",%010llX,", static_cast<unsigned long long>(sum));
+    EXPECT_NE(record[1].find(expected), std::string::npos) << record[1] << " " << expected;
 
     // A good chip in the socket: the failed ID goes to it, and the record grows.
     const Exit again = runIn(
