@@ -194,6 +194,8 @@ TEST_F(BatchCycleTest, RefusedCyclesPostTheirReason) {
     EXPECT_EQ(port.results().back(), batch_result::kBlocked);
     EXPECT_EQ(status(), "blocked");
     EXPECT_TRUE(framesOf(cmd::kErase).empty());
+    // The programmer is told the cycle failed, never that it succeeded.
+    EXPECT_EQ(states().back(), state::kFailed);
 }
 
 TEST_F(BatchCycleTest, AChipWhoseIdentificationFailedIsNeitherErasedNorProgrammed) {

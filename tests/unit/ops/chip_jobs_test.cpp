@@ -241,6 +241,7 @@ TEST_F(ChipJobTest, BlankCheckNamesTheFirstByteThatIsNotErased) {
     ASSERT_EQ(blankCheckChip(context()), 1);
     EXPECT_EQ(status(), "Blank, time:0:0");
     EXPECT_EQ(frontend.boxes().back().text, "The chip is blank!");
+    EXPECT_TRUE(frontend.beeps().empty()) << "a pass is shown, not sounded";
 
     auto contents = chip();
     contents[0x12345] = 0x3C;
