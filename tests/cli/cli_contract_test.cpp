@@ -25,6 +25,8 @@ constexpr std::size_t kChipSize = 512 * 1024;
 const std::string kSwitches("\x01\x01\x00\x01\x01", 5);
 const std::string kOldOutput = "the user's earlier file, which no failed run may touch";
 
+constexpr int kSignalAfterMs = 1500;
+
 enum class Holds { Erased, Image };
 
 struct Row {
@@ -32,8 +34,9 @@ struct Row {
     std::string sim;  // more simulator settings
     Holds holds;
     int exit;
-    int signal = 0;    // sent a moment after the start
-    bool json = true;  // the command takes --json: exactly one object is expected
+    int signal = 0;            // sent a moment after the start
+    bool json = true;          // the command takes --json: exactly one object is expected
+    int stopWithinMs = 12000;  // after the signal: the transfer under way ends first
 };
 
 // The files a run may leave in the program folder; anything else (a working
@@ -68,7 +71,7 @@ protected:
             args.push_back("--json");
         RunSignal signal;
         signal.signal = row.signal;
-        signal.afterMs = 1500;
+        signal.afterMs = kSignalAfterMs;
         signal.killAfterMs = 60000;
         return runIn(dir, program, args, keptChip(kSimChip, row.sim), {}, {}, signal);
     }
@@ -118,8 +121,27 @@ const Row kRows[] = {
      Holds::Image,
      kExitStopped,
      SIGHUP},
+    // In the middle of a 40 s chip erase at the part's own speed.
+    {{"erase", "--chip", "W25Q128FV"},
+     "chip=W25Q128FV\ntiming=1\n",
+     Holds::Image,
+     kExitStopped,
+     SIGINT},
+    {{"erase", "--chip", "W25Q128FV"},
+     "chip=W25Q128FV\ntiming=1\n",
+     Holds::Image,
+     kExitStopped,
+     SIGHUP},
     // Stopped while the socket is asked, and in the middle of the wait for an erase.
-    {{"blank", "--chip", kChip}, "fault.stall=always@10\n", Holds::Erased, kExitStopped, SIGTERM},
+    // Stopped while the socket is asked: identification ends its probes first,
+    // up to three stalled transfers.
+    {{"blank", "--chip", kChip},
+     "fault.stall=always@10\n",
+     Holds::Erased,
+     kExitStopped,
+     SIGTERM,
+     true,
+     20000},
     {{"erase", "--chip", kChip}, "fault.stall=always@20\n", Holds::Image, kExitStopped, SIGINT},
     // The commands with options of their own: the same statuses, the same files.
     {{"otp", "read", "out.bin"}, "chip=W25Q128FV\n", Holds::Erased, 0, 0, false},
@@ -161,6 +183,11 @@ TEST_P(CliContractRow, EndsWithItsStatusItsObjectAndTheFilesAsPromised) {
     SCOPED_TRACE(what + "| " + row.sim);
     const Exit run = runRow(row);
     EXPECT_EQ(run.status, row.exit) << run.err;
+    // A stop ends the job as its stop button would: its waits at once, a USB
+    // transfer under way within its time-out (5 s for a probe or a read).
+    if (row.signal != 0) {
+        EXPECT_LT(run.elapsedMs, kSignalAfterMs + row.stopWithinMs) << run.err;
+    }
     if (row.json) {
         // One object on one line, whatever happened.
         ASSERT_FALSE(run.out.empty()) << run.err;

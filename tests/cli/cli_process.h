@@ -27,6 +27,7 @@ struct Exit {
     int status = -1;  // exit status, -1 when it did not end normally
     std::string out;
     std::string err;
+    long long elapsedMs = 0;  // from the start to the end of the run
 };
 
 // A signal sent to the run once it has run afterMs; a run still going after
@@ -101,6 +102,9 @@ inline Exit runIn(const TempDir& folder, const std::string& program,
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    result.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - started)
+                           .count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = folder.read("stdout" + outputTag + ".txt");
     result.err = folder.read("stderr" + outputTag + ".txt");
