@@ -170,6 +170,12 @@ const Row kRows[] = {
      kExitNoProgrammer,
      0,
      false},
+    {{"batch", "--mode", "same", "--file", "img.bin", "--count", "1"},
+     "fault.unplug_after=100000\n",
+     Holds::Erased,
+     kExitNoProgrammer,
+     0,
+     false},
     // A series waiting for its next chip stops on SIGTERM like Ctrl-C.
     {{"batch", "--mode", "same", "--file", "img.bin", "--count", "2"},
      "",
