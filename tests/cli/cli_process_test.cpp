@@ -2,6 +2,7 @@
 // persist in an image file from one run to the next.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -201,6 +202,15 @@ TEST_F(CliProcess, UpgradeWithTheDemoFileChangesTheVersionAndTheBrokenOneIsRefus
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_NE(done.err.find(texts.text(itext(113))), std::string::npos) << done.err;
     EXPECT_NE(done.out.find("100%"), std::string::npos) << done.out;
+    // Each text a phase ends with is said once.
+    std::vector<std::string> said;
+    for (std::size_t at = 0; at < done.err.size();) {
+        const std::size_t end = std::min(done.err.find('\n', at), done.err.size());
+        said.push_back(done.err.substr(at, end - at));
+        at = end + 1;
+    }
+    std::sort(said.begin(), said.end());
+    EXPECT_EQ(std::adjacent_find(said.begin(), said.end()), said.end()) << done.err;
     // The next run of the demo device runs the new firmware.
     const Exit after = runIn(dir, program, {"firmware"}, sim);
     EXPECT_EQ(after.status, 0) << after.err;

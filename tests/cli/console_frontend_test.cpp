@@ -1,5 +1,8 @@
 #include "console_frontend.h"
 
+#include "app/text_table.h"
+#include "console_host.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -86,6 +89,20 @@ TEST(ConsoleFrontendDesktop, DialogsCancelAndNothingOpens) {
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(opened);
     EXPECT_EQ(err.str(), "");
+}
+
+}  // namespace
+}  // namespace nyra::cli
+
+namespace nyra::cli {
+namespace {
+
+// The link's reports name their text; a text set without it still says which.
+TEST(ConsoleHostText, ATextMissingFromTheSetIsNamedByItsFileAndKey) {
+    TextTable texts;
+    const ConsoleHost host(texts);
+    EXPECT_EQ(host.describe(itext(34)), "itext 34");
+    EXPECT_EQ(host.describe(ftext(7)), "ftext 7");
 }
 
 }  // namespace
