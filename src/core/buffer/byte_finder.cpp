@@ -78,8 +78,9 @@ std::optional<std::size_t> ByteFinder::findInWindow(std::size_t from) const {
     const std::size_t m = pattern_.size();
     // Growing stretches: the cost of a search stays in proportion to the
     // distance to its match, also where memmem is checked byte by byte
-    // (sanitizers) and matches come close together.
-    std::size_t stretch = 64;
+    // (sanitizers) and matches come close together. A stretch holds the
+    // pattern at least twice, so each step moves on and stays in the window.
+    std::size_t stretch = std::max<std::size_t>(64, 2 * m);
     while (from + m <= windowBytes_) {
         const std::size_t length = std::min(stretch, windowBytes_ - from);
         const void* hit = ::memmem(window_.data() + from, length, pattern_.data(), m);

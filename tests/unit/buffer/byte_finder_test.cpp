@@ -105,5 +105,36 @@ TEST(ByteFinder, AgreesWithThePlainSearchOnRandomData) {
     }
 }
 
+// Long patterns too, placed at and around the window's edge and the file's
+// ends: every one is found where the plain search finds it.
+TEST(ByteFinder, FindsPatternsOfEveryLengthAtEveryEdge) {
+    std::mt19937 random(11);
+    std::vector<std::uint8_t> data(kFindWindowBytes + 70000);
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>(random());
+    // Every length up to past the first stretch, then some long ones.
+    std::vector<std::size_t> lengths;
+    for (std::size_t m = 1; m <= 70; ++m)
+        lengths.push_back(m);
+    for (const std::size_t m : {100u, 128u, 193u, 194u, 200u, 256u, 300u, 511u, 1000u, 4096u})
+        lengths.push_back(m);
+    for (const std::size_t m : lengths) {
+        const std::size_t edge = kFindWindowBytes;
+        for (const std::size_t at : {std::size_t{0}, std::size_t{1000}, edge - m - 1, edge - m,
+                                     edge - m / 2, edge - 1, edge, data.size() - m}) {
+            std::vector<std::uint8_t> pattern(m);
+            for (auto& b : pattern)
+                b = static_cast<std::uint8_t>(random());
+            const auto place = data.begin() + static_cast<long>(at);
+            const std::vector<std::uint8_t> kept(place, place + static_cast<long>(m));
+            std::copy(pattern.begin(), pattern.end(), place);
+            const auto found = findAll(data, pattern);
+            ASSERT_EQ(found, reference(data, pattern)) << "length " << m << " at " << at;
+            ASSERT_FALSE(found.empty()) << "length " << m << " at " << at;
+            std::copy(kept.begin(), kept.end(), data.begin() + static_cast<long>(at));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace nyra
