@@ -317,6 +317,10 @@ TEST_F(CliProcess, OtpActionsPrintTheLogAndLockOnlyWhenConfirmed) {
     EXPECT_NE(unconfirmed.err.find("--yes-lock-forever"), std::string::npos);
 
     randomFile(dir, "id.bin", 40);
+    // Without --lock the area is programmed and stays open.
+    const Exit open = runIn(dir, program, {"otp", "program", "id.bin"}, chip);
+    EXPECT_EQ(open.status, 0) << open.err;
+    EXPECT_EQ(open.out.find(texts.text(itext(143))), std::string::npos) << open.out;
     const Exit locked =
         runIn(dir, program, {"otp", "program", "id.bin", "--lock", "--yes-lock-forever"}, chip);
     EXPECT_EQ(locked.status, 0) << locked.err;
