@@ -152,6 +152,7 @@ const Row kRows[] = {
      false},
     {{"otp", "read", "out.bin"}, "programmers=0\n", Holds::Erased, kExitNoProgrammer, 0, false},
     {{"otp", "read"}, "", Holds::Erased, kExitUsage, 0, false},
+    {{"otp", "read", "out.bin", "--lock"}, "", Holds::Erased, kExitUsage, 0, false},
     {{"otp", "read", "out.bin", "--usb-library"}, "", Holds::Erased, kExitUsage, 0, false},
     {{"firmware"}, "", Holds::Erased, 0, 0, false},
     {{"firmware"}, "programmers=0\n", Holds::Erased, kExitNoProgrammer, 0, false},

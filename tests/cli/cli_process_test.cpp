@@ -56,6 +56,15 @@ TEST_F(CliProcess, TheProgramFolderCanBeNamedApartFromTheCurrentDirectory) {
                            {"NYRA_PROGRAM_FOLDER=" + dir.folder()}, elsewhere.folder());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(elsewhere.read("out.bin").size(), 4u << 20);
+    // Not a terminal: the progress alone, one line per step, on standard output.
+    for (std::size_t at = 0; at < run.out.size();) {
+        const std::size_t end = std::min(run.out.find('\n', at), run.out.size());
+        const std::string line = run.out.substr(at, end - at);
+        EXPECT_TRUE(!line.empty() && line.back() == '%' &&
+                    line.find_first_not_of("0123456789") == line.size() - 1)
+            << line;
+        at = end + 1;
+    }
     EXPECT_TRUE(dir.exists("log.txt"));
     EXPECT_FALSE(elsewhere.exists("log.txt"));
     EXPECT_FALSE(elsewhere.exists("u_mod0.dll"));
