@@ -56,15 +56,19 @@ TEST_F(CliProcess, TheProgramFolderCanBeNamedApartFromTheCurrentDirectory) {
                            {"NYRA_PROGRAM_FOLDER=" + dir.folder()}, elsewhere.folder());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(elsewhere.read("out.bin").size(), 4u << 20);
-    // Not a terminal: the progress alone, one line per step, on standard output.
+    // Not a terminal: the progress alone on standard output, one line per ten
+    // percent, each the first percent of its tenth.
+    std::vector<int> tenths;
     for (std::size_t at = 0; at < run.out.size();) {
         const std::size_t end = std::min(run.out.find('\n', at), run.out.size());
         const std::string line = run.out.substr(at, end - at);
-        EXPECT_TRUE(!line.empty() && line.back() == '%' &&
+        ASSERT_TRUE(!line.empty() && line.back() == '%' &&
                     line.find_first_not_of("0123456789") == line.size() - 1)
             << line;
+        tenths.push_back(std::stoi(line) / 10);
         at = end + 1;
     }
+    EXPECT_EQ(tenths, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) << run.out;
     EXPECT_TRUE(dir.exists("log.txt"));
     EXPECT_FALSE(elsewhere.exists("log.txt"));
     EXPECT_FALSE(elsewhere.exists("u_mod0.dll"));
