@@ -93,6 +93,9 @@ TEST_F(CliProcess, AutoThenReadGivesBackTheSameBytes) {
     const Exit written = runIn(dir, program, {"auto", "img.bin"}, keptChip("GD25Q32"));
     ASSERT_EQ(written.status, 0) << written.err;
     EXPECT_NE(written.out.find("100%"), std::string::npos) << "percent lines off a terminal";
+    // Each step's bar starts again; off a terminal that leaves no empty line.
+    EXPECT_EQ(written.out.find("\n\n"), std::string::npos) << written.out;
+    EXPECT_NE(written.out.front(), '\n');
 
     const Exit read = runIn(dir, program, {"read", "out.bin", "--json"}, keptChip("GD25Q32"));
     ASSERT_EQ(read.status, 0) << read.err;
