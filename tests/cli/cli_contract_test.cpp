@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,13 @@ struct Row {
     bool json = true;          // the command takes --json: exactly one object is expected
     int stopWithinMs = 12000;  // after the signal: the transfer under way ends first
 };
+
+// Shown in the test's name: the command line and what the simulator does.
+void PrintTo(const Row& row, std::ostream* out) {
+    for (const std::string& word : row.args)
+        *out << word << ' ';
+    *out << "| " << row.sim;
+}
 
 // The files a run may leave in the program folder; anything else (a working
 // file, a temporary copy, a run's folder) means it touched what it should not.
