@@ -82,6 +82,19 @@ std::string fileErrorText(int error) {
     return std::strerror(error);
 }
 
+bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd, buffer + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 int openRegularFile(const std::string& path, struct stat& info) {
     return keepRegular(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), info);
 }
@@ -150,17 +163,9 @@ bool WholeFileWriter::open() {
 bool WholeFileWriter::write(const std::uint8_t* bytes, std::size_t count) {
     if (fd_ < 0)
         return fail(error_ != 0 ? error_ : EBADF);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd_, bytes + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(errno);
-        if (n == 0)
-            return fail(ENOSPC);
-        done += static_cast<std::size_t>(n);
-    }
+    errno = 0;
+    if (!writeAll(fd_, bytes, count))
+        return fail(errno != 0 ? errno : ENOSPC);
     return true;
 }
 

@@ -16,6 +16,10 @@ inline constexpr int kErrorNotRegularFile = 4096;
 // The reason for an errno value (or kErrorNotRegularFile) as the messages show it.
 std::string fileErrorText(int error);
 
+// All count bytes at the file position, or false with errno set (0 when the
+// system took nothing: a full disk).
+bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count);
+
 // Opens a regular file for reading without ever blocking (a FIFO, a device or
 // a socket is refused with kErrorNotRegularFile, a folder with EISDIR); the
 // descriptor, with info filled in, or -1 with errno set.

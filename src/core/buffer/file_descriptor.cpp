@@ -32,17 +32,4 @@ ssize_t readChunk(int fd, std::uint8_t* buffer, std::size_t count) {
     return static_cast<ssize_t>(done);
 }
 
-bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(fd, buffer + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace nyra

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/file_access.h"
+
 namespace nyra {
 
 // An open file descriptor, closed when it goes out of scope.
@@ -24,7 +26,5 @@ private:
 
 // A whole chunk unless the file ends; -1 on a read error.
 ssize_t readChunk(int fd, std::uint8_t* buffer, std::size_t count);
-// All count bytes at the file position, or false.
-bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count);
 
 }  // namespace nyra
