@@ -28,14 +28,20 @@ std::vector<std::uint64_t> findAll(const std::vector<std::uint8_t>& data,
     return found;
 }
 
-// Left to right, one position at a time, skipping past each match.
+// Left to right, skipping past each match: the first byte by memchr, the rest
+// by memcmp (a byte loop is too slow for megabyte files under the sanitizers).
 std::vector<std::uint64_t> reference(const std::vector<std::uint8_t>& data,
                                      const std::vector<std::uint8_t>& pattern) {
     std::vector<std::uint64_t> found;
-    for (std::size_t i = 0; i + pattern.size() <= data.size();) {
-        if (std::equal(pattern.begin(), pattern.end(), data.begin() + static_cast<long>(i))) {
+    const std::size_t m = pattern.size();
+    for (std::size_t i = 0; i + m <= data.size();) {
+        const void* first = std::memchr(data.data() + i, pattern[0], data.size() - m + 1 - i);
+        if (first == nullptr)
+            break;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(first) - data.data());
+        if (std::memcmp(data.data() + i, pattern.data(), m) == 0) {
             found.push_back(i);
-            i += pattern.size();
+            i += m;
         } else {
             ++i;
         }

@@ -31,8 +31,10 @@ protected:
         lineClock_ = std::thread([this] { passTime(); });
         feeder("on", "1");
         feeder("out", "50ms");
-        // "in" keeps its 500 ms: longer than one identification of an empty
-        // socket, so the program sees every chip leave.
+        // Far longer than one identification of an empty socket, even when a
+        // loaded machine lets the line's clock run ahead of the program: the
+        // program sees every chip leave.
+        feeder("in", "5s");
         window().setMode(2);
         panel().setText(kMainDocument, dir.write("fw.bin", std::string(1000, '\x33')));
         panel().setText(kFillAddress, "1000");
