@@ -1,6 +1,10 @@
 #include "info_command.h"
 
+#include <vector>
+
+#include "app/file_access.h"
 #include "buffer/data_buffer.h"
+#include "buffer/file_descriptor.h"
 #include "catalogue/chip_catalogue.h"
 #include "catalogue/chip_parameters.h"
 
@@ -23,17 +27,36 @@ const ChipRecord* findDevice(const ChipCatalogue& catalogue, const std::string& 
 
 int info(const std::string& programFolder, const std::string& file,
          const std::optional<std::string>& chip, std::ostream& out, std::ostream& err) {
-    DataBuffer data;
-    if (!data.working().openReadOnly(file)) {
-        err << "cannot open " << file << '\n';
+    // A folder, a FIFO or an unreadable file has no data to describe.
+    struct stat info {};
+    Descriptor source(openRegularFile(file, info));
+    if (source.get() < 0) {
+        err << "cannot open " << file << ": " << fileErrorText(errno) << '\n';
         return kExitInfoFailed;
     }
-    const std::uint64_t length = data.working().length();
+    const auto length = static_cast<std::uint64_t>(info.st_size);
     if (length > kLargestData) {
         err << file << " is 4 GiB or longer; the program takes data files below 4 GiB\n";
         return kExitInfoFailed;
     }
-    data.loaded(sumOfFirstBytes(data.working(), length));
+    std::uint64_t sum = 0;
+    std::vector<std::uint8_t> chunk(1 << 20);
+    for (;;) {
+        const ssize_t got = readChunk(source.get(), chunk.data(), chunk.size());
+        if (got < 0) {
+            err << "cannot read " << file << ": " << fileErrorText(errno) << '\n';
+            return kExitInfoFailed;
+        }
+        sum += sumBytes(chunk.data(), static_cast<std::size_t>(got));
+        if (static_cast<std::size_t>(got) < chunk.size())
+            break;
+    }
+    DataBuffer data;
+    if (!data.working().openReadOnly(file)) {
+        err << "cannot open " << file << ": " << fileErrorText(errno) << '\n';
+        return kExitInfoFailed;
+    }
+    data.loaded(sum);
     out << "data length: " << data.dataLength() << '\n'
         << "size: " << sizeText(data.dataLength()) << '\n'
         << "data checksum: " << data.dataChecksumText() << '\n';

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sstream>
 
 #include "program_folder.h"
@@ -72,6 +73,19 @@ TEST_F(InfoTest, BadInputIsReportedWithoutOutput) {
     EXPECT_EQ(run(huge), kExitInfoFailed);
     EXPECT_NE(err.str().find("4 GiB"), std::string::npos);
     EXPECT_TRUE(out.str().empty());
+
+    // A folder, a FIFO and a file nobody may read hold no data to describe.
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    const std::string locked = dir.write("locked.bin", "abcd");
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    const bool root = ::geteuid() == 0;
+    for (const std::string& bad : {dir.folder(), dir.file("fifo"), locked}) {
+        if (bad == locked && root)
+            continue;
+        EXPECT_EQ(run(bad), kExitInfoFailed) << bad;
+        EXPECT_NE(err.str().find("cannot open " + bad + ": "), std::string::npos) << err.str();
+        EXPECT_TRUE(out.str().empty()) << bad;
+    }
 }
 
 }  // namespace

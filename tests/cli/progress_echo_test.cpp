@@ -18,10 +18,14 @@ constexpr int kOther = 8;
 struct EchoRow {
     const char* name;
     bool terminal;
-    std::vector<std::string>
-        labels;           // "other:" sets another control's text, "enable" the bar's state
+    // "other:..." sets another control's text, "enable" flips the bar's state.
+    std::vector<std::string> labels;
     std::string printed;  // the rate left out
 };
+
+void PrintTo(const EchoRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 std::string withoutRate(const std::string& out) {
     static const std::regex rate("  [0-9]+\\.[0-9] MiB/s");

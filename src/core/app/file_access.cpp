@@ -95,6 +95,17 @@ bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
     return true;
 }
 
+bool isSameFile(const std::string& path, const struct stat& info) {
+    struct stat other {};
+    return ::stat(path.c_str(), &other) == 0 && other.st_dev == info.st_dev &&
+           other.st_ino == info.st_ino;
+}
+
+bool isSameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    return !a.empty() && !b.empty() && ::stat(a.c_str(), &first) == 0 && isSameFile(b, first);
+}
+
 int openRegularFile(const std::string& path, struct stat& info) {
     return keepRegular(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), info);
 }

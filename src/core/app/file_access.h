@@ -20,6 +20,11 @@ std::string fileErrorText(int error);
 // system took nothing: a full disk).
 bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count);
 
+// Whether path names an existing file that is the file described by info.
+bool isSameFile(const std::string& path, const struct stat& info);
+// Whether both paths name one existing file (through links, hard links too).
+bool isSameFile(const std::string& a, const std::string& b);
+
 // Opens a regular file for reading without ever blocking (a FIFO, a device or
 // a socket is refused with kErrorNotRegularFile, a folder with EISDIR); the
 // descriptor, with info filled in, or -1 with errno set.

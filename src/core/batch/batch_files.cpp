@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "app/file_access.h"
 #include "buffer/file_descriptor.h"
 #include "tools/file_copy.h"
 

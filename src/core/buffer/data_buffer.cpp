@@ -101,7 +101,9 @@ void DataBuffer::refreshLength() {
 }
 
 bool DataBuffer::fillBytes(std::uint64_t offset, std::uint64_t count, std::uint8_t value) {
-    if (count == 0)
+    // Nothing to write, unless the offset lies past the end: the gap is
+    // filled with 0xFF all the same.
+    if (count == 0 && offset <= dataLength())
         return true;
     if (offset > kLargestDataLength || count > kLargestDataLength - offset)
         return false;

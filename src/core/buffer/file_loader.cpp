@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/file_access.h"
+#include "app/text_language.h"
 #include "buffer/file_descriptor.h"
 #include "buffer/file_name_text.h"
 #include "ui/ids.h"
@@ -26,17 +27,41 @@ constexpr std::uint64_t kLargestData = 0xFFFFFFFFull;
 
 }  // namespace
 
+bool FileLoader::isProgramFile(const std::string& path) const {
+    return isProgramImageName(path) || isSameFile(path, files_.readImage) ||
+           isSameFile(path, files_.working);
+}
+
+bool FileLoader::mayReplaceData() {
+    if (!data_.isLoaded() || data_.changedRange().empty())
+        return true;
+    return frontend_.messageBox(discardEditsText(texts_), text(9), BoxIcon::Question,
+                                BoxButtons::YesNo) == BoxAnswer::Yes;
+}
+
 bool FileLoader::loadFile(const std::string& path, bool userChoice) {
-    if (userChoice && isProgramImageName(path)) {
+    if (userChoice && isProgramFile(path)) {
         frontend_.messageBox(text(24), text(2), BoxIcon::Warning, BoxButtons::Ok);
         return false;
     }
+    // The offset window asks when it loads.
+    if (userChoice && !isCapFile(path) && !mayReplaceData())
+        return false;
     if (isCapFile(path)) {
         if (hooks_.addressOffset)
             hooks_.addressOffset(path, kCapFileOffset);
         return false;
     }
+    return loadPlain(path);
+}
+
+bool FileLoader::loadPlain(const std::string& path) {
     const bool readImage = path == files_.readImage;
+    // The copy would empty its own source first.
+    if (isSameFile(path, files_.working)) {
+        frontend_.messageBox(text(24), text(2), BoxIcon::Warning, BoxButtons::Ok);
+        return false;
+    }
 
     // Checked before anything is closed, so a file that cannot be loaded
     // leaves the current data as it was.
@@ -173,6 +198,8 @@ void FileLoader::loadFailed(bool readImage, const std::string& detail) {
     for (const int id : {kCmdSaveFile, kCmdSaveAs, kCmdFind, kCmdFileFill, kCmdGoTo, kCmdDataView})
         panel_.greyMenuCommand(id);
     data_.updateRows(window_.chipSize());
+    if (hooks_.clearFocus)
+        hooks_.clearFocus(!readImage);  // back to the top
     if (hooks_.rowsChanged)
         hooks_.rowsChanged();
     if (hooks_.refreshView)
@@ -181,6 +208,12 @@ void FileLoader::loadFailed(bool readImage, const std::string& detail) {
     const int message = readImage ? 146 : 25;
     window_.showStatus(text(message), true);
     errorBox(text(message) + "\n" + detail);
+}
+
+std::string discardEditsText(const TextTable& texts) {
+    if (textLanguage(texts).starts_with("zh"))
+        return "当前数据有未保存的修改，放弃这些修改并载入新数据吗？";
+    return "The data holds changes that were not saved. Discard them and load the new data?";
 }
 
 void FileLoader::errorBox(const std::string& message) {

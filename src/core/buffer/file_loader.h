@@ -13,15 +13,22 @@
 namespace nyra {
 
 inline constexpr std::uint32_t kCapFileOffset = 2048;
+// The address-offset tool's copy of a file's tail, in the temp folder.
+inline constexpr const char* kOffsetCopyName = "tempFile.bin";
 inline constexpr const char* kOpenFileFilter =
     "*.*|*.*|*.bin;*.rom(*.bin;*.rom)|*.bin;*.rom|*.cap(*.cap)|*.cap||";
 
 // The program's files beside it.
 struct ProgramFiles {
-    std::string readImage;  // u_mod0.dll, written by the read job
-    std::string working;    // u_mod1.dll, the data buffer
-    std::string log;        // log.txt, which also takes the change log of a save
+    std::string readImage;     // u_mod0.dll, written by the read job
+    std::string working;       // u_mod1.dll, the data buffer
+    std::string log;           // log.txt, which also takes the change log of a save
+    std::string offsetCopy{};  // temp/tempFile.bin, the tail an offset load copied
 };
+
+// The question before a load replaces edits that were never saved; no text
+// set holds it, so it follows the language of the texts.
+std::string discardEditsText(const TextTable& texts);
 
 // Fills the data buffer from a file: copies it into the working file,
 // keeps it open as the reference and sets the window's texts and menus.
@@ -38,6 +45,13 @@ public:
     // True when data was loaded. userChoice: picked or dropped by the user
     // (the program's own image files are refused then).
     bool loadFile(const std::string& path, bool userChoice);
+    // The file's bytes from its start, whatever its name says (a file just saved).
+    bool loadPlain(const std::string& path);
+    // One of the program's own image files, by name or as the same file
+    // through a link: never the user's data, never a place to save it.
+    bool isProgramFile(const std::string& path) const;
+    // True when nothing unsaved would be lost, or the user chose to discard it.
+    bool mayReplaceData();
     // The browse button: the open dialog, then loadFile.
     void openFile();
     // Files dropped onto the hex grid: the first is loaded while browsing is allowed.
@@ -49,6 +63,12 @@ public:
     bool loadedFromChip() const {
         return !files_.readImage.empty() && loadedPath_ == files_.readImage;
     }
+    bool loadedFromOffsetCopy() const {
+        return !files_.offsetCopy.empty() && loadedPath_ == files_.offsetCopy;
+    }
+    // The data is a copy the program made, not a file of the user's: a
+    // Save asks where it goes.
+    bool loadedFromProgramCopy() const { return loadedFromChip() || loadedFromOffsetCopy(); }
 
 private:
     enum class CopyResult { Done, ReadFailed, WriteFailed };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/file_access.h"
 #include "buffer/change_log.h"
 #include "buffer/file_name_text.h"
 #include "ui/ids.h"
@@ -32,12 +33,16 @@ bool writeAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::uint6
             ::pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC;
         if (n <= 0)
             return false;
         done += static_cast<std::size_t>(n);
     }
     return true;
 }
+
+}  // namespace
 
 // log.txt, opened for one save. A log that cannot be written does not stop
 // the save: the user's data matters more than its record.
@@ -85,8 +90,6 @@ private:
     std::string pending_;
 };
 
-}  // namespace
-
 std::optional<std::string> FileSaver::askTarget(const char* filter) {
     FileDialogRequest request;
     request.filter = filter;
@@ -95,7 +98,7 @@ std::optional<std::string> FileSaver::askTarget(const char* filter) {
     auto target = frontend_.saveFileDialog(request);
     if (!target)
         return std::nullopt;
-    if (isProgramImageName(*target)) {
+    if (loader_.isProgramFile(*target)) {
         frontend_.messageBox(text(24), text(2), BoxIcon::Warning, BoxButtons::Ok);
         return std::nullopt;
     }
@@ -105,98 +108,116 @@ std::optional<std::string> FileSaver::askTarget(const char* filter) {
 bool FileSaver::saveFile() {
     if (!data_.isLoaded())
         return false;
-    if (loader_.loadedFromChip()) {
-        const auto target = askTarget(kSaveChipFilter);
-        return target && saveInto(*target, true);
+    // The chip's data and an offset load's tail live in the program's own
+    // files, which the next read or load replaces: a Save asks where to.
+    if (loader_.loadedFromProgramCopy()) {
+        const auto target = askTarget(loader_.loadedFromChip() ? kSaveChipFilter : kSaveAsFilter);
+        return target && saveCopy(*target);
     }
-    return saveInto(loader_.loadedPath(), false);
+    return patchLoadedFile();
 }
 
-bool FileSaver::saveInto(const std::string& target, bool newFile) {
+void FileSaver::commitTypedEdit() {
     if (panel_.menuChecked(kCmdEditMode) && loader_.hooks().commitEdit)
         loader_.hooks().commitEdit();
+}
 
-    // Created only for chip data: a loaded file that has gone is an error,
-    // not a file to make up from the changed bytes alone.
-    const int fd =
-        ::open(target.c_str(), O_RDWR | O_CLOEXEC | (newFile ? O_CREAT | O_TRUNC : 0), 0644);
+int FileSaver::writeWholeData(const std::string& target) {
+    WholeFileWriter out(target);
+    if (!out.open())
+        return out.error();
+    std::vector<std::uint8_t> chunk(kSaveAsChunk);
+    for (std::uint64_t offset = 0;; offset += kSaveAsChunk) {
+        const std::size_t got = data_.working().readAt(offset, chunk.data(), kSaveAsChunk);
+        if (!out.write(chunk.data(), got))
+            return out.error();
+        if (got < kSaveAsChunk)
+            break;
+    }
+    return out.commit() ? 0 : out.error();
+}
+
+bool FileSaver::saveCopy(const std::string& target) {
+    commitTypedEdit();
+    const bool chip = loader_.loadedFromChip();
+    const int error = writeWholeData(target);
+    ChangeLogFile log(loader_.files().log);
+    const LocalTime now = clock_.localTime();
+    log.add(chip ? change_log::chipHeader(now, window_.deviceName())
+                 : change_log::fileHeader(now, fileNamePart(target)));
+    if (chip && error == 0)
+        log.add(change_log::savedAsLine(window_.deviceName(), fileNamePart(target)));
+    return finishSave(log, target, error, true);
+}
+
+bool FileSaver::patchLoadedFile() {
+    commitTypedEdit();
+    const std::string target = loader_.loadedPath();
+    // A loaded file that has gone is an error, not a file to make up from
+    // the changed bytes alone.
+    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         saveFailed(target, errno);
         return false;
     }
 
-    const LocalTime now = clock_.localTime();
     ChangeLogFile log(loader_.files().log);
-    log.add(newFile ? change_log::chipHeader(now, window_.deviceName())
-                    : change_log::fileHeader(now, fileNamePart(target)));
+    log.add(change_log::fileHeader(clock_.localTime(), fileNamePart(target)));
 
     std::vector<std::uint8_t> working(kSaveChunk);
     std::vector<std::uint8_t> reference(kSaveChunk);
-    bool referenceEnded = newFile;
-    // A new file gets every byte; the loaded file only the chunks around the
-    // bytes written since the load, the rest is equal to it.
-    std::uint64_t begin = 0;
-    std::uint64_t end = UINT64_MAX;
-    if (!newFile) {
-        const DataBuffer::ByteRange changed = data_.changedRange();
-        begin = changed.begin - changed.begin % kSaveChunk;
-        end = changed.end;
-    }
+    bool referenceEnded = false;
+    // Only the chunks around the bytes written since the load; the rest is
+    // equal to the file.
+    const DataBuffer::ByteRange changed = data_.changedRange();
     int error = 0;
-    for (std::uint64_t offset = begin; offset < end; offset += kSaveChunk) {
+    for (std::uint64_t offset = changed.begin - changed.begin % kSaveChunk; offset < changed.end;
+         offset += kSaveChunk) {
         const std::size_t got = data_.working().readAt(offset, working.data(), kSaveChunk);
-        if (newFile) {
-            if (!writeAllAt(fd, working.data(), got, offset)) {
+        std::size_t known = 0;
+        if (!referenceEnded) {
+            known = data_.reference().readAt(offset, reference.data(), kSaveChunk);
+            referenceEnded = known < kSaveChunk;
+        }
+        if (known == got && std::memcmp(working.data(), reference.data(), got) == 0) {
+            if (got < kSaveChunk)
+                break;
+            continue;
+        }
+        for (std::size_t i = 0; i < got; ++i) {
+            if (i < known && working[i] == reference[i])
+                continue;
+            if (!writeAllAt(fd, &working[i], 1, offset + i)) {
                 error = errno;
                 break;
             }
-        } else {
-            std::size_t known = 0;
-            if (!referenceEnded) {
-                known = data_.reference().readAt(offset, reference.data(), kSaveChunk);
-                referenceEnded = known < kSaveChunk;
-            }
-            if (known == got && std::memcmp(working.data(), reference.data(), got) == 0) {
-                if (got < kSaveChunk)
-                    break;
-                continue;
-            }
-            for (std::size_t i = 0; i < got && error == 0; ++i) {
-                if (i < known && working[i] == reference[i])
-                    continue;
-                if (!writeAllAt(fd, &working[i], 1, offset + i)) {
-                    error = errno;
-                    break;
-                }
-                log.add(change_log::byteLine(offset + i,
-                                             i < known ? std::optional(reference[i]) : std::nullopt,
-                                             working[i]));
-            }
-            if (error != 0)
-                break;
+            log.add(change_log::byteLine(
+                offset + i, i < known ? std::optional(reference[i]) : std::nullopt, working[i]));
         }
-        if (got < kSaveChunk)
+        if (error != 0 || got < kSaveChunk)
             break;
     }
     if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (newFile && error == 0)
-        log.add(change_log::savedAsLine(window_.deviceName(), fileNamePart(target)));
+    return finishSave(log, target, error, false);
+}
+
+bool FileSaver::finishSave(ChangeLogFile& log, const std::string& target, int error, bool newFile) {
     if (error != 0)
-        log.add(std::string("        save failed: ") + std::strerror(error) + "\r\n");
+        log.add(std::string("        save failed: ") + fileErrorText(error) + "\r\n");
     log.add(change_log::closingLine());
     log.flush();
-
     if (error != 0) {
         saveFailed(target, error);
         return false;
     }
     data_.changesSaved();
     if (newFile) {
+        // The saved file becomes the data, whatever its name says.
         panel_.setText(kEditFileName, text(117));
-        loader_.loadFile(target, true);
+        loader_.loadPlain(target);
     } else {
         // The saved file is the new reference: no byte shows as changed.
         data_.reference().openReadOnly(target);
@@ -214,43 +235,24 @@ bool FileSaver::saveFileAs() {
     const auto target = askTarget(kSaveAsFilter);
     if (!target)
         return false;
-    if (*target == loader_.loadedPath())
+    if (*target == loader_.loadedPath() || isSameFile(*target, loader_.loadedPath()))
         return saveFile();
-
-    const int fd = ::open(target->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        saveFailed(*target, errno);
-        return false;
-    }
-    std::vector<std::uint8_t> chunk(kSaveAsChunk);
-    int error = 0;
-    for (std::uint64_t offset = 0;; offset += kSaveAsChunk) {
-        const std::size_t got = data_.working().readAt(offset, chunk.data(), kSaveAsChunk);
-        if (!writeAllAt(fd, chunk.data(), got, offset)) {
-            error = errno;
-            break;
-        }
-        if (got < kSaveAsChunk)
-            break;
-    }
-    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
+    commitTypedEdit();
+    if (const int error = writeWholeData(*target); error != 0) {
         saveFailed(*target, error);
         return false;
     }
     window_.showStatus(text(116), false);
-    if (loader_.loadedFromChip()) {
+    if (loader_.loadedFromProgramCopy()) {
+        data_.changesSaved();
         panel_.setText(kEditFileName, text(117));
-        loader_.loadFile(*target, true);
+        loader_.loadPlain(*target);
     }
     return true;
 }
 
 void FileSaver::saveFailed(const std::string& path, int error) {
-    const std::string message = path + "\n" + std::strerror(error);
+    const std::string message = path + "\n" + fileErrorText(error);
     window_.showStatus(message, true);
     frontend_.messageBox(message, text(29), BoxIcon::Error, BoxButtons::Ok);
 }

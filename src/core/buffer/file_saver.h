@@ -9,6 +9,8 @@
 
 namespace nyra {
 
+class ChangeLogFile;
+
 inline constexpr const char* kSaveChipFilter =
     "bin文件(*.bin)|*.bin|rom文件(*.rom)|*.rom|其他文件(*.*)|*.*||";
 inline constexpr const char* kSaveAsFilter =
@@ -33,7 +35,12 @@ public:
     bool saveFileAs();
 
 private:
-    bool saveInto(const std::string& target, bool newFile);
+    void commitTypedEdit();
+    // 0, or the errno of what failed; the target is written whole or left as it was.
+    int writeWholeData(const std::string& target);
+    bool saveCopy(const std::string& target);
+    bool patchLoadedFile();
+    bool finishSave(ChangeLogFile& log, const std::string& target, int error, bool newFile);
     std::optional<std::string> askTarget(const char* filter);
     void saveFailed(const std::string& path, int error);
     const std::string& text(int key) const { return texts_.text(itext(key)); }

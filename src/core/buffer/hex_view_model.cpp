@@ -144,6 +144,7 @@ void HexViewModel::resetForLoad(bool userFile) {
     tracking_ = false;
     focusRow_ = focusColumn_ = -1;
     remembered_ = false;
+    typed_ = false;
     if (userFile) {
         editor_.visible = false;
         editorOpen_ = false;
@@ -338,14 +339,13 @@ bool HexViewModel::showAddress(std::uint64_t offset) {
         frontend_.messageBox(text(55), text(9), BoxIcon::Warning, BoxButtons::Ok);
         return false;
     }
-    if (length > kWindowBytes) {
-        const std::uint64_t start = std::uint64_t{viewStart_} * kRowBytes;
-        if (offset < start || offset > start + kWindowBytes - 1)
-            viewStart_ = static_cast<std::uint32_t>(offset / kRowBytes);
-        const auto dataRows = static_cast<std::int64_t>((length + 15) / 16);
-        if (dataRows - viewStart_ < kViewRows)
-            viewStart_ = static_cast<std::uint32_t>(dataRows - kViewRows);
-    }
+    // Short data too: with a chip selected the view may stand far past its end.
+    const std::uint64_t start = std::uint64_t{viewStart_} * kRowBytes;
+    if (offset < start || offset > start + kWindowBytes - 1)
+        viewStart_ = static_cast<std::uint32_t>(offset / kRowBytes);
+    const auto dataRows = static_cast<std::int64_t>((length + 15) / 16);
+    if (dataRows - viewStart_ < kViewRows)
+        viewStart_ = static_cast<std::uint32_t>(std::max<std::int64_t>(dataRows - kViewRows, 0));
     tracking_ = true;
     refreshView();
     const int row = static_cast<int>(offset / kRowBytes - viewStart_) + 1;
@@ -353,6 +353,7 @@ bool HexViewModel::showAddress(std::uint64_t offset) {
     focusRow_ = row;
     focusColumn_ = column;
     rememberFocus();
+    typed_ = false;
     if (editMode_)
         openEditor(row, column, cell(row, column).text, 0, 2);
     changed();
@@ -381,6 +382,7 @@ void HexViewModel::clickCell(int row, int column, bool rightHalf) {
     if (!jobs_.programRunning.load() && !jobs_.verifyRunning.load() && data_.isLoaded() &&
         editMode_) {
         rememberFocus();
+        typed_ = false;
         openEditor(row, column, startText_, rightHalf ? 1 : 0, 1);
     }
     changed();
@@ -437,6 +439,7 @@ void HexViewModel::editorTextChanged(const std::string& newText, int caret) {
     editor_.selectionStart = caret;
     editor_.selectionLength = 0;
     lastValid_ = newText;
+    typed_ = true;
     if (p == 0) {
         const int row = focusRow_, column = focusColumn_;
         commitEdit();
@@ -517,7 +520,11 @@ void HexViewModel::commitEdit() {
     }
     if (digits.size() == 1)
         digits.insert(digits.begin(), '0');
-    if (digits.empty() || (digits == hex2(old) && offset < length)) {
+    // A cell the user did not type into is never written: after the last
+    // byte the editor stands on the cell past the end with its "FF".
+    const bool typed = typed_;
+    typed_ = false;
+    if (!typed || digits.empty() || (digits == hex2(old) && offset < length)) {
         hideEditor();
         status(10);
         changed();
@@ -565,6 +572,7 @@ void HexViewModel::toggleEditMode(bool fromMenu) {
         focusMarkDrawn_ = false;
         if (dataCell(focusRow_, focusColumn_)) {
             rememberFocus();
+            typed_ = false;
             openEditor(focusRow_, focusColumn_, startText_, 0, 1);
         }
         panel_.setMenuChecked(ids::kCmdEditMode, true);

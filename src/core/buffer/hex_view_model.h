@@ -207,6 +207,8 @@ private:
     std::string startText_;
     HexEditor snapshot_;
     std::string lastValid_;
+    // The user typed into the open editor since its last commit.
+    bool typed_ = false;
 
     // Every operation runs whole under it: the window thread edits and scrolls,
     // the worker refreshes after it selected a chip. Recursive: operations call each other.

@@ -37,9 +37,30 @@ DataViewWindow::DataViewWindow(std::function<void()> startView, Frontend& fronte
       texts_(texts),
       fields_(panel_, frontend, texts, kDataViewFields) {}
 
+std::string windowTitleOfMenuText(const std::string& menuText) {
+    std::string title;
+    for (std::size_t i = 0; i < menuText.size(); ++i) {
+        // "(&D)" goes whole; "&D" keeps its letter; "&&" is one "&".
+        if (menuText.compare(i, 2, "(&") == 0 && i + 3 < menuText.size() &&
+            menuText[i + 3] == ')') {
+            i += 3;
+            continue;
+        }
+        if (menuText[i] == '&' && i + 1 < menuText.size() && menuText[i + 1] != '&')
+            continue;
+        title += menuText[i];
+        if (menuText[i] == '&')
+            ++i;
+    }
+    if (title.ends_with("..."))
+        title.resize(title.size() - 3);
+    return title;
+}
+
 std::string DataViewWindow::title() const {
+    // The title is the menu item's text, without what only the menu uses.
     const std::string& text = texts_.text(ids::kDataViewTitle);
-    return text.empty() ? ids::kDataViewTemplateTitle : text;
+    return text.empty() ? ids::kDataViewTemplateTitle : windowTitleOfMenuText(text);
 }
 
 void DataViewWindow::open() {

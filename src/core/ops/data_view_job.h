@@ -15,6 +15,9 @@ inline constexpr ToolField kDataViewFields[] = {
     {ids::kDataViewAddress, FieldKind::Hex, 8, "0"},
 };
 
+// A menu item's text as a window title: no accelerator mark, no "...".
+std::string windowTitleOfMenuText(const std::string& menuText);
+
 // The data view window without its widgets: the byte (or word) of the data
 // and of the chip at one address. The exchange with the programmer runs on
 // the worker, so it never blocks the window nor meets a job's transfer; the

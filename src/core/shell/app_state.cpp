@@ -241,7 +241,8 @@ void AppState::startUp(const std::string& programFolder, const std::string& work
     if (logFd >= 0)
         ::close(logFd);
     operationLog_.setFilePath(logFilePath_);
-    fileLoader_->setFiles({imagePath0_, imagePath1_, logFilePath_});
+    fileLoader_->setFiles(
+        {imagePath0_, imagePath1_, logFilePath_, tempFolder_ + "/" + kOffsetCopyName});
     // The program still runs without data; each load then fails with its own message.
     if (!programFolderWritable(programFolder_))
         showStatus(folderNotWritableText(programFolder_, textLanguage(texts_)), StatusKind::Alert,
@@ -607,7 +608,7 @@ bool AppState::closeRequested() {
     }
     link_.releaseAndCloseWithin(kCloseWaitForTransfer);
     data_.reset();
-    ::unlink((tempFolder_ + "/tempFile.bin").c_str());
+    ::unlink((tempFolder_ + "/" + kOffsetCopyName).c_str());
     ::rmdir(tempFolder_.c_str());
     worker_->requestQuit();
     return true;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/file_access.h"
 #include "buffer/file_descriptor.h"
 #include "buffer/file_name_text.h"
 
@@ -113,21 +114,12 @@ bool AddressOffsetTool::load() {
     const std::uint32_t start = offset();
     const std::string tempPath = tempFilePath();
 
-    struct stat folder {};
-    if (::stat(tempFolder_.c_str(), &folder) != 0)
-        ::mkdir(tempFolder_.c_str(), 0755);  // a failure shows when the file cannot be made
-
-    Descriptor temp(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (temp.get() < 0) {
-        errorBox(itextOf(183) + "\n" + tempPath + "\n" + std::strerror(errno));
-        return false;
-    }
-    // Only read here, so a read-only file can be used too.
-    Descriptor source(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    // Everything is checked before the copy, and the copy is written whole:
+    // a failed second load leaves the data of the first as it was.
     struct stat info {};
-    if (source.get() < 0 || ::fstat(source.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = source.get() < 0 ? errno : EISDIR;
-        errorBox(itextOf(25) + "\n" + path_ + "\n" + std::strerror(error));
+    Descriptor source(openRegularFile(path_, info));
+    if (source.get() < 0) {
+        errorBox(itextOf(25) + "\n" + path_ + "\n" + fileErrorText(errno));
         return false;
     }
     const auto length = static_cast<std::uint64_t>(info.st_size);
@@ -138,36 +130,39 @@ bool AddressOffsetTool::load() {
 
     status_ = itextOf(181);
     if (::lseek(source.get(), static_cast<off_t>(start), SEEK_SET) < 0) {
-        errorBox(itextOf(25) + "\n" + path_ + "\n" + std::strerror(errno));
+        errorBox(itextOf(25) + "\n" + path_ + "\n" + fileErrorText(errno));
         return false;
     }
-    // A part copy would load as if it were the whole tail, so any error
-    // leaves the data buffer as it was.
+    struct stat folder {};
+    if (::stat(tempFolder_.c_str(), &folder) != 0)
+        ::mkdir(tempFolder_.c_str(), 0755);  // a failure shows when the file cannot be made
+    WholeFileWriter temp(tempPath);
+    if (!temp.open()) {
+        errorBox(itextOf(183) + "\n" + tempPath + "\n" + fileErrorText(temp.error()));
+        return false;
+    }
     std::vector<std::uint8_t> chunk(kAddressOffsetChunk);
     std::uint64_t copied = 0;
     for (;;) {
-        const ssize_t got = ::read(source.get(), chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = readChunk(source.get(), chunk.data(), chunk.size());
         if (got < 0) {
-            errorBox(itextOf(25) + "\n" + path_ + "\n" + std::strerror(errno));
+            errorBox(itextOf(25) + "\n" + path_ + "\n" + fileErrorText(errno));
             return false;
         }
-        if (got == 0)
-            break;
-        if (!writeAll(temp.get(), chunk.data(), static_cast<std::size_t>(got))) {
-            errorBox(itextOf(183) + "\n" + tempPath + "\n" + std::strerror(errno));
+        if (!temp.write(chunk.data(), static_cast<std::size_t>(got))) {
+            errorBox(itextOf(183) + "\n" + tempPath + "\n" + fileErrorText(temp.error()));
             return false;
         }
         copied += static_cast<std::uint64_t>(got);
+        if (static_cast<std::size_t>(got) < chunk.size())
+            break;
     }
-    source.close();
-    if (!temp.close()) {
-        errorBox(itextOf(183) + "\n" + tempPath + "\n" + std::strerror(errno));
+    if (copied == 0 || !loader_.mayReplaceData())
+        return false;
+    if (!temp.commit()) {
+        errorBox(itextOf(183) + "\n" + tempPath + "\n" + fileErrorText(temp.error()));
         return false;
     }
-    if (copied == 0)
-        return false;
     accepted_ = loader_.loadFile(tempPath, false);
     return accepted_;
 }

@@ -38,7 +38,7 @@ public:
     const std::string& status() const { return status_; }
     // True once the data was loaded; the window then closes with OK.
     bool accepted() const { return accepted_; }
-    std::string tempFilePath() const { return tempFolder_ + "/tempFile.bin"; }
+    std::string tempFilePath() const { return tempFolder_ + "/" + kOffsetCopyName; }
 
     // The offset as the field reads (decimal, empty is 0).
     std::uint32_t offset() const;

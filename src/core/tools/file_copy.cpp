@@ -87,12 +87,6 @@ WholeCopy copyWholeFile(const std::string& from, const std::string& to) {
     return result;
 }
 
-bool isSameFile(const std::string& path, const struct stat& info) {
-    struct stat other {};
-    return ::stat(path.c_str(), &other) == 0 && other.st_dev == info.st_dev &&
-           other.st_ino == info.st_ino;
-}
-
 int openForReading(const std::string& path, struct stat& info) {
     return openRegularFile(path, info);
 }

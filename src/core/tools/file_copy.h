@@ -36,9 +36,6 @@ struct WholeCopy {
 };
 WholeCopy copyWholeFile(const std::string& from, const std::string& to);
 
-// Whether path names an existing file that is the file described by info.
-bool isSameFile(const std::string& path, const struct stat& info);
-
 // A regular file opened for reading only (no other program is kept out), or
 // -1 with errno set; a folder gives EISDIR, a FIFO or a device
 // kErrorNotRegularFile, and nothing blocks.

@@ -106,6 +106,22 @@ TEST_F(DataBufferTest, EditsMoveTheChecksumAndFillTheGapWithErasedBytes) {
     EXPECT_EQ(buffer.dataChecksum(), 10u + 510 + 0x20);
 }
 
+// A fill of no bytes inside the data changes nothing; past the end it still
+// fills the gap up to its address, as any fill there does.
+TEST_F(DataBufferTest, AnEmptyFillPastTheEndFillsOnlyTheGap) {
+    load(std::string(100, '\x01'));
+    ASSERT_TRUE(buffer.fillBytes(50, 0, 0x00));
+    ASSERT_TRUE(buffer.fillBytes(100, 0, 0x00));
+    EXPECT_EQ(contents(), std::string(100, '\x01'));
+    EXPECT_TRUE(buffer.changedRange().empty());
+    ASSERT_TRUE(buffer.fillBytes(0xC8, 0, 0x00));
+    EXPECT_EQ(contents(), std::string(100, '\x01') + std::string(100, '\xFF'));
+    EXPECT_EQ(buffer.dataLength(), 200u);
+    EXPECT_EQ(buffer.dataChecksum(), 100u + 100u * 0xFF);
+    EXPECT_EQ(buffer.changedRange().begin, 100u);
+    EXPECT_EQ(buffer.changedRange().end, 200u);
+}
+
 TEST_F(DataBufferTest, TheChangedRangeCoversEveryWriteAndTheFillUntilSaved) {
     load(std::string(10, 'x'));
     EXPECT_TRUE(buffer.changedRange().empty());

@@ -348,6 +348,27 @@ TEST_F(HexViewTest, ShowAddressScrollsFocusesAndRefusesBeyondTheData) {
     EXPECT_EQ(view.editor().selectionLength, 2);
 }
 
+// A short file with a large chip selected: the view may stand far past the
+// data, and every jump still brings its byte into view.
+TEST_F(HexViewTest, ShowAddressBringsTheByteOfShortDataIntoView) {
+    chip = 65536;
+    load(std::string(100, 'x'));
+    view.toggleEditMode(false);
+    for (int i = 0; i < 100; ++i)
+        view.scroll(HexScroll::LineDown);
+    ASSERT_EQ(view.viewStart(), 100u);
+    for (const std::uint64_t offset : {10u, 0u, 99u, 15u, 16u}) {
+        SCOPED_TRACE(offset);
+        ASSERT_TRUE(view.showAddress(offset));
+        EXPECT_EQ(view.viewStart(), 0u);
+        EXPECT_EQ(view.focusRow(), static_cast<int>(offset / 16) + 1);
+        EXPECT_EQ(view.focusColumn(), static_cast<int>(offset % 16) + 1);
+        ASSERT_TRUE(view.editor().visible);
+        EXPECT_EQ(view.editor().row, view.focusRow());
+        EXPECT_EQ(view.editor().text, "78");
+    }
+}
+
 TEST_F(HexViewTest, EditModeRefusesWithoutDataOrWhileProgrammingAndSwitchesBothWays) {
     view.toggleEditMode(true);
     EXPECT_FALSE(view.editMode());

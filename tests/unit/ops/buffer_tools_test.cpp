@@ -374,5 +374,20 @@ TEST_F(BufferToolsTest, DataViewOfASixteenBitChipShowsWordsAtTwiceTheAddress) {
     EXPECT_EQ(focused(), 0x20u);
 }
 
+TEST(WindowTitleOfMenuText, LeavesOutTheAcceleratorAndTheDots) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"数据查看(&D)", "数据查看"},
+        {"&Data View...", "Data View"},
+        {"A && B", "A & B"},
+        {"Save &As", "Save As"},
+        {"Plain", "Plain"},
+        {"End&", "End&"},
+        {"(&X", "(X"},
+        {"", ""},
+    };
+    for (const auto& [menu, title] : rows) {
+        EXPECT_EQ(windowTitleOfMenuText(menu), title) << menu;
+    }
+}
 }  // namespace
 }  // namespace nyra
