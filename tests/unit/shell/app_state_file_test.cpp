@@ -7,35 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "support/recording_usb.h"
-#include "support/temp_dir.h"
-#include "ui/scripted_frontend.h"
+#include "support/app_state_desk.h"
 
 namespace nyra {
 namespace {
 
 using namespace ids;
-using testing::RecordingUsb;
 
 constexpr const char* kItext =
     "[itext]\r\n0=no file\r\n2=Catalogue\r\n9=Notice\r\n24=reserved name\r\n25=load failed\r\n"
     "29=Error\r\n119=busy\r\n189=file loaded\r\n";
 
-class AppStateFileTest : public ::testing::Test {
+class AppStateFileTest : public testing::AppStateDesk<> {
 protected:
-    void SetUp() override {
-        RecordingUsb::instance().reset();
-        dir.write("itext.ini", kItext);
-        state.startUp(dir.folder());
-        state.worker().waitUntilIdle();
-        frontend.clearRecord();
-    }
-
-    TempDir dir;
-    ScriptedFrontend frontend;
-    VirtualClock clock;
-    UsbApi usb = RecordingUsb::api();
-    AppState state{frontend, clock, usb};
+    void SetUp() override { startUpWith(kItext); }
 };
 
 TEST_F(AppStateFileTest, TheBrowseCommandLoadsIntoTheProgramFolderAndSetsTheSharedState) {

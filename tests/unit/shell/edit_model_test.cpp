@@ -13,16 +13,12 @@
 #include <string>
 
 #include "buffer/data_buffer.h"
-#include "shell/app_state.h"
-#include "support/recording_usb.h"
-#include "support/temp_dir.h"
-#include "ui/scripted_frontend.h"
+#include "support/app_state_desk.h"
 
 namespace nyra {
 namespace {
 
 using namespace ids;
-using testing::RecordingUsb;
 
 constexpr const char* kItext =
     "[itext]\r\n0=no file\r\n2=Catalogue\r\n9=Notice\r\n24=reserved name\r\n25=load failed\r\n"
@@ -38,13 +34,10 @@ std::string hex2(std::uint8_t value) {
     return text;
 }
 
-class EditModel : public ::testing::TestWithParam<unsigned> {
+class EditModel : public testing::AppStateDesk<::testing::TestWithParam<unsigned>> {
 protected:
     void SetUp() override {
-        RecordingUsb::instance().reset();
-        dir.write("itext.ini", kItext);
-        state.startUp(dir.folder());
-        state.worker().waitUntilIdle();
+        startUpWith(kItext);
         state.showFileFillWindow = [](FileFillWindow&) {};
     }
 
@@ -186,12 +179,6 @@ protected:
             ASSERT_TRUE(view.editor().visible);
         }
     }
-
-    TempDir dir;
-    ScriptedFrontend frontend;
-    VirtualClock clock;
-    UsbApi usb = RecordingUsb::api();
-    AppState state{frontend, clock, usb};
 
     std::mt19937 random;
     int step = 0;

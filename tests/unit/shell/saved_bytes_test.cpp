@@ -9,17 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "shell/app_state.h"
-#include "support/recording_usb.h"
-#include "support/temp_dir.h"
+#include "support/app_state_desk.h"
 #include "tools/address_offset.h"
-#include "ui/scripted_frontend.h"
 
 namespace nyra {
 namespace {
 
 using namespace ids;
-using testing::RecordingUsb;
 
 constexpr const char* kItext =
     "[itext]\r\n0=no file\r\n2=Catalogue\r\n9=Notice\r\n24=reserved name\r\n25=load failed\r\n"
@@ -33,14 +29,10 @@ std::string pattern(std::size_t length) {
     return bytes;
 }
 
-class SavedBytesTest : public ::testing::Test {
+class SavedBytesTest : public testing::AppStateDesk<> {
 protected:
     void SetUp() override {
-        RecordingUsb::instance().reset();
-        dir.write("itext.ini", kItext);
-        state.startUp(dir.folder());
-        state.worker().waitUntilIdle();
-        frontend.clearRecord();
+        startUpWith(kItext);
         state.showAddressOffset = [this](AddressOffsetTool& tool) {
             if (!offsetPath.empty())
                 tool.setPath(offsetPath);
@@ -63,11 +55,6 @@ protected:
         return texts;
     }
 
-    TempDir dir;
-    ScriptedFrontend frontend;
-    VirtualClock clock;
-    UsbApi usb = RecordingUsb::api();
-    AppState state{frontend, clock, usb};
     std::string offsetPath;
     std::string offsetText;
     bool offsetLoaded = false;

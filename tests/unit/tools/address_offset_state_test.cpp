@@ -5,16 +5,13 @@
 #include <string>
 
 #include "shell/app_state.h"
-#include "support/recording_usb.h"
-#include "support/temp_dir.h"
+#include "support/app_state_desk.h"
 #include "tools/address_offset.h"
-#include "ui/scripted_frontend.h"
 
 namespace nyra {
 namespace {
 
 using namespace ids;
-using testing::RecordingUsb;
 
 constexpr const char* kItext =
     "[itext]\r\n0=no file\r\n2=Catalogue\r\n9=Notice\r\n25=load failed\r\n29=Error\r\n"
@@ -26,14 +23,10 @@ struct Opened {
     bool readOnly = false;
 };
 
-class AddressOffsetStateTest : public ::testing::Test {
+class AddressOffsetStateTest : public testing::AppStateDesk<> {
 protected:
     void SetUp() override {
-        RecordingUsb::instance().reset();
-        dir.write("itext.ini", kItext);
-        state.startUp(dir.folder());
-        state.worker().waitUntilIdle();
-        frontend.clearRecord();
+        startUpWith(kItext);
         state.showAddressOffset = [this](AddressOffsetTool& tool) {
             opened = Opened{tool.path(), tool.offsetText(), tool.offsetReadOnly()};
             if (pressOk)
@@ -41,11 +34,6 @@ protected:
         };
     }
 
-    TempDir dir;
-    ScriptedFrontend frontend;
-    VirtualClock clock;
-    UsbApi usb = RecordingUsb::api();
-    AppState state{frontend, clock, usb};
     std::optional<Opened> opened;
     bool pressOk = false;
     bool loaded = false;
