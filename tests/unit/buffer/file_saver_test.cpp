@@ -74,6 +74,7 @@ TEST_F(FileSaverTest, AFailedWriteIsReportedAndNeverCalledSaved) {
     EXPECT_FALSE(saver.saveFile());
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].icon, BoxIcon::Error);
+    EXPECT_EQ(frontend.boxes()[0].caption, "Error");
     EXPECT_NE(frontend.boxes()[0].text.find(path), std::string::npos);
     for (const auto& status : window.statuses)
         EXPECT_NE(status.first, "saved");

@@ -374,14 +374,17 @@ TEST_F(HexViewTest, EditModeRefusesWithoutDataOrWhileProgrammingAndSwitchesBothW
     EXPECT_FALSE(view.editMode());
     EXPECT_EQ(statusText(), "T4");
     EXPECT_EQ(frontend.beeps().size(), 1u);
+    panel.setChecked(ids::kCheckEditMode, true);  // the box as the click left it
     view.toggleEditMode(false);
     EXPECT_EQ(frontend.beeps().size(), 1u) << "only the menu beeps";
-    EXPECT_FALSE(panel.checked(ids::kCheckEditMode));
+    EXPECT_FALSE(panel.checked(ids::kCheckEditMode)) << "the box is set back";
 
     load("abcd");
     jobs.programRunning = true;
+    panel.setChecked(ids::kCheckEditMode, true);  // the box as the click left it
     view.toggleEditMode(false);
     EXPECT_FALSE(view.editMode());
+    EXPECT_FALSE(panel.checked(ids::kCheckEditMode)) << "the box is set back";
     jobs.programRunning = false;
 
     view.clickCell(1, 2, false);

@@ -221,6 +221,7 @@ TEST_F(SavedBytesTest, UnsavedEditsGoOnlyWhenTheUserSaysSo) {
     state.command(kBtnBrowse);
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
     EXPECT_EQ(dir.read("u_mod1.dll"), std::string("012\xFF") + "456789");
     EXPECT_EQ(state.fileLoader().loadedPath(), first);
 
