@@ -292,6 +292,24 @@ TEST_F(HexViewTest, BytesBeyondTheChipAreBlueUnlessChanged) {
     EXPECT_EQ(data.chipChecksum(), 64ull * 'q');
 }
 
+// Around the row count where the bar stops holding one step a row: the bar
+// never reads past its 32767, and below it every row is one step.
+TEST_F(HexViewTest, TheBarSwitchesToProportionalExactlyWhereRowsOutgrowIt) {
+    for (const std::uint32_t rows : {kProportionalRows - 1, kProportionalRows}) {
+        SCOPED_TRACE(rows);
+        dir.write("u_mod1.dll", std::string(std::size_t{rows} * 16, 'p'));
+        dir.write("ref.bin", std::string(std::size_t{rows} * 16, 'p'));
+        openLoaded(0);
+        ASSERT_EQ(data.rows().total, rows);
+        view.scroll(HexScroll::Thumb,
+                    rows == kProportionalRows ? kScrollLimit : static_cast<int>(rows - 20));
+        EXPECT_EQ(view.viewStart() + 20, rows);
+        EXPECT_EQ(view.scrollBar().position,
+                  rows == kProportionalRows ? kScrollLimit : static_cast<int>(rows - 20));
+        EXPECT_LE(view.scrollBar().position, view.scrollBar().maximum);
+    }
+}
+
 TEST_F(HexViewTest, HugeDataMapsTheBarProportionally) {
     {
         const int fd = ::open(dir.file("u_mod1.dll").c_str(), O_CREAT | O_RDWR, 0644);
