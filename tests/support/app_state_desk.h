@@ -14,9 +14,11 @@ namespace nyra::testing {
 template <class Base = ::testing::Test>
 class AppStateDesk : public Base {
 protected:
-    void startUpWith(const char* itext) {
+    void startUpWith(const char* itext, const char* ftext = nullptr) {
         RecordingUsb::instance().reset();
         dir.write("itext.ini", itext);
+        if (ftext)
+            dir.write("ftext.ini", ftext);
         state.startUp(dir.folder());
         state.worker().waitUntilIdle();
         frontend.clearRecord();

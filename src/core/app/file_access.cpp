@@ -95,6 +95,22 @@ bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count) {
     return true;
 }
 
+bool writeAllAt(int fd, const std::uint8_t* buffer, std::size_t count, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n =
+            ::pwrite(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = ENOSPC;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool isSameFile(const std::string& path, const struct stat& info) {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == info.st_dev &&

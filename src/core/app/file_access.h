@@ -20,6 +20,10 @@ std::string fileErrorText(int error);
 // system took nothing: a full disk).
 bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count);
 
+// All count bytes at offset, or false with errno set (ENOSPC when the system
+// took nothing).
+bool writeAllAt(int fd, const std::uint8_t* buffer, std::size_t count, std::uint64_t offset);
+
 // Whether path names an existing file that is the file described by info.
 bool isSameFile(const std::string& path, const struct stat& info);
 // Whether both paths name one existing file (through links, hard links too).

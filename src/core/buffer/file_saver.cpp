@@ -26,22 +26,6 @@ constexpr std::size_t kSaveAsChunk = 65536;
 // The change log is written in pieces of about this size.
 constexpr std::size_t kLogPiece = 65536;
 
-bool writeAllAt(int fd, const std::uint8_t* bytes, std::size_t count, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n =
-            ::pwrite(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0)
-            errno = ENOSPC;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 // log.txt, opened for one save. A log that cannot be written does not stop

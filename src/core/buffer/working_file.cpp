@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "app/file_access.h"
+
 namespace nyra {
 
 WorkingFile::~WorkingFile() {
@@ -63,19 +65,7 @@ std::size_t WorkingFile::readAt(std::uint64_t offset, std::uint8_t* buffer,
 
 bool WorkingFile::writeAt(std::uint64_t offset, const std::uint8_t* buffer, std::size_t count) {
     std::lock_guard lock(mutex_);
-    if (fd_ < 0)
-        return false;
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n =
-            ::pwrite(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return fd_ >= 0 && writeAllAt(fd_, buffer, count, offset);
 }
 
 std::uint64_t WorkingFile::length() const {

@@ -7,32 +7,19 @@
 #include <string>
 
 #include "shell/app_state.h"
-#include "support/recording_usb.h"
-#include "support/temp_dir.h"
-#include "ui/scripted_frontend.h"
+#include "support/app_state_desk.h"
 
 namespace nyra {
 namespace {
 
 using namespace ids;
-using testing::RecordingUsb;
 
-class MergeSplitStateTest : public ::testing::Test {
+class MergeSplitStateTest : public testing::AppStateDesk<> {
 protected:
     void SetUp() override {
-        RecordingUsb::instance().reset();
-        dir.write("itext.ini", "[itext]\r\n9=Notice\r\n155=merged\r\n160=no points\r\n");
-        dir.write("ftext.ini", "[ftext]\r\n22=Merge files\r\n23=Split file\r\n");
-        state.startUp(dir.folder());
-        state.worker().waitUntilIdle();
-        frontend.clearRecord();
+        startUpWith("[itext]\r\n9=Notice\r\n155=merged\r\n160=no points\r\n",
+                    "[ftext]\r\n22=Merge files\r\n23=Split file\r\n");
     }
-
-    TempDir dir;
-    ScriptedFrontend frontend;
-    VirtualClock clock;
-    UsbApi usb = RecordingUsb::api();
-    AppState state{frontend, clock, usb};
 };
 
 TEST_F(MergeSplitStateTest, MergeOpensInTheHomeFolderAndOkWritesThere) {
