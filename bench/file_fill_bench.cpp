@@ -26,7 +26,7 @@ double fillSeconds(const std::string& path, bool fresh) {
     if (fresh)
         std::filesystem::remove(path);
     nyra::DataBuffer data;
-    if (!data.working().openReadWrite(path, true))
+    if (!data.openWorking(path, true))
         return -1;
     data.loaded(0);
     bool ok = false;

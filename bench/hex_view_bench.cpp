@@ -61,7 +61,7 @@ struct Setup {
 
     bool open(const std::string& working, const std::string& reference) {
         data.reset();
-        if (!data.working().openReadWrite(working) || !data.reference().openReadOnly(reference))
+        if (!data.openWorking(working) || !data.openReference(reference))
             return false;
         data.loaded(0);  // all zero bytes
         chip = static_cast<std::uint32_t>(data.working().length());

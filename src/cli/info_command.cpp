@@ -52,7 +52,7 @@ int info(const std::string& programFolder, const std::string& file,
             break;
     }
     DataBuffer data;
-    if (!data.working().openReadOnly(file)) {
+    if (!data.openWorkingReadOnly(file)) {
         err << "cannot open " << file << ": " << fileErrorText(errno) << '\n';
         return kExitInfoFailed;
     }

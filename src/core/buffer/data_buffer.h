@@ -32,11 +32,17 @@ std::uint64_t sumOfFirstBytes(const WorkingFile& file, std::uint64_t count);
 // the data length, rows and the two checksums. The data never lives in memory.
 class DataBuffer {
 public:
-    // Writes go through writeByte, so that Save knows which bytes changed.
-    WorkingFile& working() { return working_; }
+    // Read-only from outside: every write goes through fillBytes, which
+    // records it, so that Save knows which bytes changed.
     const WorkingFile& working() const { return working_; }
-    WorkingFile& reference() { return reference_; }
     const WorkingFile& reference() const { return reference_; }
+    bool openWorking(const std::string& path, bool create = false) {
+        return working_.openReadWrite(path, create);
+    }
+    // Data to look at only (kvq-cli info): every write is refused.
+    bool openWorkingReadOnly(const std::string& path) { return working_.openReadOnly(path); }
+    // The file the view compares the data with for its changed marks.
+    bool openReference(const std::string& path) { return reference_.openReadOnly(path); }
 
     // Every load starts here: both files closed, everything 0.
     void reset();

@@ -128,12 +128,12 @@ bool FileLoader::loadPlain(const std::string& path) {
     }
     source.close();
 
-    if (!data_.working().openReadWrite(files_.working)) {
+    if (!data_.openWorking(files_.working)) {
         loadFailed(readImage, files_.working + "\n" + std::strerror(errno));
         return false;
     }
     // The reference only marks changed bytes; without it every byte shows as changed.
-    data_.reference().openReadOnly(path);
+    data_.openReference(path);
     data_.loaded(checksum);
     showLoaded(path, readImage);
     return true;

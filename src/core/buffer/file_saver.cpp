@@ -204,7 +204,7 @@ bool FileSaver::finishSave(ChangeLogFile& log, const std::string& target, int er
         loader_.loadPlain(target);
     } else {
         // The saved file is the new reference: no byte shows as changed.
-        data_.reference().openReadOnly(target);
+        data_.openReference(target);
     }
     panel_.greyMenuCommand(kCmdSaveFile);
     window_.showStatus(text(116), false);

@@ -76,7 +76,7 @@ std::uint64_t WorkingFile::length() const {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool WorkingFile::flush() {
+bool WorkingFile::flush() const {
     std::lock_guard lock(mutex_);
     return fd_ >= 0 && ::fsync(fd_) == 0;
 }

@@ -32,7 +32,8 @@ public:
     bool writeAt(std::uint64_t offset, const std::uint8_t* buffer, std::size_t count);
     // The length in bytes, 0 when closed.
     std::uint64_t length() const;
-    bool flush();
+    // To the disk; the bytes do not change, so readers may ask for it.
+    bool flush() const;
 
 private:
     mutable std::mutex mutex_;

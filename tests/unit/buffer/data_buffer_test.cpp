@@ -16,7 +16,7 @@ protected:
     void load(const std::string& bytes) {
         dir.write("u_mod1.dll", bytes);
         buffer.reset();
-        ASSERT_TRUE(buffer.working().openReadWrite(dir.file("u_mod1.dll")));
+        ASSERT_TRUE(buffer.openWorking(dir.file("u_mod1.dll")));
         std::uint64_t sum = 0;
         for (unsigned char c : bytes)
             sum += c;
@@ -142,7 +142,8 @@ TEST_F(DataBufferTest, TheChangedRangeCoversEveryWriteAndTheFillUntilSaved) {
 
 TEST_F(DataBufferTest, AFailedWriteIsReportedAndLeavesTheSum) {
     load(std::string("\x01\x02", 2));
-    buffer.working().close();
+    // A file that refuses writes.
+    ASSERT_TRUE(buffer.openWorkingReadOnly(dir.file("u_mod1.dll")));
     EXPECT_FALSE(buffer.writeByte(0, 9));
     EXPECT_FALSE(buffer.writeByte(5, 9));
     EXPECT_EQ(buffer.dataChecksum(), 3u);

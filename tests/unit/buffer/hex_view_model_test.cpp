@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/clock.h"
@@ -52,8 +55,8 @@ protected:
     }
     void openLoaded(std::uint64_t sum) {
         data.reset();
-        ASSERT_TRUE(data.working().openReadWrite(dir.file("u_mod1.dll")));
-        ASSERT_TRUE(data.reference().openReadOnly(dir.file("ref.bin")));
+        ASSERT_TRUE(data.openWorking(dir.file("u_mod1.dll")));
+        ASSERT_TRUE(data.openReference(dir.file("ref.bin")));
         data.loaded(sum);
         data.updateRows(chip);
         view.resetForLoad(true);
@@ -467,6 +470,55 @@ TEST_F(HexViewTest, TypingOnTheLastCellScrollsOneRow) {
 
 // Random clicks, digits and scrolls against a plain vector of the data and a
 // window computed from it.
+// The window redraws from a listener, on its own thread when the worker
+// changed the view: it must find the lock free and the operation finished.
+TEST_F(HexViewTest, ListenersRunOnceAfterAnOperationWithTheLockReleased) {
+    load(std::string("\x3A\x10\x20", 3));
+    view.toggleEditMode(false);
+    editAt(2);
+    struct Seen {
+        std::string cell, editorText;
+        int editorColumn;
+        std::uint32_t length;
+    };
+    std::vector<Seen> seen;
+    std::vector<std::uint32_t> grownLengths;
+    // A reader still waiting for the lock is kept, so the test fails instead of hanging.
+    std::vector<std::future<HexViewSnapshot>> waiting;
+    view.setChangeListener([&] {
+        auto other = std::async(std::launch::async, [&] { return view.snapshot(); });
+        if (other.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "the listener ran under the view's lock";
+            waiting.push_back(std::move(other));
+            return;
+        }
+        const HexViewSnapshot shot = other.get();
+        seen.push_back(
+            {shot.cell(1, 3).text, shot.editor.text, shot.editor.column, data.dataLength()});
+    });
+    view.setDataGrownListener([&] { grownLengths.push_back(data.dataLength()); });
+
+    view.typeIntoEditor('4');
+    view.typeIntoEditor('4');  // the last byte: the editor moves on past the end
+    ASSERT_EQ(seen.size(), 2u) << "one call for each key, not one for each step";
+    EXPECT_EQ(seen[0].cell, "40");
+    EXPECT_EQ(seen[0].editorText, "40");
+    EXPECT_EQ(seen[1].cell, "44");
+    EXPECT_EQ(seen[1].editorColumn, 4) << "seen where the key left it";
+    EXPECT_EQ(seen[1].editorText, "FF");
+    EXPECT_EQ(grownLengths, (std::vector<std::uint32_t>{3, 3}));
+
+    // A listener may run another operation (a redraw that moves the focus).
+    bool again = true;
+    view.setChangeListener([&] {
+        if (std::exchange(again, false))
+            view.setFocusOwner(HexFocusOwner::Grid);
+    });
+    view.setFocusOwner(HexFocusOwner::ScrollBar);
+    EXPECT_EQ(view.focusOwner(), HexFocusOwner::Grid);
+    view.setChangeListener({});
+}
+
 TEST_F(HexViewTest, RandomEditsAndScrollsMatchAPlainModel) {
     chip = 2048;
     std::mt19937 random(20260506);

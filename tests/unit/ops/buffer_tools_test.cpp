@@ -131,8 +131,9 @@ TEST_F(BufferToolsTest, AFillSaysFillingWhileItWritesAndAFailedWriteIsNoSuccess)
     fill().panel().unsubscribe(token);
     EXPECT_EQ(statuses, (std::vector<std::string>{"Filling", "Fill done"}));
 
-    // The working file gone from under the fill: no success anywhere.
-    state.dataBuffer().working().close();
+    // The working file refusing the fill: no success anywhere.
+    const std::string working = state.dataBuffer().working().path();
+    ASSERT_TRUE(state.dataBuffer().openWorkingReadOnly(working));
     frontend.clearRecord();
     fillWith("0", "8", "11");
     ASSERT_EQ(frontend.boxes().size(), 1u);
