@@ -2,7 +2,9 @@
 // the user sees it, and the files on disk. Loads, go-to, typing, edit mode,
 // fills, Save and Save As run through the real program; after every step
 // the working data, its length and checksum, the focus and every file the
-// session wrote must be what the model says.
+// session wrote must be what the model says. A third of the seeds have no
+// chip, a third a 64 KiB chip (the view runs far past short data) and a
+// third a 256-byte one (longer data runs past the chip).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "buffer/data_buffer.h"
+#include "catalogue/catalogue_tools.h"
 #include "support/app_state_desk.h"
 
 namespace nyra {
@@ -23,6 +26,10 @@ using namespace ids;
 constexpr const char* kItext =
     "[itext]\r\n0=no file\r\n2=Catalogue\r\n9=Notice\r\n24=reserved name\r\n25=load failed\r\n"
     "29=Error\r\n55=beyond the data\r\n116=saved\r\n189=file loaded\r\n";
+
+constexpr const char* kCatalogue =
+    "$25 SPI FLASH\r\n#WINBOND:\r\n@W25X05(CL):256:4:64KB:N:300:EF3010:000000:3.3V:000\r\n"
+    "$24 EEPROM\r\n#GENERIC:\r\n@24C02:8:N:256B:A0:100:000000:000000:5:100\r\n";
 
 int digitValue(char c) {
     return c <= '9' ? c - '0' : c - 'A' + 10;
@@ -37,7 +44,18 @@ std::string hex2(std::uint8_t value) {
 class EditModel : public testing::AppStateDesk<::testing::TestWithParam<unsigned>> {
 protected:
     void SetUp() override {
+        chipSize = GetParam() % 3 == 0 ? 0 : GetParam() % 3 == 1 ? 65536 : 256;
+        if (chipSize != 0) {
+            const BuildResult built = buildDatabase(kCatalogue);
+            ASSERT_TRUE(built.errors.empty());
+            dir.write("database.dat", std::string(built.database.begin(), built.database.end()));
+        }
         startUpWith(kItext);
+        if (chipSize == 256) {
+            state.panel().setCurrentIndex(kListChipType, 1);
+            state.command(kListChipType);
+        }
+        ASSERT_EQ(state.selection().chipSize(), chipSize);
         state.showFileFillWindow = [](FileFillWindow&) {};
     }
 
@@ -62,7 +80,8 @@ protected:
     }
 
     void loadRandomFile() {
-        const std::size_t length = random() % 5001;
+        // Short data (one window or less) half the time: it has its own paths.
+        const std::size_t length = random() % (random() % 2 ? 5001 : 401);
         std::string content(length, '\0');
         for (auto& c : content)
             c = static_cast<char>(random() % 4 == 0 ? 0xFF : random());
@@ -112,6 +131,16 @@ protected:
         const std::uint64_t next = e.offset + 1;
         e = Editor{next, hex2(byteAt(next)), false, false};
         focus = next;
+    }
+    // The bar anywhere (far past short data with a big chip), then a go-to
+    // must bring its byte back into view.
+    void scrollAway() {
+        const HexScrollBar& bar = state.hexView().scrollBar();
+        state.hexView().scroll(
+            HexScroll::Thumb, bar.maximum > 0 ? static_cast<int>(random() % (bar.maximum + 1)) : 0);
+        focus.reset();
+        editor.reset();
+        goTo();
     }
     void toggleEditMode() {
         state.command(kCmdEditMode);
@@ -163,6 +192,13 @@ protected:
         for (const char c : bytes)
             sum += static_cast<std::uint8_t>(c);
         ASSERT_EQ(state.panel().text(kTextFileChecksum), formatChecksum(sum));
+        if (chipSize != 0 && state.dataBuffer().isLoaded()) {
+            // What the chip would hold: the data cut to the chip, then erased bytes.
+            std::uint64_t chipSum = 0;
+            for (std::size_t i = 0; i < chipSize; ++i)
+                chipSum += i < bytes.size() ? static_cast<std::uint8_t>(bytes[i]) : 0xFF;
+            ASSERT_EQ(state.panel().text(kTextChipChecksum), formatChecksum(chipSum));
+        }
         for (const auto& [path, content] : disk) {
             ASSERT_EQ(dir.read(path.substr(dir.folder().size())), content) << path;
         }
@@ -181,6 +217,7 @@ protected:
     }
 
     std::mt19937 random;
+    std::uint32_t chipSize = 0;
     int step = 0;
     std::string bytes;
     std::string loadedPath;
@@ -199,8 +236,10 @@ TEST_P(EditModel, TwoHundredRandomActionsKeepTheDataTheFilesAndTheFocusTrue) {
         SCOPED_TRACE("step " + std::to_string(step) + ", action " + std::to_string(action));
         if (action < 5)
             loadRandomFile();
-        else if (action < 20)
+        else if (action < 15)
             goTo();
+        else if (action < 20)
+            scrollAway();
         else if (action < 70)
             typeDigit();
         else if (action < 76)
