@@ -1,12 +1,9 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-#include "buffer/file_descriptor.h"
+#include "app/file_access.h"
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
 #include "ops/chip_presence.h"
@@ -26,7 +23,7 @@ constexpr std::uint32_t kLargestRequest = 8192;
 
 // The read image could not be written: its path and the reason, as an alert.
 std::string imageFailed(JobContext& context, int error) {
-    const std::string message = context.readImagePath + "\n" + std::strerror(error);
+    const std::string message = context.readImagePath + "\n" + fileErrorText(error);
     context.progress.end();
     context.status.show(message, StatusKind::Alert, false);
     return message;
@@ -39,6 +36,18 @@ std::uint8_t readChip(JobContext& context) {
     flags.stopRead.store(false);
     if (!startChecks(context, true))
         return 0;
+    // Written whole: a read that fails, stops or ends on another chip leaves
+    // the image before it as it was. When it is the data shown now, the view
+    // keeps its working copy (u_mod1.dll) until the new image is loaded. Opened
+    // before the read command: once sent, the chip's bytes are on their way.
+    WholeFileWriter image(context.readImagePath);
+    if (!image.open()) {
+        const std::string message = imageFailed(context, image.error());
+        context.frontend.messageBox(message, context.text(itext(29)), BoxIcon::Error,
+                                    BoxButtons::Ok);
+        return 0;
+    }
+
     drainInput(context.link(), kDrainLength, kDrainTimeoutMs);
     ChipPresence chip;
     if (!chip.begin(context))
@@ -46,17 +55,6 @@ std::uint8_t readChip(JobContext& context) {
     if (!context.channel.sendCommand(cmd::kRead, kCommandTimeoutMs)) {
         context.progress.end();
         context.alert(itext(49), true);
-        return 0;
-    }
-
-    // Rebuilt from nothing. When it is the data shown now, the view keeps its
-    // working copy (u_mod1.dll) until the new image is loaded.
-    Descriptor image(
-        ::open(context.readImagePath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (image.get() < 0) {
-        const std::string message = imageFailed(context, errno);
-        context.frontend.messageBox(message, context.text(itext(29)), BoxIcon::Error,
-                                    BoxButtons::Ok);
         return 0;
     }
 
@@ -83,8 +81,8 @@ std::uint8_t readChip(JobContext& context) {
         // More than the chip holds is not the chip's.
         const auto count = static_cast<std::size_t>(
             std::min<std::uint64_t>(static_cast<std::uint64_t>(got), chipSize - total));
-        if (!writeAll(image.get(), reply.data(), count)) {
-            imageFailed(context, errno);
+        if (!image.write(reply.data(), count)) {
+            imageFailed(context, image.error());
             failed = true;
             break;
         }
@@ -93,15 +91,9 @@ std::uint8_t readChip(JobContext& context) {
         if (total >= chipSize)
             break;
     }
-    const bool closed = image.close();
-    const int closeError = errno;  // before the unlock can change it
     run.finish();
     if (failed)
         return 0;
-    if (!closed) {
-        imageFailed(context, closeError);
-        return 0;
-    }
     context.progress.end();
     // Part of a chip is not the chip: a stopped read loads nothing.
     if (total < chipSize) {
@@ -111,6 +103,10 @@ std::uint8_t readChip(JobContext& context) {
     }
     if (!chip.confirm(context))
         return 0;
+    if (!image.commit()) {
+        imageFailed(context, image.error());
+        return 0;
+    }
 
     const std::string result = timedText(context.text(itext(78)), elapsed.seconds());
     playFinishSound(context);

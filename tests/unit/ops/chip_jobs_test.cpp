@@ -7,10 +7,12 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "app/file_access.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -179,11 +181,20 @@ TEST_F(ChipJobTest, AReadIdentifiesTheChipFirstAndDrainsWhatWasQueued) {
 
 TEST_F(ChipJobTest, AReadImageThatCannotBeWrittenIsSaidAndNotLoaded) {
     loadData(randomBytes(100, 16));
-    context().readImagePath = "/dev/full";
-    EXPECT_EQ(readChip(context()), 0);
-    EXPECT_EQ(status(), std::string("/dev/full\n") + std::strerror(ENOSPC));
-    EXPECT_EQ(state.statusKind(), StatusKind::Alert);
-    EXPECT_EQ(state.dataBuffer().dataLength(), 100u) << "the data loaded before stays";
+    const std::string image = context().readImagePath;
+    const std::string missingFolder = dir.file("gone/u_mod0.dll");
+    for (const auto& [path, reason] :
+         {std::pair{missingFolder, fileErrorText(ENOENT)},
+          std::pair{std::string("/dev/full"), fileErrorText(kErrorNotRegularFile)}}) {
+        context().readImagePath = path;
+        EXPECT_EQ(readChip(context()), 0) << path;
+        EXPECT_EQ(status(), path + "\n" + reason);
+        EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+        EXPECT_EQ(state.dataBuffer().dataLength(), 100u) << "the data loaded before stays";
+    }
+    // Refused before the chip was asked for its bytes: the link is ready for the next read.
+    context().readImagePath = image;
+    EXPECT_EQ(readChip(context()), 1);
 }
 
 TEST_F(ChipJobTest, ProgrammingOverOldDataIsCaughtByVerify) {
@@ -364,6 +375,27 @@ TEST_F(ChipJobTest, AStoppedReadSaysSoAndLoadsNothing) {
     EXPECT_EQ(state.fileLoader().loadedPath(), dir.file("data.bin"));
     EXPECT_EQ(state.dataBuffer().dataLength(), 16u);
     EXPECT_TRUE(state.link().unsettled()) << "the rest of the chip is still on its way";
+}
+
+// The image is replaced only by a whole read of the chip that is in the socket.
+TEST_F(ChipJobTest, AStoppedReadLeavesTheImageBeforeItAsItWas) {
+    ASSERT_EQ(readChip(context()), 1);
+    const std::string before = dir.read("u_mod0.dll");
+    ASSERT_EQ(before.size(), state.selection().chipSize());
+    const auto entries = [this] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.folder()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> files = entries();
+    {
+        StopWhen stop(state.panel(), state.flags().stopRead, kProgressBar, "Reading:3%");
+        EXPECT_EQ(readChip(context()), 0);
+    }
+    EXPECT_EQ(dir.read("u_mod0.dll"), before);
+    EXPECT_EQ(entries(), files) << "no temporary file is left behind";
 }
 
 TEST_F(ChipJobTest, EraseIsTriedElevenTimesAndAStopEndsIt) {
