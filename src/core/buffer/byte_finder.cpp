@@ -3,19 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "buffer/hex_digits.h"
+
 namespace nyra {
-
-namespace {
-
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-int hexValue(char c) {
-    return c <= '9' ? c - '0' : c - 'A' + 10;
-}
-
-}  // namespace
 
 SearchPattern searchPattern(const std::string& text, bool hexMode) {
     SearchPattern result;

@@ -3,21 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "buffer/hex_digits.h"
 #include "buffer/hex_painter.h"
 
 namespace nyra {
-
-namespace {
-
-bool hexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-int digitValue(char c) {
-    return c <= '9' ? c - '0' : c - 'A' + 10;
-}
-
-}  // namespace
 
 void HexCellEditor::open(int row, int column, const std::string& text, int selectionStart,
                          int selectionLength) {
@@ -52,7 +41,7 @@ HexCellEditor::Typed HexCellEditor::textChanged(const std::string& text, int car
     if (caret <= 0 || caret > static_cast<int>(text.size()))
         return Typed::Ignored;
     const int p = caret - 1;
-    if (!hexDigit(text[static_cast<std::size_t>(p)])) {
+    if (!isHexDigit(text[static_cast<std::size_t>(p)])) {
         editor_.text = lastValid_.empty() ? startText_ : lastValid_;
         editor_.selectionStart = p;
         editor_.selectionLength = 1;
@@ -89,7 +78,7 @@ std::optional<std::uint8_t> HexCellEditor::takeTypedByte(const std::string& valu
     // (Enter after a caret move); only its leading hex digits count.
     std::string digits;
     for (char c : value) {
-        if (digits.size() == 2 || !hexDigit(c))
+        if (digits.size() == 2 || !isHexDigit(c))
             break;
         digits += c;
     }
@@ -101,7 +90,7 @@ std::optional<std::uint8_t> HexCellEditor::takeTypedByte(const std::string& valu
     typed_ = false;
     if (!typed || digits.empty() || (digits == hexview::byteText(old) && inData))
         return std::nullopt;
-    return static_cast<std::uint8_t>(digitValue(digits[0]) * 16 + digitValue(digits[1]));
+    return static_cast<std::uint8_t>(hexValue(digits[0]) * 16 + hexValue(digits[1]));
 }
 
 }  // namespace nyra
