@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
 #include <thread>
 
+#include "batch/batch_files.h"
 #include "batch/batch_window.h"
 #include "console_frontend.h"
 #include "console_program.h"
@@ -26,16 +28,16 @@ constexpr const char* kModeNames[] = {"same", "list", "id", "combined"};
 constexpr int kStepSwitches[] = {ids::kCmdBatchErase, ids::kCmdBatchProgram, ids::kCmdBatchVerify};
 constexpr const char* kStepNames[] = {"erase", "program", "verify"};
 
+// Decimal, leading zeros and all (the window takes decimal), or 0x hex; an
+// octal reading of "0100" would put the ID somewhere else.
 bool parseNumber(const std::string& text, std::uint64_t limit, std::uint64_t& out) {
-    if (text.empty() || text[0] == '-' || text[0] == '+')
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    if (first == last)
         return false;
-    std::size_t used = 0;
-    try {
-        out = std::stoull(text, &used, 0);
-    } catch (...) {
-        return false;
-    }
-    return used == text.size() && out <= limit;
+    const auto [end, error] = std::from_chars(first, last, out, hex ? 16 : 10);
+    return error == std::errc{} && end == last && out <= limit;
 }
 
 // "erase,program" as three switches.
@@ -116,9 +118,11 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
                         " to 4294967295 (0x for hexadecimal)";
                 return false;
             }
-            (word == "--address" ? request.address
-             : word == "--start" ? request.start
-                                 : request.increment) = static_cast<std::uint32_t>(number);
+            const auto taken = static_cast<std::uint32_t>(number);
+            if (word == "--address")
+                request.address = taken;
+            else
+                (word == "--start" ? request.start : request.increment) = taken;
         } else if (word == "--id-length") {
             if (value != "1" && value != "2" && value != "4") {
                 error = "--id-length is 1, 2 or 4";
@@ -213,7 +217,9 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         Panel& panel = window.panel();
         window.setMode(request.mode);
         panel.setText(kMainDocument, request.file);
-        panel.setText(kFillAddress, std::to_string(request.address));
+        panel.setText(
+            kFillAddress,
+            std::to_string(request.address.value_or(fillAddressAfter(request.file).value_or(0))));
         panel.setText(kStartId, std::to_string(request.start));
         panel.setText(kIncrement, std::to_string(request.increment));
         panel.setText(kCount, "0");

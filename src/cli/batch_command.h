@@ -14,11 +14,11 @@ namespace nyra::cli {
 
 // A series of chips as the batch window runs it, from the command line.
 struct BatchRequest {
-    int mode = 0;                        // 0 same, 1 list, 2 id, 3 combined
-    std::string file;                    // the main document (modes same, id, combined)
-    std::vector<std::string> documents;  // the list (modes list, combined), in order given
-    std::uint32_t address = 0;           // fill address
-    std::uint32_t start = 0;             // first ID
+    int mode = 0;                          // 0 same, 1 list, 2 id, 3 combined
+    std::string file;                      // the main document (modes same, id, combined)
+    std::vector<std::string> documents;    // the list (modes list, combined), in order given
+    std::optional<std::uint32_t> address;  // none: right behind the main document
+    std::uint32_t start = 0;               // first ID
     std::uint32_t increment = 1;
     int idLength = 4;
     bool bigEndian = false;

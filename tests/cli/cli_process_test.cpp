@@ -295,6 +295,26 @@ TEST_F(CliProcess, ABatchSeriesGivesEachChipItsIdAndStopsOnTheFirstFailure) {
     EXPECT_NE(record[4].find(",program+verify,passed"), std::string::npos) << record[4];
 }
 
+// Without --address the ID goes right behind the document, never over its
+// bytes; "0100" is a hundred, not octal.
+TEST_F(CliProcess, ABatchIdGoesBehindTheDocumentUnlessAnAddressIsGiven) {
+    randomFile(dir, "doc.bin", 3000);
+    const std::string line = config("W25X40", "feeder=on\nfeeder.out=20ms\n");
+    const Exit run = runIn(dir, program,
+                           {"batch", "--mode", "id", "--file", "doc.bin", "--start", "0100",
+                            "--id-length", "2", "--count", "1", "--json"},
+                           line);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("{\"chip\":1,\"id\":100,", 0), 0u) << run.out;
+    std::uint64_t sum = 100;  // 0x64 0x00 at 3000
+    for (const char c : dir.read("doc.bin"))
+        sum += static_cast<unsigned char>(c);
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "\"data_checksum\":\"%010llX\"",
+                  static_cast<unsigned long long>(sum));
+    EXPECT_NE(run.out.find(expected), std::string::npos) << run.out << " " << expected;
+}
+
 TEST_F(CliProcess, BatchUsageErrorsNameTheMissingPiece) {
     const std::string line = config("W25X40");
     const Exit noFile = runIn(dir, program, {"batch", "--mode", "id"}, line);

@@ -77,6 +77,14 @@ BatchFileResult copyPadded(const std::string& mainDocument, const std::string& t
 
 }  // namespace
 
+std::optional<std::uint32_t> fillAddressAfter(const std::string& mainDocument) {
+    struct stat info {};
+    if (::stat(mainDocument.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), 0xFFFFFFFFull));
+}
+
 std::string failureReason(const BatchFileResult& result) {
     return result.refusal.empty() ? errnoText(result.error) : result.refusal;
 }

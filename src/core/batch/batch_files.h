@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The files a batch series programs: the main document with a serial number
@@ -24,6 +25,10 @@ struct BatchFileResult {
 
 // The reason a failed build's message gives: its refusal, else its errno's text.
 std::string failureReason(const BatchFileResult& result);
+
+// The fill address proposed for a main document: right behind it, so the ID
+// or the sub-document never covers its bytes; none when it is no regular file.
+std::optional<std::uint32_t> fillAddressAfter(const std::string& mainDocument);
 
 // The main document copied into temporaryPath, 0xFF up to fillAddress +
 // idLength when it is shorter, then the ID written there. Refused when

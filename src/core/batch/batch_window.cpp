@@ -541,11 +541,9 @@ void BatchWindow::chooseMainDocument() {
     std::lock_guard lock(mutex_);
     readFields();
     panel_.setText(kMainDocument, chosen.front());
-    struct stat info {};
     // The ID or the sub-document goes right behind the main document.
-    if (::stat(chosen.front().c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        fields_.fillAddress = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), kLargest));
+    if (const auto after = fillAddressAfter(chosen.front()))
+        fields_.fillAddress = *after;
     showFields();
 }
 
