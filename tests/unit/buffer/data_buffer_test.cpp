@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -174,6 +175,9 @@ TEST(WorkingFileTest, ShortReadsKeepTheCallersPrefill) {
     EXPECT_EQ(area[1], 'c');
     EXPECT_EQ(area[2], 0xFF);
     EXPECT_EQ(file.readAt(10, area, 6), 0u);
+    // The end of the file ends the read, whatever an earlier call left in errno.
+    errno = EINTR;
+    EXPECT_EQ(file.readAt(3, area, 6), 0u);
     EXPECT_FALSE(file.writeAt(0, area, 1)) << "opened for reading";
     EXPECT_EQ(file.length(), 3u);
     file.close();

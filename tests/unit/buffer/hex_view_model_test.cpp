@@ -205,6 +205,15 @@ TEST_F(HexViewTest, InvalidAndEmptyEditorTextsAreAnsweredAndRestored) {
     EXPECT_EQ(view.editor().text, "7A") << "the last valid text comes back";
     EXPECT_EQ(view.editor().selectionStart, 1);
     EXPECT_EQ(static_cast<unsigned char>(file()[0]), 0x7A);
+    // A change without a caret in the text (none, or before its first
+    // character) is nothing typed.
+    const std::size_t boxes = frontend.boxes().size();
+    for (const int caret : {-1, 0, 3}) {
+        view.editorTextChanged("5A", caret);
+        EXPECT_EQ(frontend.boxes().size(), boxes) << caret;
+        EXPECT_EQ(view.editor().text, "7A") << caret;
+        EXPECT_EQ(static_cast<unsigned char>(file()[0]), 0x7A) << caret;
+    }
 
     view.editorTextChanged("", -1);
     ASSERT_EQ(frontend.boxes().size(), 3u);
