@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -85,7 +88,19 @@ protected:
     JobFlags jobs;
     DataBuffer data;
     std::uint32_t chip = 1024;
-    HexViewModel view{data, [this] { return chip; }, panel, status, frontend, texts, jobs};
+    // Runs inside every repaint, under the view's lock.
+    std::function<void()> whilePainting;
+    HexViewModel view{data,
+                      [this] {
+                          if (whilePainting)
+                              whilePainting();
+                          return chip;
+                      },
+                      panel,
+                      status,
+                      frontend,
+                      texts,
+                      jobs};
 };
 
 TEST_F(HexViewTest, LooksErasedWithFixedHeadersBeforeAnyLoad) {
@@ -516,6 +531,26 @@ TEST_F(HexViewTest, ListenersRunOnceAfterAnOperationWithTheLockReleased) {
     EXPECT_EQ(seen[1].editorColumn, 4) << "seen where the key left it";
     EXPECT_EQ(seen[1].editorText, "FF");
     EXPECT_EQ(grownLengths, (std::vector<std::uint32_t>{3, 3}));
+
+    // An operation is whole to a reader on another thread: the snapshot waits.
+    std::promise<void> painting, release;
+    auto released = release.get_future().share();
+    std::atomic<bool> armed{true};
+    whilePainting = [&] {
+        if (!armed.exchange(false))
+            return;
+        painting.set_value();
+        released.wait();
+    };
+    std::thread worker([&] { view.refreshView(); });
+    painting.get_future().wait();
+    auto reader = std::async(std::launch::async, [&] { return view.snapshot(); });
+    EXPECT_EQ(reader.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
+        << "a snapshot was taken in the middle of a repaint";
+    release.set_value();
+    worker.join();
+    reader.get();
+    whilePainting = nullptr;
 
     // A listener may run another operation (a redraw that moves the focus).
     bool again = true;

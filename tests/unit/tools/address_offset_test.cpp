@@ -203,6 +203,11 @@ TEST_F(AddressOffsetTest, TheOffsetFieldStopsAtThirtyTwoBits) {
     EXPECT_EQ(t.offsetText(), "4294967295");
     EXPECT_EQ(t.offset(), 0xFFFFFFFFu);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"bad character"});
+    // Typed in the middle: that digit goes, the caret stays where it was.
+    ASSERT_TRUE(t.offsetEdited("429496729", 9));
+    EXPECT_FALSE(t.offsetEdited("4929496729", 2));
+    EXPECT_EQ(t.offsetText(), "429496729");
+    EXPECT_EQ(t.offsetCaret(), 1u);
 }
 
 TEST_F(AddressOffsetTest, ACapFileOpensWith2048ReadOnly) {

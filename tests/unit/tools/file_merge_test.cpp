@@ -118,11 +118,12 @@ TEST_F(FileMergeTest, AddedFilesGoToTheEndInTheOrderChosen) {
 
 TEST_F(FileMergeTest, DeleteTakesEverySelectedRowAndOnlyThose) {
     add({"/0", "/1", "/2", "/3", "/4"});
-    tool.removeRows({3, 0, 3, 9});
-    EXPECT_EQ(tool.files(), (std::vector<std::string>{"/1", "/2", "/4"}));
+    // In any order, twice, or past the end.
+    tool.removeRows({1, 3, 0, 3, 9});
+    EXPECT_EQ(tool.files(), (std::vector<std::string>{"/2", "/4"}));
     tool.removeRows({});
-    EXPECT_EQ(tool.files().size(), 3u);
-    tool.removeRows({0, 1, 2});
+    EXPECT_EQ(tool.files().size(), 2u);
+    tool.removeRows({0, 1});
     EXPECT_TRUE(tool.files().empty());
 }
 
