@@ -172,6 +172,15 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
                          : "unexpected operand " + request.documents.front();
         return false;
     }
+    // A chip would get only the low bytes: an ID given before.
+    const std::uint64_t largest =
+        request.idLength >= 4 ? 0xFFFFFFFFull : (std::uint64_t{1} << (8 * request.idLength)) - 1;
+    if (request.mode == 2 && request.start > largest) {
+        error = "--start " + std::to_string(request.start) + " does not fit in " +
+                std::to_string(request.idLength) + " byte(s): the largest is " +
+                std::to_string(largest);
+        return false;
+    }
     return true;
 }
 
@@ -296,6 +305,10 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                 err << "the series stopped at " << (withId ? "ID " : "count ") << failed->count
                     << "\n";
                 status = failedJobStatus(state.link());
+            } else if (window.idsUsedUp()) {
+                err << "the series stopped at ID " << panel.text(kCount) << ": it does not fit in "
+                    << request.idLength << " byte(s)\n";
+                status = kExitJobFailed;
             }
         }
     }

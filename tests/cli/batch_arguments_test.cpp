@@ -67,5 +67,35 @@ TEST(BatchArguments, TheFillAddressIsUnsetUnlessGiven) {
     EXPECT_FALSE(request.address.has_value());
 }
 
+// A start its ID length cannot hold would put an earlier chip's number on
+// the chip; options in any order.
+TEST(BatchArguments, AStartThatDoesNotFitItsLengthIsRefused) {
+    const struct {
+        const char* length;
+        const char* start;
+        bool fits;
+    } rows[] = {{"1", "255", true},   {"1", "256", false},     {"1", "300", false},
+                {"2", "65535", true}, {"2", "0x10000", false}, {"4", "4294967295", true}};
+    for (const auto& row : rows) {
+        for (const bool lengthFirst : {true, false}) {
+            std::vector<std::string> words{"--mode", "id", "--file", "f.bin"};
+            const std::vector<std::string> length{"--id-length", row.length};
+            const std::vector<std::string> start{"--start", row.start};
+            for (const auto* part :
+                 lengthFirst ? std::vector{&length, &start} : std::vector{&start, &length})
+                words.insert(words.end(), part->begin(), part->end());
+            BatchRequest request;
+            std::string error;
+            EXPECT_EQ(parseBatchArguments(words, request, error), row.fits)
+                << row.length << " " << row.start;
+            if (!row.fits) {
+                EXPECT_NE(error.find("does not fit in " + std::string(row.length) + " byte"),
+                          std::string::npos)
+                    << error;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace nyra::cli

@@ -315,6 +315,28 @@ TEST_F(CliProcess, ABatchIdGoesBehindTheDocumentUnlessAnAddressIsGiven) {
     EXPECT_NE(run.out.find(expected), std::string::npos) << run.out << " " << expected;
 }
 
+// 256 would reach a one-byte chip as 00, an ID given before.
+TEST_F(CliProcess, ABatchSeriesStopsBeforeAnIdThatDoesNotFitItsLength) {
+    randomFile(dir, "doc.bin", 100);
+    const std::string line = config("W25X40", "feeder=on\nfeeder.out=20ms\n");
+    const Exit run = runIn(dir, program,
+                           {"batch", "--mode", "id", "--file", "doc.bin", "--start", "254",
+                            "--id-length", "1", "--count", "5", "--record", "line.csv"},
+                           line);
+    EXPECT_EQ(run.status, kExitJobFailed) << run.err;
+    EXPECT_EQ(run.out.find("chip 1: ID 254 passed"), 0u) << run.out;
+    EXPECT_NE(run.out.find("chip 2: ID 255 passed"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("chip 3"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("the series stopped at ID 256: it does not fit in 1 byte(s)\n"),
+              std::string::npos)
+        << run.err;
+    const std::string record = dir.read("line.csv");
+    EXPECT_NE(record.find(",254,"), std::string::npos) << record;
+    EXPECT_NE(record.find(",255,"), std::string::npos) << record;
+    EXPECT_EQ(record.find(",256,"), std::string::npos) << record;
+    EXPECT_EQ(record.find(",0,"), std::string::npos) << record;
+}
+
 TEST_F(CliProcess, BatchUsageErrorsNameTheMissingPiece) {
     const std::string line = config("W25X40");
     const Exit noFile = runIn(dir, program, {"batch", "--mode", "id"}, line);

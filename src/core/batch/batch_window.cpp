@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/text_language.h"
 #include "batch/batch_files.h"
 #include "tools/file_copy.h"
 
@@ -48,6 +49,22 @@ std::optional<std::uint64_t> decimal(const std::string& text) {
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
     return value;
+}
+
+// The largest ID idLength bytes hold.
+std::uint64_t largestId(int idLength) {
+    return idLength >= 4 ? kLargest : (std::uint64_t{1} << (8 * idLength)) - 1;
+}
+
+std::string idsUsedUpText(const TextTable& texts, std::uint64_t next, int idLength) {
+    const std::string n = std::to_string(next);
+    const std::string bytes = std::to_string(idLength);
+    if (textLanguage(texts).starts_with("zh"))
+        return "下一个ID " + n + " 超出" + bytes +
+               "字节的范围，批量已停止：芯片只会得到它的低位字节，与之前的ID重复。";
+    return "The next ID " + n + " does not fit in " + bytes +
+           " byte(s): the series stopped, as a chip would get only its low bytes, an ID given "
+           "before.";
 }
 
 bool caseLess(const std::string& a, const std::string& b) {
@@ -249,7 +266,25 @@ bool BatchWindow::validate() {
         fields_.count = fields_.startId;
         showFields();
     }
+    // An ID cut to its length would be one given before.
+    if (m == BatchMode::SerialId) {
+        const std::uint64_t largest = largestId(selectedIdLength());
+        for (const auto& [id, value] :
+             {std::pair{kStartId, fields_.startId}, std::pair{kCount, fields_.count}}) {
+            if (value > largest) {
+                frontend_.messageBox(rangeText(0, largest), "", BoxIcon::Warning, BoxButtons::Ok);
+                if (focus)
+                    focus(id, true);
+                return false;
+            }
+        }
+    }
     return true;
+}
+
+int BatchWindow::selectedIdLength() const {
+    const int lengths[] = {1, 2, 4};
+    return lengths[std::clamp(panel_.currentIndex(kIdLength), 0, 2)];
 }
 
 bool BatchWindow::prepare() {
@@ -267,8 +302,7 @@ bool BatchWindow::prepare() {
         case BatchMode::SerialId: {
             if (!readFields())
                 return false;
-            const int lengths[] = {1, 2, 4};
-            idLength_ = lengths[std::clamp(panel_.currentIndex(kIdLength), 0, 2)];
+            idLength_ = selectedIdLength();
             bigEndian_ = panel_.currentIndex(kFormat) > 0;
             const std::string path = freshTemporaryName(main + "-ID");
             if (!buildIdFile(main, path, fields_.fillAddress, fields_.count, idLength_, bigEndian_)
@@ -303,6 +337,7 @@ void BatchWindow::start() {
     }
     if (!prepare())
         return;
+    idsUsedUp_.store(false);
     {
         std::lock_guard queue(queueMutex_);
         results_.clear();
@@ -352,7 +387,18 @@ void BatchWindow::advance() {
             break;
         }
         case BatchMode::SerialId: {
-            fields_.count += fields_.increment;  // wraps past 4294967295 to 0
+            const std::uint64_t next = std::uint64_t{fields_.count} + fields_.increment;
+            if (next > largestId(idLength_)) {
+                idsUsedUp_.store(true);
+                stopSeries();
+                showFields();
+                // The field shows the next ID, which a new start refuses.
+                panel_.setText(kCount, std::to_string(next));
+                frontend_.messageBox(idsUsedUpText(texts_, next, idLength_), texts_.text(itext(9)),
+                                     BoxIcon::Warning, BoxButtons::Ok);
+                return;
+            }
+            fields_.count = static_cast<std::uint32_t>(next);
             const BatchFileResult written =
                 writeId(currentFile_, fields_.fillAddress, fields_.count, idLength_, bigEndian_);
             if (!written.ok)

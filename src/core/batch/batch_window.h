@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -99,6 +100,9 @@ public:
     bool seriesRunning() const override { return running(); }
     void postResult(std::uint8_t code) override;
 
+    // The last series stopped because its next ID did not fit its length.
+    bool idsUsedUp() const { return idsUsedUp_.load(); }
+
     // The batch thread has acted on every result posted so far (tests).
     void waitUntilQuiet();
 
@@ -117,6 +121,7 @@ private:
     bool readFields();
     void showFields();
     bool validate();
+    int selectedIdLength() const;
     bool prepare();
     void advance();
     void publishDocuments();
@@ -141,6 +146,7 @@ private:
     std::vector<std::string> documents_;
     std::vector<bool> selected_;
     int idLength_ = 0;
+    std::atomic<bool> idsUsedUp_{false};
     bool bigEndian_ = false;
 
     // The batch thread's results, in arrival order.

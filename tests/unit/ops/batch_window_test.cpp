@@ -159,6 +159,43 @@ TEST_F(BatchWindowTest, ASerialNumberSeriesGivesEachChipItsOwnId) {
     EXPECT_TRUE(first.good());
 }
 
+// An ID cut to its length would be a number an earlier chip got: the series
+// stops before it, and a new start refuses it.
+TEST_F(BatchWindowTest, ASeriesStopsBeforeTheFirstIdThatDoesNotFitItsLength) {
+    window().setMode(2);
+    const std::string main = dir.write("fw.bin", std::string(16, '\x33'));
+    panel().setText(kMainDocument, main);
+    panel().setCurrentIndex(kIdLength, 0);  // one byte
+    setFields(16, 300, 1, 0);
+    window().start();
+    EXPECT_FALSE(window().running()) << "300 does not fit in a byte";
+    EXPECT_EQ(frontend.boxes().back().text, "“请填入一个在0和255之间的整数。”");
+    EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
+
+    setFields(16, 253, 1, 0);
+    window().start();
+    ASSERT_TRUE(window().running());
+    std::vector<std::vector<std::uint8_t>> taken;
+    runOperator(taken, 3, 253);
+    waitForTheSeries();
+    ASSERT_FALSE(window().running());
+    taken.push_back(simulator.chipContents(0));  // the last one is still in
+    ASSERT_EQ(taken.size(), 3u);
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        EXPECT_EQ(taken[i][16], 253 + i) << i;
+    }
+    EXPECT_TRUE(window().idsUsedUp());
+    EXPECT_EQ(panel().text(kCount), "256");
+    EXPECT_NE(frontend.boxes().back().text.find("256"), std::string::npos);
+
+    // Started again as it stands: refused, nothing is programmed.
+    const auto programmed = framesOf(cmd::kProgramStart).size();
+    window().start();
+    EXPECT_FALSE(window().running());
+    EXPECT_EQ(frontend.boxes().back().text, "“请填入一个在0和255之间的整数。”");
+    EXPECT_EQ(framesOf(cmd::kProgramStart).size(), programmed);
+}
+
 TEST_F(BatchWindowTest, AFileListWithoutAutoStartDoesOneEntryPerStart) {
     window().setMode(1);
     panel().setChecked(kAutoStart, false);
