@@ -172,9 +172,7 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
                          : "unexpected operand " + request.documents.front();
         return false;
     }
-    // A chip would get only the low bytes: an ID given before.
-    const std::uint64_t largest =
-        request.idLength >= 4 ? 0xFFFFFFFFull : (std::uint64_t{1} << (8 * request.idLength)) - 1;
+    const std::uint64_t largest = largestId(request.idLength);
     if (request.mode == 2 && request.start > largest) {
         error = "--start " + std::to_string(request.start) + " does not fit in " +
                 std::to_string(request.idLength) + " byte(s): the largest is " +

@@ -26,6 +26,12 @@ struct BatchFileResult {
 // The reason a failed build's message gives: its refusal, else its errno's text.
 std::string failureReason(const BatchFileResult& result);
 
+// The largest ID idLength (1, 2 or 4) bytes hold: a larger one would reach
+// the chip cut to its low bytes, a number given before.
+constexpr std::uint64_t largestId(int idLength) {
+    return idLength >= 4 ? 0xFFFFFFFFull : (std::uint64_t{1} << (8 * idLength)) - 1;
+}
+
 // The fill address proposed for a main document: right behind it, so the ID
 // or the sub-document never covers its bytes; none when it is no regular file.
 std::optional<std::uint32_t> fillAddressAfter(const std::string& mainDocument);

@@ -51,11 +51,6 @@ std::optional<std::uint64_t> decimal(const std::string& text) {
     return value;
 }
 
-// The largest ID idLength bytes hold.
-std::uint64_t largestId(int idLength) {
-    return idLength >= 4 ? kLargest : (std::uint64_t{1} << (8 * idLength)) - 1;
-}
-
 std::string idsUsedUpText(const TextTable& texts, std::uint64_t next, int idLength) {
     const std::string n = std::to_string(next);
     const std::string bytes = std::to_string(idLength);
