@@ -1,14 +1,16 @@
 #include "batch_command.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
+#include "app/file_access.h"
 #include "batch/batch_files.h"
 #include "batch/batch_window.h"
 #include "console_frontend.h"
@@ -74,6 +76,35 @@ std::string timeText(const LocalTime& t) {
                   t.hour, t.minute, t.second);
     return text;
 }
+
+// The production record: a regular file, each line on the disk before the
+// series goes on, so a crash or a full disk loses no chip's line unseen.
+class RecordFile {
+public:
+    ~RecordFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool open(const std::string& path) {
+        fd_ = openRegularForAppend(path, true);
+        error_ = fd_ < 0 ? errno : 0;
+        return fd_ >= 0;
+    }
+    bool isOpen() const { return fd_ >= 0; }
+    bool append(const std::string& line) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.data());
+        if (!writeAll(fd_, bytes, line.size()) || ::fdatasync(fd_) != 0) {
+            error_ = errno != 0 ? errno : EIO;
+            return false;
+        }
+        return true;
+    }
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
 
 bool fileIsEmpty(const std::string& path) {
     struct stat info {};
@@ -191,17 +222,17 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
     ConsoleProgram program(programFolder, usb, clock, console);
     AppState& state = program.state();
 
-    std::ofstream record;
+    RecordFile record;
     if (request.record) {
         const bool fresh = fileIsEmpty(*request.record);
-        record.open(*request.record, std::ios::app);
-        if (!record) {
-            err << *request.record << ": cannot be written\n";
+        if (!record.open(*request.record) ||
+            (fresh && !record.append("time,chip,id,data_checksum,steps,result\n"))) {
+            err << *request.record << ": cannot be written: " << fileErrorText(record.error())
+                << '\n';
             return kExitUsage;
         }
-        if (fresh)
-            record << "time,chip,id,data_checksum,steps,result\n";
     }
+    bool recordFailed = false;
 
     int status = 0;
     {
@@ -262,11 +293,16 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                     << ")\n";
             }
             out.flush();
-            if (record.is_open()) {
-                record << csvField(timeText(clock.localTime())) << ',' << csvField(device) << ','
-                       << chip.count << ',' << csvField(checksum) << ',' << csvField(steps) << ','
-                       << (ok ? "passed" : "failed") << '\n';
-                record.flush();
+            if (record.isOpen()) {
+                std::ostringstream line;
+                line << csvField(timeText(clock.localTime())) << ',' << csvField(device) << ','
+                     << chip.count << ',' << csvField(checksum) << ',' << csvField(steps) << ','
+                     << (ok ? "passed" : "failed") << '\n';
+                // No next chip without its record line.
+                if (!record.append(line.str())) {
+                    recordFailed = true;
+                    return false;
+                }
             }
             if (!ok) {
                 failed = chip;
@@ -297,7 +333,11 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
             window.waitUntilQuiet();
             window.chipDone = nullptr;
             std::lock_guard lock(outMutex);
-            if (stop.load()) {
+            if (recordFailed) {
+                err << *request.record << ": " << fileErrorText(record.error())
+                    << ": the series stopped before the next chip\n";
+                status = kExitJobFailed;
+            } else if (stop.load()) {
                 status = kExitStopped;
             } else if (failed) {
                 err << "the series stopped at " << (withId ? "ID " : "count ") << failed->count

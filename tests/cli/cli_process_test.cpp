@@ -1,6 +1,7 @@
 // The built kvq-cli as a process on the simulator; the chip's contents
 // persist in an image file from one run to the next.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -354,6 +355,19 @@ TEST_F(CliProcess, BatchUsageErrorsNameTheMissingPiece) {
         runIn(dir, program, {"batch", "--mode", "same", "--file", "gone.bin"}, line);
     EXPECT_EQ(missing.status, kExitJobFailed);
     EXPECT_NE(missing.err.find("the series could not start"), std::string::npos) << missing.err;
+    // A record that is no regular file is refused before any chip: no line
+    // is lost on /dev/full, and a FIFO without a reader does not hang the run.
+    randomFile(dir, "fw.bin", 64);
+    ASSERT_EQ(::mkfifo(dir.file("line.fifo").c_str(), 0644), 0);
+    for (const std::string& record : {std::string("/dev/full"), dir.file("line.fifo")}) {
+        const Exit refused =
+            runIn(dir, program, {"batch", "--mode", "same", "--file", "fw.bin", "--record", record},
+                  line);
+        EXPECT_EQ(refused.status, kExitUsage) << record;
+        EXPECT_NE(refused.err.find(record + ": cannot be written: "), std::string::npos)
+            << refused.err;
+        EXPECT_TRUE(refused.out.empty()) << refused.out;
+    }
 }
 
 TEST_F(CliProcess, OtpActionsPrintTheLogAndLockOnlyWhenConfirmed) {
