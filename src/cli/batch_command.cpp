@@ -7,12 +7,14 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 
 #include "app/file_access.h"
 #include "batch/batch_files.h"
 #include "batch/batch_window.h"
+#include "buffer/file_descriptor.h"
 #include "console_frontend.h"
 #include "console_program.h"
 #include "detect_command.h"
@@ -81,19 +83,12 @@ std::string timeText(const LocalTime& t) {
 // series goes on, so a crash or a full disk loses no chip's line unseen.
 class RecordFile {
 public:
-    ~RecordFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    bool open(const std::string& path) {
-        fd_ = openRegularForAppend(path, true);
-        error_ = fd_ < 0 ? errno : 0;
-        return fd_ >= 0;
-    }
-    bool isOpen() const { return fd_ >= 0; }
+    explicit RecordFile(const std::string& path)
+        : fd_(openRegularForAppend(path, true)), error_(fd_.get() < 0 ? errno : 0) {}
+    bool isOpen() const { return fd_.get() >= 0; }
     bool append(const std::string& line) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.data());
-        if (!writeAll(fd_, bytes, line.size()) || ::fdatasync(fd_) != 0) {
+        if (!writeAll(fd_.get(), bytes, line.size()) || ::fdatasync(fd_.get()) != 0) {
             error_ = errno != 0 ? errno : EIO;
             return false;
         }
@@ -102,8 +97,8 @@ public:
     int error() const { return error_; }
 
 private:
-    int fd_ = -1;
-    int error_ = 0;
+    Descriptor fd_;
+    int error_;
 };
 
 bool fileIsEmpty(const std::string& path) {
@@ -222,12 +217,13 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
     ConsoleProgram program(programFolder, usb, clock, console);
     AppState& state = program.state();
 
-    RecordFile record;
+    std::optional<RecordFile> record;
     if (request.record) {
         const bool fresh = fileIsEmpty(*request.record);
-        if (!record.open(*request.record) ||
-            (fresh && !record.append("time,chip,id,data_checksum,steps,result\n"))) {
-            err << *request.record << ": cannot be written: " << fileErrorText(record.error())
+        record.emplace(*request.record);
+        if (!record->isOpen() ||
+            (fresh && !record->append("time,chip,id,data_checksum,steps,result\n"))) {
+            err << *request.record << ": cannot be written: " << fileErrorText(record->error())
                 << '\n';
             return kExitUsage;
         }
@@ -293,13 +289,13 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                     << ")\n";
             }
             out.flush();
-            if (record.isOpen()) {
+            if (record) {
                 std::ostringstream line;
                 line << csvField(timeText(clock.localTime())) << ',' << csvField(device) << ','
                      << chip.count << ',' << csvField(checksum) << ',' << csvField(steps) << ','
                      << (ok ? "passed" : "failed") << '\n';
                 // No next chip without its record line.
-                if (!record.append(line.str())) {
+                if (!record->append(line.str())) {
                     recordFailed = true;
                     return false;
                 }
@@ -334,7 +330,7 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
             window.chipDone = nullptr;
             std::lock_guard lock(outMutex);
             if (recordFailed) {
-                err << *request.record << ": " << fileErrorText(record.error())
+                err << *request.record << ": " << fileErrorText(record->error())
                     << ": the series stopped before the next chip\n";
                 status = kExitJobFailed;
             } else if (stop.load()) {
