@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "app/file_access.h"
@@ -20,6 +19,7 @@
 #include "detect_command.h"
 #include "job_command.h"
 #include "json_text.h"
+#include "production_record.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
 #include "ui/ids.h"
@@ -63,15 +63,6 @@ bool parseSteps(const std::string& text, bool (&on)[3]) {
     return true;
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 std::string timeText(const LocalTime& t) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
@@ -79,31 +70,10 @@ std::string timeText(const LocalTime& t) {
     return text;
 }
 
-// The production record: a regular file, each line on the disk before the
-// series goes on, so a crash or a full disk loses no chip's line unseen.
-class RecordFile {
-public:
-    explicit RecordFile(const std::string& path)
-        : fd_(openRegularForAppend(path, true)), error_(fd_.get() < 0 ? errno : 0) {}
-    bool isOpen() const { return fd_.get() >= 0; }
-    bool append(const std::string& line) {
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.data());
-        if (!writeAll(fd_.get(), bytes, line.size()) || ::fdatasync(fd_.get()) != 0) {
-            error_ = errno != 0 ? errno : EIO;
-            return false;
-        }
-        return true;
-    }
-    int error() const { return error_; }
-
-private:
-    Descriptor fd_;
-    int error_;
-};
-
-bool fileIsEmpty(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) != 0 || info.st_size == 0;
+const char* resultName(std::uint8_t code) {
+    return code == batch_result::kPassed    ? "passed"
+           : code == batch_result::kUnknown ? "unknown"
+                                            : "failed";
 }
 
 }  // namespace
@@ -217,16 +187,17 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
     ConsoleProgram program(programFolder, usb, clock, console);
     AppState& state = program.state();
 
-    std::optional<RecordFile> record;
+    std::optional<ProductionRecord> record;
     if (request.record) {
-        const bool fresh = fileIsEmpty(*request.record);
-        record.emplace(*request.record);
-        if (!record->isOpen() ||
-            (fresh && !record->append("time,chip,id,data_checksum,steps,result\n"))) {
+        record.emplace();
+        if (!record->open(*request.record)) {
             err << *request.record << ": cannot be written: " << fileErrorText(record->error())
                 << '\n';
             return kExitUsage;
         }
+        if (record->recovered())
+            err << *request.record << ": the last run ended while a chip was being written; "
+                << "its line is recorded as unknown: " << *record->recovered() << '\n';
     }
     bool recordFailed = false;
 
@@ -268,39 +239,55 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         std::uint64_t passed = 0;
         std::optional<BatchChipResult> failed;
         const bool withId = request.mode == 2;
+        std::optional<BatchChipResult> unknown;
+        const auto recordLine = [&](const BatchChipResult& chip) {
+            RecordLine line;
+            line.time = timeText(clock.localTime());
+            line.chip = state.selection().selectedDevice();
+            line.number = chip.count;
+            line.checksum = state.dataBuffer().dataChecksumText();
+            line.steps = steps;
+            line.result = resultName(chip.code);
+            line.file = chip.file;
+            return line;
+        };
+        // The chip's number is on the disk before the chip gets it.
+        window.chipStarting = [&](const BatchChipResult& chip) {
+            std::lock_guard lock(outMutex);
+            if (record && !record->hold(recordLine(chip))) {
+                recordFailed = true;
+                return false;
+            }
+            return true;
+        };
         window.chipDone = [&](const BatchChipResult& chip) {
             std::lock_guard lock(outMutex);
             ++chips;
-            const bool ok = chip.code == batch_result::kPassed;
+            const std::string result = resultName(chip.code);
             const std::string device = state.selection().selectedDevice();
-            const std::string checksum = state.dataBuffer().dataChecksumText();
             const std::string statusText = state.panel().text(ids::kStatusLine);
             if (request.json) {
                 out << "{\"chip\":" << chips << ",\"" << (withId ? "id" : "count")
                     << "\":" << chip.count << ",\"device\":" << jsonString(device)
                     << ",\"file\":" << jsonString(chip.file)
-                    << ",\"data_checksum\":" << jsonString(checksum)
-                    << ",\"steps\":" << jsonString(steps)
-                    << ",\"result\":" << jsonString(ok ? "passed" : "failed")
+                    << ",\"data_checksum\":" << jsonString(state.dataBuffer().dataChecksumText())
+                    << ",\"steps\":" << jsonString(steps) << ",\"result\":" << jsonString(result)
                     << ",\"status\":" << jsonString(statusText) << "}\n";
             } else {
-                out << "chip " << chips << ": " << (withId ? "ID " : "count ") << chip.count
-                    << (ok ? " passed" : " failed") << " (" << device << ", " << statusText
-                    << ")\n";
+                out << "chip " << chips << ": " << (withId ? "ID " : "count ") << chip.count << ' '
+                    << result << " (" << device << ", " << statusText << ")\n";
             }
             out.flush();
-            if (record) {
-                std::ostringstream line;
-                line << csvField(timeText(clock.localTime())) << ',' << csvField(device) << ','
-                     << chip.count << ',' << csvField(checksum) << ',' << csvField(steps) << ','
-                     << (ok ? "passed" : "failed") << '\n';
-                // No next chip without its record line.
-                if (!record->append(line.str())) {
-                    recordFailed = true;
-                    return false;
-                }
+            // No next chip without its record line.
+            if (record && !record->append(recordLine(chip))) {
+                recordFailed = true;
+                return false;
             }
-            if (!ok) {
+            if (chip.code == batch_result::kUnknown) {
+                unknown = chip;
+                return false;
+            }
+            if (chip.code != batch_result::kPassed) {
                 failed = chip;
                 return false;
             }
@@ -328,13 +315,21 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
             state.worker().waitUntilIdle();
             window.waitUntilQuiet();
             window.chipDone = nullptr;
+            window.chipStarting = nullptr;
             std::lock_guard lock(outMutex);
+            const std::string next = (withId ? "ID " : "count ") + panel.text(kCount);
             if (recordFailed) {
                 err << *request.record << ": " << fileErrorText(record->error())
                     << ": the series stopped before the next chip\n";
                 status = kExitJobFailed;
             } else if (stop.load()) {
+                // Where a new series starts: past every number a chip may hold.
+                err << "the series stopped at " << next << "\n";
                 status = kExitStopped;
+            } else if (unknown) {
+                err << "the outcome of the chip with " << (withId ? "ID " : "count ")
+                    << unknown->count << " is unknown; the series stopped at " << next << "\n";
+                status = failedJobStatus(state.link());
             } else if (failed) {
                 err << "the series stopped at " << (withId ? "ID " : "count ") << failed->count
                     << "\n";

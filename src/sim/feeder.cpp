@@ -1,6 +1,10 @@
 #include "sim/feeder.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "sim/chip_timing.h"
 #include "sim/text_util.h"
@@ -43,8 +47,12 @@ bool setFeederSetting(FeederSettings& settings, std::string_view nameIn, std::st
         return parseFaultCounter(value, settings.bad, error);
     if (name == "empty")
         return parseFaultCounter(value, settings.empty, error);
+    if (name == "keep") {
+        settings.keepFolder = value == "off" ? std::string() : std::string(value);
+        return true;
+    }
     return fail(error, "unknown feeder setting '" + text::printable(nameIn) +
-                           "'; settings: on out in bad empty");
+                           "'; settings: on out in bad empty keep");
 }
 
 std::string describeFeeder(const FeederSettings& s) {
@@ -56,6 +64,8 @@ std::string describeFeeder(const FeederSettings& s) {
         out += ", bad " + faultCounterText(s.bad);
     if (s.empty.armed())
         out += ", empty " + faultCounterText(s.empty);
+    if (!s.keepFolder.empty())
+        out += ", keep " + s.keepFolder;
     return out;
 }
 
@@ -83,7 +93,27 @@ std::optional<Feeder::Next> Feeder::putIn() {
     return next;
 }
 
+namespace {
+
+// taken-N.bin, N one past the highest there.
+void keepChip(const std::string& folder, const std::vector<std::uint8_t>& contents) {
+    std::size_t highest = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("taken-") && name.ends_with(".bin"))
+            highest = std::max<std::size_t>(highest, std::strtoul(name.c_str() + 6, nullptr, 10));
+    }
+    std::ofstream(folder + "/taken-" + std::to_string(highest + 1) + ".bin", std::ios::binary)
+        .write(reinterpret_cast<const char*>(contents.data()),
+               static_cast<std::streamsize>(contents.size()));
+}
+
+}  // namespace
+
 void Feeder::record(TakenChip chip) {
+    if (!settings_.keepFolder.empty())
+        keepChip(settings_.keepFolder, chip.contents);
     chip.number = ++takenCount_;
     keptBytes_ += chip.contents.size();
     taken_.push_back(std::move(chip));

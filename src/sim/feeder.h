@@ -21,11 +21,15 @@ struct FeederSettings {
     std::int64_t inMs = 500;   // from then to the next chip going in
     FaultCounter bad;          // next chips with a stuck bit that fail verify
     FaultCounter empty;        // instead of the next chip, nothing: the line ran dry
+    // Each chip taken out is also written there as taken-N.bin, N going on
+    // from the files already there: the chips of several runs add up.
+    std::string keepFolder;
 };
 
 // Sets one feeder setting, as in the configuration file ("feeder=on",
 // "feeder.<name>=<value>") and the control command ("feeder <name> <value>"):
 //   on on|off   out <time>   in <time>   bad <count>[@after]|off   empty <count>[@after]|off
+//   keep <folder>|off
 // Times take a unit (ms or s, at most an hour).
 bool setFeederSetting(FeederSettings& settings, std::string_view name, std::string_view value,
                       std::string* error);

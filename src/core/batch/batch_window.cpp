@@ -336,6 +336,7 @@ void BatchWindow::start() {
     {
         std::lock_guard queue(queueMutex_);
         results_.clear();
+        handled_ = posted_;
         lastCode_ = batch_result::kCycleEnded;
     }
     lockForRunning();
@@ -406,14 +407,23 @@ void BatchWindow::advance() {
         batchCaption_(fields_.count);
 }
 
+bool BatchWindow::chipWriting() {
+    std::lock_guard lock(mutex_);
+    if (!chipStarting)
+        return true;
+    readFields();
+    return chipStarting({batch_result::kUnknown, fields_.count, currentFile_});
+}
+
 void BatchWindow::postResult(std::uint8_t code) {
-    if (!running())
-        return;  // a result after Stop changes nothing
-    {
-        std::lock_guard lock(queueMutex_);
-        results_.push_back(code);
-    }
+    std::unique_lock lock(queueMutex_);
+    results_.push_back(code);
+    const std::uint64_t mine = ++posted_;
     queueChanged_.notify_all();
+    // The next chip's wait acts on its own; everything else is a chip's
+    // outcome or the end of its cycle, which the programmer shows next.
+    if (code != batch_result::kNextChip)
+        queueChanged_.wait(lock, [this, mine] { return quit_ || handled_ >= mine; });
 }
 
 void BatchWindow::waitUntilQuiet() {
@@ -435,23 +445,25 @@ void BatchWindow::threadLoop() {
         lock.unlock();
         // 32 after a chip that passed only ends its cycle; alone it is a failed step.
         const bool cycleEnd = code == batch_result::kCycleEnded &&
-                              (last == batch_result::kPassed || last == batch_result::kNextChip);
+                              (last == batch_result::kPassed || last == batch_result::kNextChip ||
+                               last == batch_result::kUnknown);
         if (!cycleEnd)
             handle(code);
         lock.lock();
+        ++handled_;
         busy_ = false;
         queueChanged_.notify_all();
     }
 }
 
 void BatchWindow::handle(std::uint8_t code) {
-    if (code == batch_result::kPassed) {
+    // A chip that passed, or may hold its number, used that number up even
+    // when the series was stopped meanwhile: the next chip never gets it.
+    if (code == batch_result::kPassed || code == batch_result::kUnknown) {
         std::lock_guard state(mutex_);
-        if (!running_)
-            return;
         const bool goOn = report(code);
         advance();
-        if (!goOn || !panel_.checked(kAutoStart))
+        if (!goOn || !panel_.checked(kAutoStart) || code == batch_result::kUnknown)
             stopSeries();
         return;
     }

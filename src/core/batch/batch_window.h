@@ -77,6 +77,9 @@ public:
     // Told of each chip of a running series on the batch thread; false ends
     // the series after this chip (a headless run with a chip count).
     std::function<bool(const BatchChipResult&)> chipDone;
+    // Told, on the worker thread, as a chip's program step begins (code
+    // kUnknown: its outcome is not known yet); false leaves the chip unwritten.
+    std::function<bool(const BatchChipResult&)> chipStarting;
 
     void setMode(int mode);
     void addDocuments();
@@ -98,6 +101,7 @@ public:
     // BatchPort
     std::string currentBatchFile() const override;
     bool seriesRunning() const override { return running(); }
+    bool chipWriting() override;
     void postResult(std::uint8_t code) override;
 
     // The last series stopped because its next ID did not fit its length.
@@ -153,6 +157,8 @@ private:
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;
     std::deque<std::uint8_t> results_;
+    std::uint64_t posted_ = 0;  // results posted, and acted on, so far
+    std::uint64_t handled_ = 0;
     bool busy_ = false;
     bool quit_ = false;
     std::uint8_t lastCode_ = batch_result::kCycleEnded;  // batch thread only

@@ -17,8 +17,9 @@ bool answers(int identified) {
     return identified == kIdentifyMatched || identified == kIdentifyNoMatch;
 }
 
-// The steps of one chip; true when every enabled one passed.
-bool runSteps(JobContext& context, std::string& steps) {
+// The steps of one chip; true when every enabled one passed. written: the
+// program step began.
+bool runSteps(JobContext& context, BatchPort& port, std::string& steps, bool& written) {
     const bool erase = context.panel.menuChecked(ids::kCmdBatchErase);
     const bool program = context.panel.menuChecked(ids::kCmdBatchProgram);
     const bool verify = context.panel.menuChecked(ids::kCmdBatchVerify);
@@ -33,6 +34,9 @@ bool runSteps(JobContext& context, std::string& steps) {
     if (program) {
         if (erase)
             interStepPause(context);
+        if (!port.chipWriting())
+            return false;
+        written = true;
         if (!programChip(context, !ranBefore))
             return false;
         steps += context.text(itext(93));
@@ -46,6 +50,14 @@ bool runSteps(JobContext& context, std::string& steps) {
         steps += context.text(itext(94));
     }
     return true;
+}
+
+// A failed step that a stop request or a lost programmer caused says nothing
+// about the chip.
+bool outcomeUnknown(JobContext& context) {
+    const JobFlags& f = context.flags;
+    const bool stopped = f.stopErase.load() || f.stopProgram.load() || f.stopVerify.load();
+    return stopped || !context.link().connected() || !context.link().devicePresent();
 }
 
 }  // namespace
@@ -96,16 +108,21 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
 
     std::string steps = context.text(itext(91));
     context.knownChipOnly = true;
-    const bool passed = runSteps(context, steps);
+    bool written = false;
+    const bool passed = runSteps(context, port, steps, written);
     context.knownChipOnly = false;
     if (passed) {
         context.status.show(stepsTimedText(steps, context.text(itext(95)), elapsed.seconds()),
                             StatusKind::Normal, false);
+        // Counted and recorded before the programmer shows the pass and the
+        // chip leaves: a Stop meanwhile does not drop it.
         port.postResult(batch_result::kPassed);
         playFinishSound(context);
         context.channel.stateIndication(state::kSucceeded);
         if (port.seriesRunning() && waitForNextChip(context, port))
             port.postResult(batch_result::kNextChip);
+    } else if (written && outcomeUnknown(context)) {
+        port.postResult(batch_result::kUnknown);
     }
     port.postResult(batch_result::kCycleEnded);
     return passed ? 1 : 0;

@@ -15,12 +15,22 @@ public:
     // The file the next cycle loads (empty: none).
     virtual std::string currentBatchFile() const = 0;
     virtual bool seriesRunning() const = 0;
+    // The chip's program step begins: from here its number may be on the
+    // chip. False when the number cannot be noted first (the chip is left
+    // unwritten and the cycle ends as failed).
+    virtual bool chipWriting() = 0;
+    // A chip's outcome (kPassed, kUnknown, a failed step's kCycleEnded) is
+    // acted on before this returns, so the programmer shows a result only
+    // once the series has counted and recorded it.
     virtual void postResult(std::uint8_t code) = 0;
 };
 
 namespace batch_result {
 inline constexpr std::uint8_t kPassed = 0;
 inline constexpr std::uint8_t kNoData = 1;
+// Stopped or unplugged once the program step had begun: the chip may hold
+// its number, so the number is used up.
+inline constexpr std::uint8_t kUnknown = 2;
 inline constexpr std::uint8_t kBlocked = 16;
 inline constexpr std::uint8_t kCycleEnded = 32;
 inline constexpr std::uint8_t kNextChip = 64;

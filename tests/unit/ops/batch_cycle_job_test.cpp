@@ -35,6 +35,15 @@ public:
         std::lock_guard lock(mutex_);
         return running;
     }
+    bool chipWriting() override {
+        std::lock_guard lock(mutex_);
+        ++writings_;
+        return allowWriting;
+    }
+    int writings() const {
+        std::lock_guard lock(mutex_);
+        return writings_;
+    }
     void postResult(std::uint8_t code) override {
         std::lock_guard lock(mutex_);
         results_.push_back(code);
@@ -54,11 +63,13 @@ public:
 
     std::string file;
     bool running = false;
+    bool allowWriting = true;
     std::function<void(int)> onQuery;
 
 private:
     mutable std::mutex mutex_;
     mutable int queries_ = 0;
+    int writings_ = 0;
     std::vector<std::uint8_t> results_;
 };
 
@@ -280,6 +291,18 @@ TEST_F(BatchCycleTest, AStopDuringTheWaitEndsTheCycleWithoutANextChip) {
     cycle();
     EXPECT_EQ(port.results().back(), batch_result::kCycleEnded);
     EXPECT_NE(port.results()[port.results().size() - 2], batch_result::kNextChip);
+}
+
+// A chip whose number could not be noted down first is never written.
+TEST_F(BatchCycleTest, AChipIsNotWrittenWhenItsNumberCannotBeNotedFirst) {
+    loadData(ops_test::randomBytes(32, 9));
+    switches(true, true, true);
+    port.allowWriting = false;
+    cycle();
+    EXPECT_EQ(port.writings(), 1);
+    EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
+    EXPECT_TRUE(framesOf(cmd::kVerifyRead).empty());
+    EXPECT_EQ(port.results(), Results{batch_result::kCycleEnded});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "batch/batch_window.h"
@@ -151,6 +152,73 @@ TEST_F(BatchLineTest, AChipPulledMidCycleStopsTheSeriesWithoutUsingItsId) {
     // No done byte from a socket the chip left: the program step fails itself.
     EXPECT_EQ(status().rfind("Programming failed: the programmer did not confirm", 0), 0u)
         << status();
+}
+
+// Once a chip's program step began its ID is used up, whatever ends the
+// series then: a chip never shares its number with another.
+TEST_F(BatchLineTest, AChipStoppedOrUnpluggedOnceWrittenUsesItsIdUp) {
+    std::mutex mutex;
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> told;
+    window().chipDone = [&](const BatchChipResult& chip) {
+        std::lock_guard lock(mutex);
+        told.emplace_back(chip.code, chip.count);
+        return true;
+    };
+    // Stop pressed while the second chip is being written: it finishes,
+    // passes, leaves the socket and is counted.
+    int writing = 0;
+    window().chipStarting = [&](const BatchChipResult&) {
+        if (++writing == 2)
+            window().stop();
+        return true;
+    };
+    panel().setText(kStartId, "100");
+    window().start();
+    waitForTakenChips(2);
+    waitUntilStopped();
+    EXPECT_EQ(window().count(), 106u);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(told, (std::vector<std::pair<std::uint8_t, std::uint32_t>>{
+                            {batch_result::kPassed, 100}, {batch_result::kPassed, 103}}));
+    }
+
+    // Unplugged in the middle of the next chip's program step: its outcome is
+    // unknown, it may hold 106, so 106 is given to nobody else.
+    window().chipStarting = [&](const BatchChipResult&) {
+        EXPECT_TRUE(simulator.setFault(0, "unplug_after", "500"));
+        return true;
+    };
+    // The feeder's next chip, seen as the program asks the socket.
+    while (!simulator.chip(0)) {
+        state.windowMessage(ids::kMsgDeviceChange, 0);
+        state.worker().waitUntilIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    window().start();
+    waitUntilStopped();
+    EXPECT_EQ(window().count(), 109u);
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_EQ(told.size(), 3u);
+        EXPECT_EQ(told[2], std::make_pair(batch_result::kUnknown, 106u)) << status();
+    }
+
+    // Plugged back in: the chip still in the socket gets 109.
+    window().chipStarting = nullptr;
+    ASSERT_TRUE(simulator.plug(0));
+    state.windowMessage(ids::kMsgDeviceChange, 0);
+    state.worker().waitUntilIdle();
+    window().start();
+    waitForTakenChips(3);
+    endSeries();
+    window().chipDone = nullptr;
+    const auto taken = simulator.takenChips(0);
+    ASSERT_GE(taken.size(), 3u);
+    expectProgrammed(taken[0].contents, 100);
+    expectProgrammed(taken[1].contents, 103);
+    for (std::size_t i = 2; i < taken.size(); ++i)
+        expectProgrammed(taken[i].contents, 109 + 3 * static_cast<std::uint32_t>(i - 2));
 }
 
 }  // namespace

@@ -162,6 +162,7 @@ class OneChipPort final : public BatchPort {
 public:
     std::string currentBatchFile() const override { return {}; }
     bool seriesRunning() const override { return false; }
+    bool chipWriting() override { return true; }
     void postResult(std::uint8_t code) override {
         std::lock_guard lock(mutex_);
         results_.push_back(code);
