@@ -14,6 +14,7 @@
 #include "cli_process.h"
 #include "detect_command.h"
 #include "job_command.h"
+#include "ops/job_texts.h"
 
 namespace nyra::cli {
 namespace {
@@ -401,6 +402,17 @@ TEST_F(CliProcess, OtpActionsPrintTheLogAndLockOnlyWhenConfirmed) {
     const Exit verify = runIn(dir, program, {"otp", "verify", "id.bin"}, chip);
     EXPECT_EQ(verify.status, kExitJobFailed) << "each run has a fresh chip: blank, not id.bin";
     EXPECT_NE(verify.out.find(texts.text(itext(147))), std::string::npos);
+
+    // An empty file neither locks nor passes.
+    dir.write("e.bin", "");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"otp", "program", "e.bin", "--lock", "--yes-lock-forever"},
+          std::vector<std::string>{"otp", "verify", "e.bin"}}) {
+        const Exit empty = runIn(dir, program, args, chip);
+        EXPECT_EQ(empty.status, kExitJobFailed) << args[1];
+        EXPECT_NE(empty.err.find(otpFileEmptyText(texts)), std::string::npos) << empty.err;
+        EXPECT_EQ(empty.out.find(texts.text(itext(143))), std::string::npos) << empty.out;
+    }
 }
 
 }  // namespace

@@ -46,4 +46,10 @@ std::string chipLeftText(const TextTable& texts) {
     return "The chip left the socket or was changed during the job: the result does not count!";
 }
 
+std::string otpFileEmptyText(const TextTable& texts) {
+    if (chinese(texts))
+        return "OTP文件为空，未执行任何操作！";
+    return "The OTP file is empty: nothing was done!";
+}
+
 }  // namespace nyra

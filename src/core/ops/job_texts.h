@@ -15,5 +15,7 @@ std::string eraseStoppedText(const TextTable& texts);
 std::string programNotConfirmedText(const TextTable& texts, std::uint64_t sent);
 // The chip that answered at the job's start no longer does, or another one does.
 std::string chipLeftText(const TextTable& texts);
+// An OTP file of no bytes: nothing to program or compare.
+std::string otpFileEmptyText(const TextTable& texts);
 
 }  // namespace nyra

@@ -1,11 +1,14 @@
 #include "ops/otp_jobs.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
 
 #include "ops/identify.h"
+#include "ops/job_texts.h"
 
 namespace nyra {
 
@@ -74,7 +77,9 @@ int OtpJob::detect(bool beeps) {
         if (beeps)
             beep(BeepKind::Simple);
     };
-    w.setLockBox(false, std::nullopt);
+    // A tick that showed another chip's lock is no request for this one.
+    w.setLockBox(false, c_.state.lockShown ? std::optional(false) : std::nullopt);
+    c_.state.lockShown = false;
     w.enableProgram(false);
     w.enableReadVerifyBlank(false);
     w.setLog("NULL");
@@ -138,8 +143,8 @@ int OtpJob::detect(bool beeps) {
     c_.state.lockedByte = status->lockByte;
     const bool locked = status->lockByte != 0;
     if (locked) {
-        w.setLockBox(true, true);
-        w.setLockBox(false, std::nullopt);
+        w.setLockBox(false, true);
+        c_.state.lockShown = true;
         w.enableProgram(false);
     } else {
         w.setLockBox(true, std::nullopt);
@@ -184,28 +189,41 @@ std::optional<std::vector<std::uint8_t>> readOtpFile(const std::string& path, st
     return bytes;
 }
 
-bool blankCheck(OtpJob& job) {
+enum class Blankness { Blank, NotBlank, Unknown };
+
+Blankness blankCheck(OtpJob& job) {
     if (!job.enter(true))
-        return false;
+        return Blankness::Unknown;
     job.append("\r\n");
     job.state().dataLength = 0;
     job.window().enableSave(false);
     const std::uint16_t size = job.entry().size;
     std::vector<std::uint8_t> area(size);
     if (!job.readArea(0, size, area.data(), "\r\n" + job.text(itext(150)) + "(USB error)"))
-        return false;
+        return Blankness::Unknown;
     const auto dirty =
         std::find_if(area.begin(), area.end(), [](std::uint8_t b) { return b != 0xFF; });
     if (dirty != area.end()) {
         const auto at = static_cast<unsigned>(dirty - area.begin());
         job.fail("\r\n" + job.text(itext(150)) +
                  hexText("%3XH:%2XH", job.entry().base + at, *dirty));
-        return false;
+        return Blankness::NotBlank;
     }
     job.state().dataLength = size;
     job.appendLine(itext(151));
     job.beep(BeepKind::Information);
     job.otp().end();
+    return Blankness::Blank;
+}
+
+// Nothing in the file would still end in a lock or a pass: it is refused
+// before the chip is touched.
+bool otpFileIsEmpty(OtpJobContext& context) {
+    struct stat info {};
+    if (::stat(context.window.filePath().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size != 0)
+        return false;
+    context.job.box(otpFileEmptyText(context.job.texts), BoxIcon::Warning);
     return true;
 }
 
@@ -264,15 +282,25 @@ bool readRest(OtpJob& job, std::uint16_t offset, std::uint8_t* out) {
 }  // namespace
 
 int detectOtp(OtpJobContext& context, bool beeps) {
+    // Every detection starts without a request to lock: the tick is the
+    // user's, given for the chip now in the socket.
+    context.window.setLockBox(false, false);
+    context.state.lockShown = false;
     OtpJob job(context);
     return job.detect(beeps);
 }
 
 std::uint8_t programOtp(OtpJobContext& context) {
+    if (otpFileIsEmpty(context))
+        return 0;
     OtpJob job(context);
     if (job.detect(false) != kOtpReady)
         return 0;
-    if (!blankCheck(job) &&
+    const Blankness blankness = blankCheck(job);
+    // A check that could not read the area is an error, not a used area.
+    if (blankness == Blankness::Unknown)
+        return 0;
+    if (blankness == Blankness::NotBlank &&
         context.job.frontend.messageBox(job.text(itext(141)), job.text(itext(9)), BoxIcon::Warning,
                                         BoxButtons::YesNo) != BoxAnswer::Yes)
         return 0;
@@ -352,6 +380,8 @@ std::uint8_t verifyOtp(OtpJobContext& context) {
         return 0;
     }
     probe.close();
+    if (otpFileIsEmpty(context))
+        return 0;
     if (!job.enter(true))
         return 0;
     job.append("\r\n");
@@ -401,7 +431,7 @@ std::uint8_t verifyOtp(OtpJobContext& context) {
 
 std::uint8_t blankCheckOtp(OtpJobContext& context) {
     OtpJob job(context);
-    return blankCheck(job) ? 1 : 0;
+    return blankCheck(job) == Blankness::Blank ? 1 : 0;
 }
 
 }  // namespace nyra

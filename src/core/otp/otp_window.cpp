@@ -85,7 +85,7 @@ void OtpWindow::appendLog(const std::string& text) {
 }
 
 void OtpWindow::setLockBox(bool enabled, std::optional<bool> tick) {
-    if (enabled && tick)
+    if (tick)
         panel_.setChecked(kLock, *tick);
     panel_.setEnabled(kLock, enabled);
 }
@@ -109,7 +109,7 @@ std::string OtpWindow::filePath() const {
 }
 
 bool OtpWindow::lockTicked() const {
-    return panel_.checked(kLock);
+    return panel_.enabled(kLock) && panel_.checked(kLock);
 }
 
 }  // namespace nyra

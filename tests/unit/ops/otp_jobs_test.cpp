@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "ops/otp_jobs.h"
+#include "otp/otp_window.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -37,7 +38,7 @@ public:
     void setLog(const std::string& text) override { log = text; }
     void appendLog(const std::string& text) override { log += text; }
     void setLockBox(bool on, std::optional<bool> tick) override {
-        if (on && tick)
+        if (tick)
             lockTick = *tick;
         lockEnabled = on;
     }
@@ -45,7 +46,7 @@ public:
     void enableReadVerifyBlank(bool on) override { readVerifyBlank = on; }
     void enableSave(bool on) override { save = on; }
     std::string filePath() const override { return file; }
-    bool lockTicked() const override { return lockTick; }
+    bool lockTicked() const override { return lockTick && lockEnabled; }
 
     std::string log, file;
     bool lockEnabled = false, lockTick = false, program = false, readVerifyBlank = false,
@@ -470,6 +471,89 @@ TEST_F(OtpJobsTest, BlankCheckReportsAFailedReadAndBeepsOnSuccess) {
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].caption, "Notice");
     EXPECT_EQ(frontend.boxes()[0].buttons, BoxButtons::YesNo);
+}
+
+// The lock box of the real window: a tick the program set to show a locked
+// chip, or one left from an earlier chip, never locks the chip in the socket.
+TEST_F(OtpJobsTest, OnlyTheUsersTickForTheChipInTheSocketLocksIt) {
+    OtpWindow window([](int) {}, frontend, context().texts);
+    window.open();
+    OtpJobContext c{context(), window, otpState};
+    const auto tickByHand = [&] {
+        ASSERT_TRUE(window.panel().enabled(otp_ids::kLock));
+        window.panel().setChecked(otp_ids::kLock, true);
+    };
+    const auto locksOnProgram = [&](const char* why) {
+        EXPECT_EQ(programOtp(c), 1) << why << ": " << window.panel().text(otp_ids::kLog);
+        return simulator.otpLocked(0);
+    };
+    frontend.chooseFile(file("a.bin", 40));
+    window.press(otp_ids::kOpen);
+
+    useFlash("W25Q32FV");
+    ASSERT_TRUE(simulator.lockOtp(0));
+    EXPECT_EQ(detectOtp(c, false), kOtpLocked);
+    EXPECT_TRUE(window.panel().checked(otp_ids::kLock)) << "a locked chip is shown ticked";
+    EXPECT_FALSE(window.panel().enabled(otp_ids::kLock));
+    EXPECT_FALSE(window.lockTicked());
+
+    useFlash("W25Q32FV");  // a fresh chip in its place
+    EXPECT_EQ(detectOtp(c, false), kOtpReady);
+    EXPECT_TRUE(window.panel().enabled(otp_ids::kLock));
+    EXPECT_FALSE(window.panel().checked(otp_ids::kLock));
+    EXPECT_FALSE(locksOnProgram("after the locked chip's detection"));
+
+    // The same when the fresh chip is met by another job's own detection.
+    ASSERT_TRUE(simulator.lockOtp(0));
+    EXPECT_EQ(detectOtp(c, false), kOtpLocked);
+    useFlash("W25Q32FV");
+    EXPECT_EQ(readOtp(c), 1);
+    EXPECT_FALSE(window.panel().checked(otp_ids::kLock));
+    EXPECT_FALSE(locksOnProgram("after a read of the fresh chip"));
+
+    // A tick given before a detection was for the chip before it.
+    useFlash("W25Q32FV");
+    EXPECT_EQ(detectOtp(c, false), kOtpReady);
+    tickByHand();
+    EXPECT_EQ(detectOtp(c, false), kOtpReady);
+    EXPECT_FALSE(window.lockTicked());
+    EXPECT_FALSE(locksOnProgram("ticked before the last detection"));
+
+    useFlash("W25Q32FV");
+    EXPECT_EQ(detectOtp(c, false), kOtpReady);
+    tickByHand();
+    EXPECT_TRUE(locksOnProgram("ticked for this chip"));
+}
+
+TEST_F(OtpJobsTest, AnEmptyFileIsRefusedBeforeTheChipIsTouched) {
+    useFlash("W25Q32FV");
+    port.file = dir.write("e.bin", "");
+    port.lockTick = true;
+    port.lockEnabled = true;
+    simulator.clearTransferLog();
+    for (const auto job : {programOtp, verifyOtp}) {
+        frontend.clearRecord();
+        EXPECT_EQ(run(job), 0);
+        ASSERT_EQ(frontend.boxes().size(), 1u);
+        EXPECT_EQ(frontend.boxes()[0].text, "The OTP file is empty: nothing was done!");
+    }
+    EXPECT_TRUE(otpFrames().empty());
+    EXPECT_FALSE(simulator.otpLocked(0));
+    EXPECT_TRUE(port.log.find("Verify") == std::string::npos) << port.log;
+}
+
+TEST_F(OtpJobsTest, AFailedReadInProgramsBlankCheckIsAnErrorNotAQuestion) {
+    useFlash("W25Q32FV");
+    std::string error;
+    // The seventh reply is a read of program's blank check.
+    ASSERT_TRUE(simulator.setFault(0, "otp_short_reply", "1@7", &error)) << error;
+    port.file = file("a.bin", 40);
+    frontend.answerBox(BoxAnswer::Yes);
+    simulator.clearTransferLog();
+    EXPECT_EQ(run(programOtp), 0);
+    EXPECT_TRUE(frontend.boxes().empty()) << frontend.boxes()[0].text;
+    EXPECT_TRUE(port.log.ends_with("\r\nNot blank:(USB error)")) << port.log;
+    EXPECT_TRUE(writes().empty());
 }
 
 }  // namespace
