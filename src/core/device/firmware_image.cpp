@@ -40,6 +40,21 @@ std::vector<std::uint8_t> buildFirmwareFile(std::uint8_t version,
     return file;
 }
 
+FirmwareFileProblem firmwareFileProblem(std::span<const std::uint8_t> file) {
+    constexpr std::size_t header = kFirmwareVersionOffset + 1;
+    if (file.size() < header + kFirmwareChecksumBytes ||
+        !std::equal(kFirmwareMagic.begin(), kFirmwareMagic.end(), file.begin()))
+        return FirmwareFileProblem::NoMagic;
+    if (!firmwareChecksumMatches(file))
+        return FirmwareFileProblem::ChecksumMismatch;
+    const auto body = file.subspan(header, file.size() - header - kFirmwareChecksumBytes);
+    if (body.empty())
+        return FirmwareFileProblem::NoBody;
+    if (std::all_of(body.begin(), body.end(), [&](std::uint8_t b) { return b == body[0]; }))
+        return FirmwareFileProblem::Uniform;
+    return FirmwareFileProblem::None;
+}
+
 std::optional<std::uint8_t> firmwareVersionOf(std::span<const std::uint8_t> payload) {
     if (payload.size() <= kFirmwareVersionOffset ||
         !std::equal(kFirmwareMagic.begin(), kFirmwareMagic.end(), payload.begin()))

@@ -31,6 +31,17 @@ bool firmwareChecksumMatches(std::span<const std::uint8_t> file);
 // the sum to 2^24 or more gives a file that fails its own check.
 std::vector<std::uint8_t> buildFirmwareFile(std::uint8_t version,
                                             std::span<const std::uint8_t> body);
+// Why a file is no firmware to send, checked before the programmer is asked to
+// leave its application: its boot loader erases that at the first block.
+enum class FirmwareFileProblem {
+    None,
+    NoMagic,           // too short for magic, version and checksum, or another file
+    ChecksumMismatch,  // damaged or cut
+    NoBody,            // a header and nothing to run
+    Uniform,           // every body byte the same: a blank or zeroed image
+};
+FirmwareFileProblem firmwareFileProblem(std::span<const std::uint8_t> file);
+
 // The version byte of a payload that starts with the magic.
 std::optional<std::uint8_t> firmwareVersionOf(std::span<const std::uint8_t> payload);
 

@@ -10,6 +10,7 @@
 #include "device/firmware_image.h"
 #include "device/protocol.h"
 #include "ops/firmware_jobs.h"
+#include "ops/job_texts.h"
 #include "ops/transfers.h"
 
 namespace nyra {
@@ -229,10 +230,13 @@ std::uint8_t upgradeFirmware(JobContext& context, UpgradeWindow& window) {
     if (!context.link().connect(true))
         return 0;
     auto file = readFirmwareFile(window.path());
-    if (!file || !firmwareChecksumMatches(*file)) {
+    const FirmwareFileProblem problem =
+        file ? firmwareFileProblem(*file) : FirmwareFileProblem::None;
+    if (!file || problem != FirmwareFileProblem::None) {
         context.alert(itext(101), true);
         window.progress(100, "");
         window.progress(0, context.text(itext(101)));
+        context.box(firmwareFileRefusedText(context.texts, problem), BoxIcon::Warning);
         return 0;
     }
     Upgrade upgrade(context, window, std::move(*file));

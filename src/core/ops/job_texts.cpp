@@ -52,4 +52,30 @@ std::string otpFileEmptyText(const TextTable& texts) {
     return "The OTP file is empty: nothing was done!";
 }
 
+std::string firmwareFileRefusedText(const TextTable& texts, FirmwareFileProblem problem) {
+    struct Reason {
+        FirmwareFileProblem problem;
+        const char* chinese;
+        const char* english;
+    };
+    static constexpr Reason kReasons[] = {
+        {FirmwareFileProblem::None, "固件文件无法读取或过大",
+         "The firmware file cannot be read or is too large"},
+        {FirmwareFileProblem::NoMagic, "不是固件文件（文件头不是NYRF）",
+         "This is no firmware file (it does not start with NYRF)"},
+        {FirmwareFileProblem::ChecksumMismatch, "固件文件校验和不符，文件已损坏",
+         "The firmware file's checksum does not match: the file is damaged"},
+        {FirmwareFileProblem::NoBody, "固件文件中没有固件", "The firmware file holds no firmware"},
+        {FirmwareFileProblem::Uniform, "固件文件内容全部为同一字节，不是有效固件",
+         "Every byte of the firmware is the same: this is no firmware"},
+    };
+    const bool zh = chinese(texts);
+    for (const Reason& reason : kReasons) {
+        if (reason.problem == problem)
+            return zh ? std::string(reason.chinese) + "，编程器未做任何改动！"
+                      : std::string(reason.english) + ": the programmer was not touched!";
+    }
+    return {};
+}
+
 }  // namespace nyra

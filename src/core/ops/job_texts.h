@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/text_table.h"
+#include "device/firmware_image.h"
 
 // The jobs' own texts where the text files have none: a job that was stopped
 // or could not be confirmed says so in the language of the loaded texts.
@@ -17,5 +18,8 @@ std::string programNotConfirmedText(const TextTable& texts, std::uint64_t sent);
 std::string chipLeftText(const TextTable& texts);
 // An OTP file of no bytes: nothing to program or compare.
 std::string otpFileEmptyText(const TextTable& texts);
+// Why a firmware file was refused before anything was sent; for None, a file
+// that could not be read or is too large.
+std::string firmwareFileRefusedText(const TextTable& texts, FirmwareFileProblem problem);
 
 }  // namespace nyra

@@ -39,6 +39,33 @@ TEST(FirmwareImage, FilesTooShortForAPayloadByteNeverPass) {
     EXPECT_FALSE(firmwareVersionOf(std::vector<std::uint8_t>{'N', 'Y', 'R', 'X', 0x13}));
 }
 
+TEST(FirmwareImage, OnlyAWholeFileWithAVariedBodyIsFirmware) {
+    const std::vector<std::uint8_t> varied{1, 2, 3, 1};
+    const auto good = buildFirmwareFile(0x13, varied);
+    auto otherMagic = good;
+    otherMagic[3] = 'X';
+    otherMagic.back() = static_cast<std::uint8_t>(otherMagic.back() - 'F' + 'X');  // sum kept
+    auto cut = good;
+    cut.erase(cut.begin() + 6);
+    using P = FirmwareFileProblem;
+    const std::vector<std::pair<std::vector<std::uint8_t>, P>> cases{
+        {good, P::None},
+        {buildFirmwareFile(0x13, std::vector<std::uint8_t>{0, 0xFF}), P::None},
+        {std::vector<std::uint8_t>(4096, 0), P::NoMagic},  // sums to its stored 0
+        {{}, P::NoMagic},
+        {{'N', 'Y', 'R', 'F', 0x13, 0, 1}, P::NoMagic},  // no room for a checksum
+        {otherMagic, P::NoMagic},
+        {cut, P::ChecksumMismatch},
+        {buildFirmwareFile(0x13, {}), P::NoBody},
+        {buildFirmwareFile(0x13, std::vector<std::uint8_t>(4000, 0)), P::Uniform},
+        {buildFirmwareFile(0x13, std::vector<std::uint8_t>(4000, 0xFF)), P::Uniform},
+        {buildFirmwareFile(0x13, std::vector<std::uint8_t>{7}), P::Uniform},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(firmwareFileProblem(cases[i].first), cases[i].second) << i;
+    }
+}
+
 TEST(FirmwareImage, ASumBeyondTwentyFourBitsNeverMatches) {
     // 65,794 bytes of 0xFF sum to 0x1000 0FE: its low 24 bits as the checksum must not pass.
     std::vector<std::uint8_t> file(65794, 0xFF);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "device/firmware_image.h"
 #include "ops/firmware_jobs.h"
+#include "ops/job_texts.h"
 #include "unit/ops/firmware_job_fixture.h"
 
 namespace nyra {
@@ -126,7 +128,15 @@ TEST_F(FirmwareJobTest, AFileThatFailsItsCheckIsRefusedBeforeAnythingIsSent) {
         {"bad.nyr", file},
         {"short.nyr", {0, 0, 0}},  // no payload byte: nothing to finish with
         {"empty.nyr", {}},
+        {"zero.nyr", std::vector<std::uint8_t>(4096, 0)},  // its sum 0 is its stored 0
+        {"blank.nyr", buildFirmwareFile(0x13, std::vector<std::uint8_t>(4000, 0xFF))},
     };
+    const std::map<std::string, FirmwareFileProblem> reasons{
+        {"bad.nyr", FirmwareFileProblem::ChecksumMismatch},
+        {"short.nyr", FirmwareFileProblem::NoMagic},
+        {"empty.nyr", FirmwareFileProblem::NoMagic},
+        {"zero.nyr", FirmwareFileProblem::NoMagic},
+        {"blank.nyr", FirmwareFileProblem::Uniform}};
     for (const auto& [name, bytes] : refused) {
         window().open();
         window().choose(dir.write(name, std::string(bytes.begin(), bytes.end())));
@@ -139,6 +149,9 @@ TEST_F(FirmwareJobTest, AFileThatFailsItsCheckIsRefusedBeforeAnythingIsSent) {
         EXPECT_EQ(window().panel().text(kUpgradeProgress), "Firmware file check failed!");
         EXPECT_EQ(window().progressBar().position(), 0);
         EXPECT_FALSE(state.flags().programmerBlocked.load()) << name;
+        ASSERT_EQ(frontend.boxes().size(), 1u) << name;
+        EXPECT_EQ(frontend.boxes()[0].text,
+                  firmwareFileRefusedText(context().texts, reasons.at(name)));
     }
     window().choose(dir.file("missing.nyr"));
     EXPECT_EQ(upgradeFirmware(context(), window()), 0);
