@@ -369,6 +369,18 @@ TEST_F(CliProcess, BatchUsageErrorsNameTheMissingPiece) {
             << refused.err;
         EXPECT_TRUE(refused.out.empty()) << refused.out;
     }
+    // A fill address past the 512 KiB chip: no temporary copy padded out to it.
+    for (const char* address : {"0x2000000", "0x10000000", "524285"}) {
+        const Exit past =
+            runIn(dir, program, {"batch", "--mode", "id", "--file", "fw.bin", "--address", address},
+                  line);
+        EXPECT_EQ(past.status, kExitJobFailed) << address;
+        EXPECT_NE(past.err.find("fw.bin: the chip would get "), std::string::npos) << past.err;
+        EXPECT_TRUE(past.out.empty()) << past.out;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.folder())) {
+            EXPECT_FALSE(entry.path().string().ends_with(".tmp~")) << entry.path();
+        }
+    }
 }
 
 TEST_F(CliProcess, OtpActionsPrintTheLogAndLockOnlyWhenConfirmed) {

@@ -77,12 +77,27 @@ BatchFileResult copyPadded(const std::string& mainDocument, const std::string& t
 
 }  // namespace
 
-std::optional<std::uint32_t> fillAddressAfter(const std::string& mainDocument) {
+std::optional<std::uint64_t> regularFileBytes(const std::string& path) {
     struct stat info {};
-    if (::stat(mainDocument.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    return static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), 0xFFFFFFFFull));
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::uint64_t idImageBytes(std::uint64_t mainBytes, std::uint32_t fillAddress, int idLength) {
+    return std::max<std::uint64_t>(mainBytes, std::uint64_t{fillAddress} + idLength);
+}
+
+std::uint64_t combinedImageBytes(std::uint64_t mainBytes, std::uint32_t fillAddress,
+                                 std::uint64_t documentBytes) {
+    return std::max<std::uint64_t>(mainBytes, fillAddress) + documentBytes;
+}
+
+std::optional<std::uint32_t> fillAddressAfter(const std::string& mainDocument) {
+    const auto bytes = regularFileBytes(mainDocument);
+    if (!bytes)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(*bytes, 0xFFFFFFFFull));
 }
 
 std::string failureReason(const BatchFileResult& result) {

@@ -9,6 +9,7 @@
 
 #include "app/text_language.h"
 #include "batch/batch_files.h"
+#include "ops/job_texts.h"
 #include "tools/file_copy.h"
 
 namespace nyra {
@@ -272,6 +273,45 @@ bool BatchWindow::validate() {
                     focus(id, true);
                 return false;
             }
+        }
+    }
+    return imagesFit();
+}
+
+bool BatchWindow::imagesFit() {
+    const std::uint64_t chip = chipCapacity ? chipCapacity() : 0;
+    if (chip == 0)
+        return true;
+    const std::string main = panel_.text(kMainDocument);
+    const std::uint64_t mainBytes = regularFileBytes(main).value_or(0);
+    // Each image with the user's document it is made from.
+    std::vector<std::pair<std::string, std::uint64_t>> images;
+    switch (mode()) {
+        case BatchMode::SameFile:
+            images.emplace_back(main, mainBytes);
+            break;
+        case BatchMode::SerialId:
+            images.emplace_back(main,
+                                idImageBytes(mainBytes, fields_.fillAddress, selectedIdLength()));
+            break;
+        case BatchMode::FileList:
+        case BatchMode::MainAndList:
+            for (const std::string& document : documents_) {
+                const std::uint64_t bytes = regularFileBytes(document).value_or(0);
+                images.emplace_back(
+                    document, mode() == BatchMode::FileList
+                                  ? bytes
+                                  : combinedImageBytes(mainBytes, fields_.fillAddress, bytes));
+            }
+            break;
+    }
+    for (const auto& [file, bytes] : images) {
+        if (bytes > chip) {
+            frontend_.messageBox(imageLargerThanChipText(texts_, file, bytes, chip),
+                                 texts_.text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);
+            if (focus && mode() == BatchMode::SerialId)
+                focus(kFillAddress, true);
+            return false;
         }
     }
     return true;

@@ -80,6 +80,9 @@ public:
     // Told, on the worker thread, as a chip's program step begins (code
     // kUnknown: its outcome is not known yet); false leaves the chip unwritten.
     std::function<bool(const BatchChipResult&)> chipStarting;
+    // The bytes a chip of the series can hold (0: not known), asked at the
+    // start: no file is made and no chip erased for an image that cannot fit.
+    std::function<std::uint64_t()> chipCapacity;
 
     void setMode(int mode);
     void addDocuments();
@@ -125,6 +128,7 @@ private:
     bool readFields();
     void showFields();
     bool validate();
+    bool imagesFit();
     int selectedIdLength() const;
     bool prepare();
     void advance();

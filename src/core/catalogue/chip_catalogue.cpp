@@ -1,5 +1,7 @@
 #include "catalogue/chip_catalogue.h"
 
+#include "catalogue/chip_parameters.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -382,6 +384,13 @@ const ChipRecord* ChipCatalogue::record(std::uint32_t position) const {
 
 const ChipRecord* ChipCatalogue::slot(std::uint32_t position) const {
     return position < kMaxChipRecords ? &records_[position] : nullptr;
+}
+
+std::uint32_t ChipCatalogue::largestChipSize() const {
+    std::uint32_t largest = 0;
+    for (std::uint32_t i = 0; i < count_; ++i)
+        largest = std::max(largest, chipSizeFromCapacity(records_[i].capacity));
+    return largest;
 }
 
 std::uint32_t ChipCatalogue::sourceLine(std::uint32_t position) const {

@@ -59,6 +59,8 @@ public:
     const ChipRecord* record(std::uint32_t position) const;
     // Any of the kMaxChipRecords slots, loaded or not (else nullptr).
     const ChipRecord* slot(std::uint32_t position) const;
+    // The largest capacity of any record, in bytes; 0 for an empty catalogue.
+    std::uint32_t largestChipSize() const;
     // 1-based line of the text that a record came from, 0 when unknown.
     std::uint32_t sourceLine(std::uint32_t position) const;
 

@@ -6,6 +6,7 @@
 #include "ops/chip_jobs.h"
 #include "ops/identify.h"
 #include "ops/job_frame.h"
+#include "ops/job_texts.h"
 
 namespace nyra {
 
@@ -99,6 +100,15 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
     if (!context.flags.fileLoaded.load()) {
         context.alert(itext(57));
         context.box(context.text(itext(57)), BoxIcon::Warning);
+        port.postResult(batch_result::kNoData);
+        return 0;
+    }
+    // Refused before the erase: a longer image would be cut on every chip.
+    const std::uint64_t chipBytes = context.selection.chipSize();
+    if (chipBytes != 0 && context.data.dataLength() > chipBytes) {
+        context.box(imageLargerThanChipText(context.texts, port.currentBatchFile(),
+                                            context.data.dataLength(), chipBytes),
+                    BoxIcon::Warning);
         port.postResult(batch_result::kNoData);
         return 0;
     }

@@ -52,6 +52,17 @@ std::string otpFileEmptyText(const TextTable& texts) {
     return "The OTP file is empty: nothing was done!";
 }
 
+std::string imageLargerThanChipText(const TextTable& texts, const std::string& file,
+                                    std::uint64_t bytes, std::uint64_t chipBytes) {
+    const std::string n = std::to_string(bytes);
+    const std::string chip = std::to_string(chipBytes);
+    if (chinese(texts))
+        return file + "：芯片将得到 " + n + " 字节，超出芯片容量 " + chip +
+               " 字节，未擦除也未烧录！";
+    return file + ": the chip would get " + n + " bytes, more than its " + chip +
+           " bytes: nothing was erased or written!";
+}
+
 std::string firmwareFileRefusedText(const TextTable& texts, FirmwareFileProblem problem) {
     struct Reason {
         FirmwareFileProblem problem;

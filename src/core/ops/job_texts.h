@@ -18,6 +18,10 @@ std::string programNotConfirmedText(const TextTable& texts, std::uint64_t sent);
 std::string chipLeftText(const TextTable& texts);
 // An OTP file of no bytes: nothing to program or compare.
 std::string otpFileEmptyText(const TextTable& texts);
+// What a chip of a series would get is larger than the chip; file names the
+// user's document it comes from.
+std::string imageLargerThanChipText(const TextTable& texts, const std::string& file,
+                                    std::uint64_t bytes, std::uint64_t chipBytes);
 // Why a firmware file was refused before anything was sent; for None, a file
 // that could not be read or is too large.
 std::string firmwareFileRefusedText(const TextTable& texts, FirmwareFileProblem problem);

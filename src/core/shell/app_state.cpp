@@ -272,6 +272,11 @@ void AppState::startUp(const std::string& programFolder, const std::string& work
         },
         frontend_, texts_, clock_);
     batchWindow_->create();
+    // A chip not yet known may be the catalogue's largest.
+    batchWindow_->chipCapacity = [this]() -> std::uint64_t {
+        const std::uint32_t selected = selection_.chipSize();
+        return selected ? selected : catalogue_.largestChipSize();
+    };
     setBatchPort(batchWindow_.get());
 
     panel_.setText(kEditFileName, text(itext(0)));

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "ops/batch_cycle_job.h"
+#include "ops/job_texts.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -207,6 +208,18 @@ TEST_F(BatchCycleTest, RefusedCyclesPostTheirReason) {
     EXPECT_TRUE(framesOf(cmd::kErase).empty());
     // The programmer is told the cycle failed, never that it succeeded.
     EXPECT_EQ(states().back(), state::kFailed);
+
+    // A file longer than the 512 KiB chip: refused before the erase, not cut on each chip.
+    state.flags().programmerBlocked = false;
+    port.file = dir.write("long.bin", std::string(512 * 1024 + 1, 'L'));
+    switches(true, true, true);
+    frontend.clearRecord();
+    cycle(kBatchLoadFile);
+    EXPECT_EQ(port.results().back(), batch_result::kNoData);
+    EXPECT_TRUE(framesOf(cmd::kErase).empty());
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text,
+              imageLargerThanChipText(context().texts, port.file, 512 * 1024 + 1, 512 * 1024));
 }
 
 TEST_F(BatchCycleTest, AChipWhoseIdentificationFailedIsNeitherErasedNorProgrammed) {

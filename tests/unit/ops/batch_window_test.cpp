@@ -17,6 +17,7 @@
 
 #include "app/text_table.h"
 #include "batch/batch_window.h"
+#include "ops/job_texts.h"
 #include "support/temp_dir.h"
 #include "ui/scripted_frontend.h"
 #include "unit/ops/chip_job_fixture.h"
@@ -96,6 +97,66 @@ TEST_F(BatchWindowTest, EachModeEnablesItsControls) {
         EXPECT_EQ(panel().enabled(kMainDocument), row.main) << row.mode;
         EXPECT_EQ(panel().enabled(kChooseMain), row.main) << row.mode;
         EXPECT_TRUE(panel().enabled(kCount));
+    }
+}
+
+// The 512 KiB chip in the socket: an image past it is refused at the start,
+// before any file is made or the chip is touched; one that just fits starts.
+TEST_F(BatchWindowTest, AnImageLargerThanTheChipIsRefusedBeforeAnythingIsMade) {
+    constexpr std::uint32_t kChip = 512 * 1024;
+    const std::string main = dir.write("main.bin", std::string(1000, 'm'));
+    const std::string big = dir.write("big.bin", std::string(kChip + 1, 'b'));
+    const std::string fits = dir.write("fits.bin", std::string(kChip - 1000, 'f'));
+    const std::string whole = dir.write("whole.bin", std::string(kChip, 'w'));
+    const struct Row {
+        int mode;
+        std::string main;
+        std::vector<std::string> documents;
+        std::uint32_t address;
+        std::string named;  // the file the refusal names; empty: it starts
+        std::uint64_t bytes;
+    } rows[] = {
+        {0, big, {}, 0, big, kChip + 1},
+        {0, whole, {}, 0, "", 0},
+        {1, "", {whole, big}, 0, big, kChip + 1},
+        {2, main, {}, kChip - 3, main, kChip + 1},  // a 4-byte ID one byte past the end
+        {2, main, {}, 0x10000000, main, 0x10000004},
+        {2, main, {}, kChip - 4, "", 0},
+        {3, main, {fits, whole}, 0, whole, 1000 + kChip},  // appended at the main's end
+        {3, main, {fits}, 900, "", 0},
+        {3, main, {fits}, 1001, fits, kChip + 1},
+    };
+    const auto temporaryFiles = [&] {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.folder()))
+            n += entry.path().string().ends_with(".tmp~");
+        return n;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mode);
+        SCOPED_TRACE(row.address);
+        window().setMode(row.mode);
+        panel().setText(kMainDocument, row.main);
+        window().selectAll(true);
+        window().deleteSelected();
+        window().addDocuments(row.documents);
+        setFields(row.address, 1, 1, 1);
+        frontend.clearRecord();
+        simulator.clearFrames(0);
+        const int temporaryBefore = temporaryFiles();
+        window().start();
+        if (row.named.empty()) {
+            EXPECT_TRUE(window().running());
+            window().stop();
+            waitForTheSeries();
+            continue;
+        }
+        EXPECT_FALSE(window().running());
+        ASSERT_EQ(frontend.boxes().size(), 1u);
+        EXPECT_EQ(frontend.boxes()[0].text,
+                  imageLargerThanChipText(context().texts, row.named, row.bytes, kChip));
+        EXPECT_TRUE(framesOf(cmd::kErase).empty());
+        EXPECT_EQ(temporaryFiles(), temporaryBefore);
     }
 }
 
