@@ -334,6 +334,9 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                 err << "the series stopped at " << (withId ? "ID " : "count ") << failed->count
                     << "\n";
                 status = failedJobStatus(state.link());
+            } else if (window.programmerLost()) {
+                err << "the programmer was lost; the series stopped at " << next << "\n";
+                status = kExitNoProgrammer;
             } else if (window.idsUsedUp()) {
                 err << "the series stopped at ID " << panel.text(kCount) << ": it does not fit in "
                     << request.idLength << " byte(s)\n";

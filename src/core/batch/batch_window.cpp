@@ -373,6 +373,7 @@ void BatchWindow::start() {
     if (!prepare())
         return;
     idsUsedUp_.store(false);
+    programmerLost_.store(false);
     {
         std::lock_guard queue(queueMutex_);
         results_.clear();
@@ -484,9 +485,10 @@ void BatchWindow::threadLoop() {
         lastCode_ = code;
         lock.unlock();
         // 32 after a chip that passed only ends its cycle; alone it is a failed step.
-        const bool cycleEnd = code == batch_result::kCycleEnded &&
-                              (last == batch_result::kPassed || last == batch_result::kNextChip ||
-                               last == batch_result::kUnknown);
+        const bool cycleEnd =
+            code == batch_result::kCycleEnded &&
+            (last == batch_result::kPassed || last == batch_result::kNextChip ||
+             last == batch_result::kUnknown || last == batch_result::kProgrammerLost);
         if (!cycleEnd)
             handle(code);
         lock.lock();
@@ -526,8 +528,12 @@ void BatchWindow::handle(std::uint8_t code) {
         return;
     }
     std::lock_guard state(mutex_);
-    if (running_)
+    if (code == batch_result::kProgrammerLost) {
+        // No chip's outcome: the series ends where it stands.
+        programmerLost_.store(running_);
+    } else if (running_) {
         report(code);
+    }
     stopSeries();
 }
 

@@ -109,6 +109,8 @@ public:
 
     // The last series stopped because its next ID did not fit its length.
     bool idsUsedUp() const { return idsUsedUp_.load(); }
+    // The last series ended because the programmer left between two chips.
+    bool programmerLost() const { return programmerLost_.load(); }
 
     // The batch thread has acted on every result posted so far (tests).
     void waitUntilQuiet();
@@ -155,6 +157,7 @@ private:
     std::vector<bool> selected_;
     int idLength_ = 0;
     std::atomic<bool> idsUsedUp_{false};
+    std::atomic<bool> programmerLost_{false};
     bool bigEndian_ = false;
 
     // The batch thread's results, in arrival order.

@@ -55,18 +55,22 @@ bool runSteps(JobContext& context, BatchPort& port, std::string& steps, bool& wr
 
 // A failed step that a stop request or a lost programmer caused says nothing
 // about the chip.
+bool programmerLost(JobContext& context) {
+    return !context.link().connected() || !context.link().devicePresent();
+}
+
 bool outcomeUnknown(JobContext& context) {
     const JobFlags& f = context.flags;
     const bool stopped = f.stopErase.load() || f.stopProgram.load() || f.stopVerify.load();
-    return stopped || !context.link().connected() || !context.link().devicePresent();
+    return stopped || programmerLost(context);
 }
 
 }  // namespace
 
-bool waitForNextChip(JobContext& context, const BatchPort& port) {
+NextChip waitForNextChip(JobContext& context, const BatchPort& port) {
     while (identifyChip(context, false, true) != kIdentifyFailed) {
         if (!port.seriesRunning())
-            return false;
+            return NextChip::Stopped;
     }
     context.clock.sleepMs(kNextChipPauseMs);
     identifyChip(context, false, true);
@@ -74,11 +78,18 @@ bool waitForNextChip(JobContext& context, const BatchPort& port) {
     int inARow = 0;
     while (inARow < 2) {
         if (!port.seriesRunning())
-            return false;
-        inARow = answers(identifyChip(context, false, true)) ? inARow + 1 : 0;
+            return NextChip::Stopped;
+        if (answers(identifyChip(context, false, true))) {
+            ++inARow;
+        } else {
+            inARow = 0;
+            // An empty socket and a programmer gone look alike to the probe.
+            if (programmerLost(context))
+                return NextChip::ProgrammerLost;
+        }
         context.clock.sleepMs(kNextChipPauseMs);
     }
-    return true;
+    return NextChip::Came;
 }
 
 std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t parameter) {
@@ -129,8 +140,13 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
         port.postResult(batch_result::kPassed);
         playFinishSound(context);
         context.channel.stateIndication(state::kSucceeded);
-        if (port.seriesRunning() && waitForNextChip(context, port))
-            port.postResult(batch_result::kNextChip);
+        if (port.seriesRunning()) {
+            const NextChip next = waitForNextChip(context, port);
+            if (next == NextChip::Came)
+                port.postResult(batch_result::kNextChip);
+            else if (next == NextChip::ProgrammerLost)
+                port.postResult(batch_result::kProgrammerLost);
+        }
     } else if (written && outcomeUnknown(context)) {
         port.postResult(batch_result::kUnknown);
     }

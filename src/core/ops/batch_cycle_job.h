@@ -31,6 +31,9 @@ inline constexpr std::uint8_t kNoData = 1;
 // Stopped or unplugged once the program step had begun: the chip may hold
 // its number, so the number is used up.
 inline constexpr std::uint8_t kUnknown = 2;
+// The programmer left while the series waited for its next chip: no chip
+// was touched, and the series ends rather than wait for ever.
+inline constexpr std::uint8_t kProgrammerLost = 4;
 inline constexpr std::uint8_t kBlocked = 16;
 inline constexpr std::uint8_t kCycleEnded = 32;
 inline constexpr std::uint8_t kNextChip = 64;
@@ -44,8 +47,9 @@ inline constexpr std::uint32_t kBatchLoadFile = 1;
 // Returns 1 when the chip passed every step, so the programmer shows it.
 std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t parameter);
 
+enum class NextChip { Came, Stopped, ProgrammerLost };
 // The chip taken out (no answer), then a chip in again (two answers in a
-// row). False when the series stopped meanwhile.
-bool waitForNextChip(JobContext& context, const BatchPort& port);
+// row), unless the series stopped or the programmer left meanwhile.
+NextChip waitForNextChip(JobContext& context, const BatchPort& port);
 
 }  // namespace nyra

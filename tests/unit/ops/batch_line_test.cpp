@@ -221,5 +221,39 @@ TEST_F(BatchLineTest, AChipStoppedOrUnpluggedOnceWrittenUsesItsIdUp) {
         expectProgrammed(taken[i].contents, 109 + 3 * static_cast<std::uint32_t>(i - 2));
 }
 
+TEST_F(BatchLineTest, AProgrammerLostBetweenTwoChipsEndsTheSeries) {
+    std::atomic<int> reported{0};
+    window().chipDone = [&](const BatchChipResult&) {
+        ++reported;
+        return true;
+    };
+    feeder("empty", "1");  // one chip on the line: the series then waits
+    panel().setText(kStartId, "100");
+    window().start();
+    waitForTakenChips(1);
+    ASSERT_TRUE(window().running());
+    ASSERT_TRUE(simulator.unplug(0));
+    waitUntilStopped();
+    window().chipDone = nullptr;
+    EXPECT_FALSE(window().running()) << "no wait for ever on a programmer that left";
+    EXPECT_TRUE(window().programmerLost());
+    EXPECT_EQ(reported.load(), 1) << "no chip's outcome is told for the lost programmer";
+    EXPECT_EQ(window().count(), 103u);
+
+    // Back, with a chip: the next series starts afresh at the next ID.
+    ASSERT_TRUE(simulator.plug(0));
+    ASSERT_TRUE(simulator.insertChip(0, *sim::parseChipDescription("W25X40", nullptr)));
+    state.windowMessage(ids::kMsgDeviceChange, 0);
+    state.worker().waitUntilIdle();
+    window().start();
+    EXPECT_FALSE(window().programmerLost());
+    waitForTakenChips(2);
+    endSeries();
+    const auto taken = simulator.takenChips(0);
+    ASSERT_GE(taken.size(), 2u);
+    for (std::size_t i = 1; i < taken.size(); ++i)
+        expectProgrammed(taken[i].contents, 100 + 3 * static_cast<std::uint32_t>(i));
+}
+
 }  // namespace
 }  // namespace nyra
