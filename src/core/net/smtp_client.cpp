@@ -305,7 +305,7 @@ std::optional<std::string> SmtpClient::buildHeader() {
         return std::nullopt;
     }
     std::string h = smtpDateLine(now_ ? now_() : std::time(nullptr));
-    h += "From: " + senderName_ + " <" + senderAddress_ + ">\r\n";
+    h += "From: " + mimeHeaderText(senderName_) + " <" + senderAddress_ + ">\r\n";
     if (!mailer_.empty()) {
         h += "X-Mailer: " + mailer_ + "\r\n";
     }
@@ -324,18 +324,19 @@ std::optional<std::string> SmtpClient::buildHeader() {
         if (i > 0) {
             h += ",";
         }
-        h += recipients_[i].first + "<" + recipients_[i].second + ">";
+        h += mimeHeaderText(recipients_[i].first) + "<" + recipients_[i].second + ">";
     }
     h += "\r\n";
     if (subject_.empty()) {
         setError(202);
         h += "Subject:  \r\n";
     } else {
-        h += "Subject: " + subject_ + "\r\n";
+        h += "Subject: " + mimeHeaderText(subject_) + "\r\n";
     }
     h += "MIME-Version: 1.0\r\n";
-    h += "Content-type: text/plain; charset=US-ASCII\r\n";
-    h += "Content-Transfer-Encoding: 7bit\r\n";
+    // The texts are UTF-8: labelled so, and in base64, which no relay alters.
+    h += "Content-type: text/plain; charset=UTF-8\r\n";
+    h += "Content-Transfer-Encoding: base64\r\n";
     h += "\r\n";
     return h;
 }
@@ -422,7 +423,7 @@ bool SmtpClient::send() {
             setError(200);
             return false;
         }
-        if (!sendAll(*header) || !sendAll(dotStuffBody(body_))) {
+        if (!sendAll(*header) || !sendAll(base64Body(body_))) {
             return false;
         }
         if (!expect("\r\n.\r\n", 250, 306)) {
@@ -476,7 +477,7 @@ std::string smtpDateLine(std::time_t when) {
     std::tm tm{};
     ::gmtime_r(&when, &tm);
     char line[64];
-    std::snprintf(line, sizeof line, "Date: %s, %02d %s %04d %02d:%02d:%02d\r\n",
+    std::snprintf(line, sizeof line, "Date: %s, %02d %s %04d %02d:%02d:%02d +0000\r\n",
                   kDays[tm.tm_wday % 7], tm.tm_mday, kMonths[tm.tm_mon % 12], tm.tm_year + 1900,
                   tm.tm_hour, tm.tm_min, tm.tm_sec);
     return line;
@@ -504,28 +505,60 @@ std::uint16_t smtpPort(std::uint16_t port) {
     return 25;
 }
 
-std::string dotStuffBody(std::string_view body) {
+namespace {
+
+bool plainAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c >= 0x20 && c < 0x7F && c != '='; });
+}
+
+bool continuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+std::string mimeHeaderText(std::string_view text) {
+    if (plainAscii(text))
+        return std::string(text);
+    // 45 bytes make 60 base64 characters: a word of 72, under the limit of 75.
+    constexpr std::size_t kWordBytes = 45;
     std::string out;
-    out.reserve(body.size() + body.size() / 16 + 2);
-    std::size_t start = 0;
-    while (true) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(text.size(), start + kWordBytes);
+        // A character is never split between two words.
+        while (end < text.size() && end > start + 1 && continuationByte(text[end]))
+            --end;
+        if (!out.empty())
+            out += "\r\n ";
+        out += "=?UTF-8?B?" + base64Encode(text.substr(start, end - start)) + "?=";
+        start = end;
+    }
+    return out;
+}
+
+std::string base64Body(std::string_view body) {
+    // The text in its canonical form first: every line ends with CRLF.
+    std::string canonical;
+    canonical.reserve(body.size() + body.size() / 16 + 2);
+    for (std::size_t start = 0;;) {
         const std::size_t end = body.find('\n', start);
         std::string_view line = body.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (!line.empty() && line.back() == '\r') {
+        if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        }
-        if (!line.empty() && line.front() == '.') {
-            out += '.';
-        }
-        out += line;
-        // Bare LFs go out as CRLF: SMTP has no other line end.
-        out += "\r\n";
-        if (end == std::string_view::npos) {
+        canonical += line;
+        if (end == std::string_view::npos)
             break;
-        }
+        canonical += "\r\n";
         start = end + 1;
     }
+    const std::string encoded = base64Encode(canonical);
+    constexpr std::size_t kLine = 76;
+    std::string out;
+    out.reserve(encoded.size() + encoded.size() / kLine * 2 + 2);
+    for (std::size_t at = 0; at < encoded.size(); at += kLine)
+        out += encoded.substr(at, kLine) + "\r\n";
     return out;
 }
 

@@ -94,7 +94,7 @@ std::size_t completeSmtpReply(std::string_view text);
 // RFC 4648 alphabet, "=" padding, no line breaks.
 std::string base64Encode(std::string_view data);
 
-// "Date: ddd, dd MMM yyyy HH:mm:ss\r\n" in UTC with English names.
+// "Date: ddd, dd MMM yyyy HH:mm:ss +0000\r\n" in UTC with English names.
 std::string smtpDateLine(std::time_t when);
 
 // Strict dotted IPv4 ("a.b.c.d"); the address in network byte order.
@@ -103,7 +103,10 @@ std::optional<std::uint32_t> parseDottedIpv4(std::string_view text);
 // The port itself, or for 0 the "mail" service's port, or 25.
 std::uint16_t smtpPort(std::uint16_t port);
 
-// Each body line that begins with "." gets one more; lines end with CRLF.
-std::string dotStuffBody(std::string_view body);
+// A header text as RFC 2047 words (UTF-8, base64) unless it is plain ASCII;
+// long texts fold into several words, never splitting a character.
+std::string mimeHeaderText(std::string_view text);
+// The body with CRLF line ends, in base64 lines of 76 characters.
+std::string base64Body(std::string_view body);
 
 }  // namespace nyra

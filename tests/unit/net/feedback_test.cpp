@@ -111,18 +111,22 @@ TEST_F(FeedbackTest, TheMailCarriesTheFieldsWithNoneForEmptyOnes) {
     const std::string& data = server.data();
     const std::string header = data.substr(data.find("From:"));
     EXPECT_EQ(header.substr(0, header.find("\r\n\r\n") + 4),
-              "From: KVQ_Nyra 问题反馈 <nyrafb@example.com>\r\n"
-              "X-Mailer: KVQMail\r\n"
-              "Reply-To: nyrafb@example.com\r\n"
-              "X-Priority: 3 (Normal)\r\n"
-              "To: <feedback@example.com>\r\n"
-              "Subject: KVQ_Nyra 反馈主题:none\r\n"
-              "MIME-Version: 1.0\r\n"
-              "Content-type: text/plain; charset=US-ASCII\r\n"
-              "Content-Transfer-Encoding: 7bit\r\n\r\n");
-    EXPECT_NE(data.find("\r\n\r\nKVQ_Nyra:\r\nThe read\r\nfailed.\r\n"
-                        "------------------联系方式-------------------\r\nnone\r\n"),
-              std::string::npos)
+              "From: " + mimeHeaderText("KVQ_Nyra 问题反馈") +
+                  " <nyrafb@example.com>\r\n"
+                  "X-Mailer: KVQMail\r\n"
+                  "Reply-To: nyrafb@example.com\r\n"
+                  "X-Priority: 3 (Normal)\r\n"
+                  "To: <feedback@example.com>\r\n"
+                  "Subject: " +
+                  mimeHeaderText("KVQ_Nyra 反馈主题:none") +
+                  "\r\n"
+                  "MIME-Version: 1.0\r\n"
+                  "Content-type: text/plain; charset=UTF-8\r\n"
+                  "Content-Transfer-Encoding: base64\r\n\r\n");
+    EXPECT_NE(
+        data.find("\r\n\r\n" + base64Body("KVQ_Nyra:\r\nThe read\r\nfailed.\r\n"
+                                          "------------------联系方式-------------------\r\nnone")),
+        std::string::npos)
         << data;
 
     ASSERT_EQ(frontend.boxes().size(), 1u);
@@ -172,11 +176,14 @@ TEST_F(FeedbackTest, TheRealServerTakesTheMailWithTheDeploymentsLogin) {
     EXPECT_TRUE(mails[0].authenticated);
     EXPECT_EQ(mails[0].login, "nyrafb@example.com");
     EXPECT_EQ(mails[0].rcptTo, std::vector<std::string>{"feedback@example.com"});
-    EXPECT_NE(mails[0].data.find("Subject: KVQ_Nyra 反馈主题:Chip not found\r\n"),
-              std::string::npos);
-    EXPECT_NE(mails[0].data.find("KVQ_Nyra:\r\nW25Q64 not detected\r\n"
-                                 "------------------联系方式-------------------\r\nbench 3\r\n"),
-              std::string::npos);
+    // As the receiving mail program reads it.
+    EXPECT_NE(mails[0].decoded.find("\nSubject: KVQ_Nyra 反馈主题:Chip not found\n"),
+              std::string::npos)
+        << mails[0].decoded;
+    EXPECT_NE(mails[0].decoded.find("\nbody: KVQ_Nyra:\r\nW25Q64 not detected\r\n"
+                                    "------------------联系方式-------------------\r\nbench 3\n"),
+              std::string::npos)
+        << mails[0].decoded;
     ASSERT_EQ(frontend.boxes().size(), 1u);
     EXPECT_EQ(frontend.boxes()[0].text, "Feedback sent!");
 }

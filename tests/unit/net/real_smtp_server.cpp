@@ -77,6 +77,7 @@ std::vector<ReceivedMail> RealSmtpServer::mails() const {
             }
         }
         mail.data = readWhole(base.string() + ".data");
+        mail.decoded = readWhole(base.string() + ".decoded");
         out.push_back(std::move(mail));
     }
     return out;

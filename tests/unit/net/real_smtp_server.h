@@ -18,6 +18,9 @@ struct ReceivedMail {
     std::string login;
     std::string password;
     std::string data;  // the message as stored, after the server removed the stuffed dots
+    // The message as Python's email package reads it: "Date: …", "From: …",
+    // "To: …", "Subject: …", "charset: …" lines, then "body: " and the text, in UTF-8.
+    std::string decoded;
 };
 
 // aiosmtpd on 127.0.0.1 (smtp_real_server.py run by /usr/bin/python3) on a

@@ -18,6 +18,25 @@
 namespace nyra {
 namespace {
 
+// RFC 4648 decoding of well-formed text, for checking what was encoded.
+std::string base64Decode(const std::string& text) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        if (c == '=')
+            break;
+        bits = (bits << 6) | static_cast<std::uint32_t>(alphabet.find(c));
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return out;
+}
+
 using testing::SmtpTestServer;
 
 constexpr std::time_t kMarch5At140709 = 1772719629;  // 2026-03-05 14:07:09 UTC
@@ -100,7 +119,7 @@ TEST(SmtpClient, SendsTheWholeMailAndQuits) {
     EXPECT_EQ(cmds[8], "QUIT");
 
     EXPECT_EQ(server.data(),
-              "Date: Thu, 05 Mar 2026 14:07:09\r\n"
+              "Date: Thu, 05 Mar 2026 14:07:09 +0000\r\n"
               "From: Alice <alice@example.org>\r\n"
               "X-Mailer: Nyra Feedback\r\n"
               "Reply-To: help@example.org\r\n"
@@ -108,13 +127,11 @@ TEST(SmtpClient, SendsTheWholeMailAndQuits) {
               "To: Bob<bob@example.org>,<carol@example.org>\r\n"
               "Subject: Hello\r\n"
               "MIME-Version: 1.0\r\n"
-              "Content-type: text/plain; charset=US-ASCII\r\n"
-              "Content-Transfer-Encoding: 7bit\r\n"
+              "Content-type: text/plain; charset=UTF-8\r\n"
+              "Content-Transfer-Encoding: base64\r\n"
               "\r\n"
-              "line one\r\n"
-              "..\r\n"
-              "..hidden\r\n"
-              "last\r\n"
+              // "line one\r\n.\r\n.hidden\r\nlast": no line of base64 starts with a dot.
+              "bGluZSBvbmUNCi4NCi5oaWRkZW4NCmxhc3Q=\r\n"
               "\r\n.\r\n");
 }
 
@@ -241,7 +258,7 @@ TEST(SmtpClient, EndOfDataRefusedAfterTheWholeMailWasSent) {
                            kGoAhead, "552 too big\r\n"});
     const Outcome outcome = runSend(server);
     EXPECT_EQ(outcome.code, 306);
-    EXPECT_NE(server.data().find("Hi Bob\r\n\r\n.\r\n"), std::string::npos);
+    EXPECT_NE(server.data().find("SGkgQm9i\r\n\r\n.\r\n"), std::string::npos);  // "Hi Bob"
     EXPECT_EQ(server.commands().back(), "DATA");
 }
 
@@ -264,7 +281,7 @@ TEST(SmtpClient, OneRecipientRefusedStillSendsToTheOthers) {
     EXPECT_TRUE(outcome.sent);
     EXPECT_EQ(outcome.code, 305);  // recorded for the refused one
     EXPECT_EQ(server.commands().back(), "QUIT");
-    EXPECT_NE(server.data().find("Hi Bob\r\n"), std::string::npos);
+    EXPECT_NE(server.data().find("SGkgQm9i\r\n"), std::string::npos);  // "Hi Bob"
 }
 
 TEST(SmtpClient, SilentServerEndsInATimeOut) {
@@ -452,17 +469,69 @@ TEST(SmtpFormat, Base64) {
     EXPECT_EQ(base64Encode(longText).size(), 136u);
 }
 
-TEST(SmtpFormat, DateLineInUtcWithEnglishNames) {
-    EXPECT_EQ(smtpDateLine(kMarch5At140709), "Date: Thu, 05 Mar 2026 14:07:09\r\n");
-    EXPECT_EQ(smtpDateLine(0), "Date: Thu, 01 Jan 1970 00:00:00\r\n");
+TEST(SmtpFormat, DateLineInUtcWithEnglishNamesAndItsZone) {
+    EXPECT_EQ(smtpDateLine(kMarch5At140709), "Date: Thu, 05 Mar 2026 14:07:09 +0000\r\n");
+    EXPECT_EQ(smtpDateLine(0), "Date: Thu, 01 Jan 1970 00:00:00 +0000\r\n");
     EXPECT_EQ(smtpDateLine(kMarch5At140709 + 86400 * 300 + 9 * 3600),
-              "Date: Wed, 30 Dec 2026 23:07:09\r\n");
+              "Date: Wed, 30 Dec 2026 23:07:09 +0000\r\n");
 }
 
-TEST(SmtpFormat, DotStuffing) {
-    EXPECT_EQ(dotStuffBody("."), "..\r\n");
-    EXPECT_EQ(dotStuffBody("a\n.b\r\nc"), "a\r\n..b\r\nc\r\n");
-    EXPECT_EQ(dotStuffBody("no.dot at start"), "no.dot at start\r\n");
+// Encoded words: plain ASCII stays as it is; anything else is UTF-8 in
+// base64 words of at most 75 characters that never split a character.
+TEST(SmtpFormat, HeaderTextsBecomeEncodedWordsWhenNotPlainAscii) {
+    EXPECT_EQ(mimeHeaderText("Chip read report"), "Chip read report");
+    EXPECT_EQ(mimeHeaderText(""), "");
+    EXPECT_EQ(mimeHeaderText("问题反馈"), "=?UTF-8?B?6Zeu6aKY5Y+N6aaI?=");
+    EXPECT_EQ(mimeHeaderText("a=?b"), "=?UTF-8?B?YT0/Yg==?=") << "no look-alike of a word";
+    for (const std::string& text : {std::string(100, 'x') + "é", std::string(),
+                                    std::string("KVQ_Nyra 反馈主题:") + std::string(40, 'y'), [] {
+                                        std::string s;
+                                        for (int i = 0; i < 40; ++i)
+                                            s += "芯片";
+                                        return s;
+                                    }()}) {
+        const std::string words = mimeHeaderText(text);
+        std::string decoded;
+        std::size_t start = 0;
+        while (start < words.size()) {
+            const std::size_t end = std::min(words.find("\r\n ", start), words.size());
+            const std::string word = words.substr(start, end - start);
+            if (word.rfind("=?UTF-8?B?", 0) == 0) {
+                EXPECT_LE(word.size(), 75u) << word;
+                ASSERT_EQ(word.substr(word.size() - 2), "?=");
+                const std::string bytes = base64Decode(word.substr(10, word.size() - 12));
+                // Each word is whole UTF-8: it starts on a character's first byte.
+                EXPECT_TRUE(bytes.empty() || (bytes[0] & 0xC0) != 0x80) << word;
+                decoded += bytes;
+            } else {
+                decoded += word;
+            }
+            start = end + 3;
+        }
+        EXPECT_EQ(decoded, text);
+    }
+}
+
+TEST(SmtpFormat, TheBodyTravelsInBase64LinesWithCrlfLineEnds) {
+    const struct {
+        std::string body, canonical;
+    } rows[] = {{"", ""},
+                {"one\ntwo\n", "one\r\ntwo\r\n"},
+                {"one\r\ntwo", "one\r\ntwo"},
+                {".\n..", ".\r\n.."},
+                {std::string(200, 'z') + "\n反馈", std::string(200, 'z') + "\r\n反馈"}};
+    for (const auto& row : rows) {
+        const std::string lines = base64Body(row.body);
+        std::string joined;
+        for (std::size_t at = 0; at < lines.size();) {
+            const std::size_t end = lines.find("\r\n", at);
+            ASSERT_NE(end, std::string::npos) << "every line ends with CRLF";
+            EXPECT_LE(end - at, 76u);
+            joined += lines.substr(at, end - at);
+            at = end + 2;
+        }
+        EXPECT_EQ(base64Decode(joined), row.canonical);
+    }
 }
 
 TEST(SmtpMessages, EveryCodeHasItsText) {

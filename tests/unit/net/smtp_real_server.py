@@ -7,10 +7,14 @@ Offers AUTH LOGIN without TLS and accepts exactly LOGIN/PASSWORD (others get
 535). Prints "PORT n" once it listens. Each auth attempt is appended to
 DIR/auth.log as "ok|refused <login> <password>"; each mail N (from 1) leaves
 DIR/N.from (envelope sender), DIR/N.rcpt (one recipient a line), DIR/N.auth
-("yes <login> <password>" or "no") and, written last, DIR/N.data (the raw
-message bytes). Runs until stdin closes or SIGTERM.
+("yes <login> <password>" or "no"), DIR/N.decoded (the message as a mail
+program reads it: Python's email package decodes its Date, From, To, Subject
+and text body, one "name: value" line each, the body last in UTF-8, and its
+charset) and, written last, DIR/N.data (the raw message bytes). Runs until stdin closes or SIGTERM.
 """
 
+import email
+import email.policy
 import logging
 import os
 import signal
@@ -49,8 +53,21 @@ class Recorder:
             write_file(base + ".auth", b"yes " + auth.login + b" " + auth.password)
         else:
             write_file(base + ".auth", b"no")
-        write_file(base + ".data", envelope.original_content or envelope.content or b"")
+        data = envelope.original_content or envelope.content or b""
+        write_file(base + ".decoded", decoded(data))
+        write_file(base + ".data", data)
         return "250 OK"
+
+
+def decoded(data):
+    message = email.message_from_bytes(data, policy=email.policy.default)
+    try:
+        fields = [(name, str(message[name] or "")) for name in ("Date", "From", "To", "Subject")]
+        fields.append(("charset", message.get_content_charset() or ""))
+        fields.append(("body", message.get_content()))
+    except Exception as error:  # a mail the package cannot read is a result too
+        fields = [("error", f"{type(error).__name__}: {error}")]
+    return "".join(f"{name}: {value}\n" for name, value in fields).encode("utf-8")
 
 
 def make_authenticator(directory, login, password):

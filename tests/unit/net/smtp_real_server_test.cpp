@@ -20,7 +20,7 @@ const std::string kLogin = "alice@example.org";
 const std::string kPassword = "pa ss:w0rd!";
 
 const std::string kHeader =
-    "Date: Thu, 05 Mar 2026 14:07:09\r\n"
+    "Date: Thu, 05 Mar 2026 14:07:09 +0000\r\n"
     "From: Alice Example <alice@example.org>\r\n"
     "X-Mailer: Nyra Feedback 1.0\r\n"
     "Reply-To: help@example.org\r\n"
@@ -28,8 +28,8 @@ const std::string kHeader =
     "To: Bob Builder<bob@example.net>,<carol@example.com>\r\n"
     "Subject: Chip read report\r\n"
     "MIME-Version: 1.0\r\n"
-    "Content-type: text/plain; charset=US-ASCII\r\n"
-    "Content-Transfer-Encoding: 7bit\r\n"
+    "Content-type: text/plain; charset=UTF-8\r\n"
+    "Content-Transfer-Encoding: base64\r\n"
     "\r\n";
 
 void configure(SmtpClient& client, const RealSmtpServer& server) {
@@ -54,8 +54,7 @@ TEST(RealSmtpServer, DeliversTheWholeMail) {
 
     SmtpClient client;
     configure(client, server);
-    // A lone "." would end the data early unless stuffed; the server takes
-    // the extra dots off again.
+    // Lines of dots arrive as they were: in base64 no line starts with one.
     client.setBody("Hello Bob,\n.\n.starts with a dot\n..two dots\r\nlast line");
     ASSERT_TRUE(client.send()) << client.errorCode() << " "
                                << SmtpClient::messageFor(client.errorCode());
@@ -69,15 +68,14 @@ TEST(RealSmtpServer, DeliversTheWholeMail) {
     EXPECT_TRUE(mail.authenticated);
     EXPECT_EQ(mail.login, kLogin);
     EXPECT_EQ(mail.password, kPassword);
-    EXPECT_EQ(mail.data, kHeader +
-                             "Hello Bob,\r\n"
-                             ".\r\n"
-                             ".starts with a dot\r\n"
-                             "..two dots\r\n"
-                             "last line\r\n"
-                             // The end of data follows a line break of its
-                             // own: the mail ends in one empty line.
-                             "\r\n");
+    // The end of data follows a line break of its own: the mail ends in one empty line.
+    EXPECT_EQ(mail.data,
+              kHeader + base64Body("Hello Bob,\n.\n.starts with a dot\n..two dots\r\nlast line") +
+                  "\r\n");
+    EXPECT_NE(mail.decoded.find(
+                  "\nbody: Hello Bob,\r\n.\r\n.starts with a dot\r\n..two dots\r\nlast line\n"),
+              std::string::npos)
+        << mail.decoded;
     EXPECT_EQ(server.authAttempts(), (std::vector<std::string>{"ok " + kLogin + " " + kPassword}));
 }
 
@@ -98,9 +96,48 @@ TEST(RealSmtpServer, BodyEndsWithItsLineBreakAndOneEmptyLine) {
 
     const std::vector<ReceivedMail> mails = server.mails();
     ASSERT_EQ(mails.size(), 3u);
-    EXPECT_EQ(mails[0].data, kHeader + "one\r\ntwo\r\n\r\n\r\n");
-    EXPECT_EQ(mails[1].data, kHeader + "one\r\ntwo\r\n\r\n\r\n");
-    EXPECT_EQ(mails[2].data, kHeader + "\r\n\r\n");
+    EXPECT_EQ(mails[0].data, kHeader + base64Body("one\r\ntwo\r\n") + "\r\n");
+    EXPECT_EQ(mails[1].data, mails[0].data);
+    EXPECT_EQ(mails[2].data, kHeader + "\r\n");
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(mails[i].decoded.ends_with("\nbody: one\r\ntwo\r\n\n")) << mails[i].decoded;
+    }
+}
+
+// What a mail program shows is what the program wrote, in any script: the
+// texts are decoded by Python's email package and compared.
+TEST(RealSmtpServer, ChineseTextsArriveAsWritten) {
+    RealSmtpServer server(kLogin, kPassword);
+    ASSERT_TRUE(server.running()) << server.error();
+    const std::string subject =
+        "KVQ_Nyra 反馈主题:读取W25Q64FV时校验失败，地址0x1000处的数据不一致，请帮忙看看";
+    const std::string body =
+        "内容：\n校验失败！\n.\n------------------联系方式-------------------\r\n"
+        "张三 zhangsan@example.org";
+    SmtpClient client;
+    configure(client, server);
+    client.setSenderName("KVQ_Nyra 问题反馈");
+    client.setSubject(subject);
+    client.setBody(body);
+    ASSERT_TRUE(client.send()) << client.errorCode();
+    const std::vector<ReceivedMail> mails = server.mails();
+    ASSERT_EQ(mails.size(), 1u);
+    const std::string& shown = mails[0].decoded;
+    for (const char c : mails[0].data) {
+        ASSERT_EQ(static_cast<unsigned char>(c) & 0x80, 0) << "only ASCII on the wire";
+    }
+    EXPECT_EQ(
+        shown,
+        "Date: Thu, 05 Mar 2026 14:07:09 +0000\n"
+        "From: KVQ_Nyra 问题反馈 <alice@example.org>\n"
+        "To: Bob Builder <bob@example.net>, carol@example.com\n"
+        "Subject: " +
+            subject +
+            "\n"
+            "charset: utf-8\n"
+            // The text in its canonical form: CRLF line ends.
+            "body: 内容：\r\n校验失败！\r\n.\r\n------------------联系方式-------------------\r\n"
+            "张三 zhangsan@example.org\n");
 }
 
 TEST(RealSmtpServer, WrongPasswordIsRefusedAndNothingDelivered) {
