@@ -19,6 +19,7 @@
 #include "detect_command.h"
 #include "job_command.h"
 #include "json_text.h"
+#include "ops/transfers.h"
 #include "production_record.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
@@ -74,6 +75,25 @@ const char* resultName(std::uint8_t code) {
     return code == batch_result::kPassed    ? "passed"
            : code == batch_result::kUnknown ? "unknown"
                                             : "failed";
+}
+
+// The connected programmer's serial number, or "" when it gives none.
+std::string programmerSerial(AppState& state) {
+    constexpr int kTimeoutMs = 100;
+    std::string serial;
+    state.worker().registerJob(job::kFirmwareVersion, [&]() -> std::uint8_t {
+        JobContext& context = state.jobContext();
+        if (!context.link().connect(false))
+            return 0;
+        const ProgrammerSerial read =
+            readProgrammerSerial(context.channel, context.link(), kTimeoutMs);
+        if (read.answer == ProgrammerSerial::Answer::Read)
+            serial = serialNumberText(read.number);
+        return 1;
+    });
+    state.startJob(job::kFirmwareVersion);
+    state.worker().waitUntilIdle();
+    return serial;
 }
 
 }  // namespace
@@ -234,21 +254,30 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         // Sorted by name on insertion, as in the window.
         window.addDocuments(request.documents);
 
+        // The programmer that writes the series, for the record: lines of several
+        // stations can be told apart.
+        const std::string station = programmerSerial(state);
         std::mutex outMutex;
         std::uint64_t chips = 0;
         std::uint64_t passed = 0;
         std::optional<BatchChipResult> failed;
         const bool withId = request.mode == 2;
         std::optional<BatchChipResult> unknown;
+        // A chip whose file could not be loaded got no data of its own.
+        const auto checksumOf = [&](const BatchChipResult& chip) {
+            return chip.code == batch_result::kNoData ? std::string()
+                                                      : state.dataBuffer().dataChecksumText();
+        };
         const auto recordLine = [&](const BatchChipResult& chip) {
             RecordLine line;
             line.time = timeText(clock.localTime());
             line.chip = state.selection().selectedDevice();
             line.number = chip.count;
-            line.checksum = state.dataBuffer().dataChecksumText();
+            line.checksum = checksumOf(chip);
             line.steps = steps;
             line.result = resultName(chip.code);
             line.file = chip.file;
+            line.station = station;
             return line;
         };
         // The chip's number is on the disk before the chip gets it.
@@ -270,8 +299,9 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                 out << "{\"chip\":" << chips << ",\"" << (withId ? "id" : "count")
                     << "\":" << chip.count << ",\"device\":" << jsonString(device)
                     << ",\"file\":" << jsonString(chip.file)
-                    << ",\"data_checksum\":" << jsonString(state.dataBuffer().dataChecksumText())
+                    << ",\"data_checksum\":" << jsonString(checksumOf(chip))
                     << ",\"steps\":" << jsonString(steps) << ",\"result\":" << jsonString(result)
+                    << ",\"station\":" << jsonString(station)
                     << ",\"status\":" << jsonString(statusText) << "}\n";
             } else {
                 out << "chip " << chips << ": " << (withId ? "ID " : "count ") << chip.count << ' '

@@ -25,6 +25,7 @@
 #include "job_command.h"
 #include "json_text.h"
 #include "merge_split_command.h"
+#include "ops/transfers.h"
 #include "otp_command.h"
 
 namespace nyra::cli {
@@ -102,9 +103,9 @@ DemoAnswers askProgrammer(const UsbApi& usb) {
             return 0;
         answers.firmware =
             "V" + std::to_string((reply[0] >> 4) + 1) + "." + std::to_string(reply[0] & 0x0F);
-        if (channel.sendCommand(cmd::kSerialNumber, kQueryTimeoutMs) &&
-            readExactly(link, 7, kQueryTimeoutMs))
-            answers.serial = (unsigned{reply[4]} << 16) | (unsigned{reply[5]} << 8) | reply[6];
+        const ProgrammerSerial serial = readProgrammerSerial(channel, link, kQueryTimeoutMs);
+        if (serial.answer == ProgrammerSerial::Answer::Read)
+            answers.serial = serial.number;
         // First probe of identification: JEDEC ID of an SPI flash chip.
         if (channel.sendCommand(cmd::kReadIdentity, 5000) && readExactly(link, 3, 5000)) {
             char id[8];

@@ -271,7 +271,8 @@ TEST_F(CliProcess, ABatchSeriesGivesEachChipItsIdAndStopsOnTheFirstFailure) {
     EXPECT_EQ(record[0], "time,chip,id,data_checksum,steps,result,file,station");
     EXPECT_NE(record[1].find(",100,"), std::string::npos);
     EXPECT_NE(record[3].find(",102,"), std::string::npos);
-    EXPECT_NE(record[3].find(",failed,fw.bin-ID-0.tmp~,"), std::string::npos) << record[3];
+    // The user's document, and the programmer's serial number as the station.
+    EXPECT_TRUE(record[3].ends_with(",failed,fw.bin,100001")) << record[3];
     EXPECT_NE(record[1].find(",erase+program+verify,passed"), std::string::npos) << record[1];
     // The chip got the file, 0xFF up to the fill address and its ID there,
     // low byte first: the data checksum says so.
@@ -295,6 +296,24 @@ TEST_F(CliProcess, ABatchSeriesGivesEachChipItsIdAndStopsOnTheFirstFailure) {
     ASSERT_EQ(record.size(), 5u);
     EXPECT_NE(record[4].find(",102,"), std::string::npos);
     EXPECT_NE(record[4].find(",program+verify,passed"), std::string::npos) << record[4];
+}
+
+// A list document that is not there: the chip's line says which and why, and
+// no checksum of the last chip's data stands in for its own.
+TEST_F(CliProcess, AMissingListDocumentIsNamedWithItsReason) {
+    randomFile(dir, "a.bin", 100);
+    const std::string line = config("W25X40", "feeder=on\nfeeder.out=20ms\n");
+    const Exit run = runIn(
+        dir, program, {"batch", "--mode", "list", "--record", "r.csv", "a.bin", "b.bin"}, line);
+    EXPECT_EQ(run.status, kExitJobFailed) << run.err;
+    EXPECT_NE(run.out.find("chip 1: count 0 passed"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("chip 2: count 1 failed"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("b.bin: No such file or directory)"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("b.bin: No such file or directory"), std::string::npos) << run.err;
+    const std::string record = dir.read("r.csv");
+    EXPECT_NE(record.find(",a.bin,100001\n"), std::string::npos) << record;
+    EXPECT_NE(record.find(",1,,erase+program+verify,failed,b.bin,100001\n"), std::string::npos)
+        << record;
 }
 
 // Without --address the ID goes right behind the document, never over its

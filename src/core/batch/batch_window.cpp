@@ -240,6 +240,16 @@ bool BatchWindow::mainDocumentExists() const {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+std::string BatchWindow::chipDocument() const {
+    const BatchMode m = mode();
+    const int selected = firstSelected();
+    if ((m == BatchMode::FileList || m == BatchMode::MainAndList) && selected >= 0)
+        return documents_[static_cast<std::size_t>(selected)];
+    if (m == BatchMode::SameFile || m == BatchMode::SerialId)
+        return panel_.text(kMainDocument);
+    return currentFile_;
+}
+
 bool BatchWindow::validate() {
     const bool read = readFields();
     const BatchMode m = mode();
@@ -453,7 +463,7 @@ bool BatchWindow::chipWriting() {
     if (!chipStarting)
         return true;
     readFields();
-    return chipStarting({batch_result::kUnknown, fields_.count, currentFile_});
+    return chipStarting({batch_result::kUnknown, fields_.count, chipDocument()});
 }
 
 void BatchWindow::postResult(std::uint8_t code) {
@@ -541,7 +551,7 @@ bool BatchWindow::report(std::uint8_t code) {
     if (!chipDone)
         return true;
     readFields();
-    return chipDone({code, fields_.count, currentFile_});
+    return chipDone({code, fields_.count, chipDocument()});
 }
 
 int BatchWindow::firstSelected() const {

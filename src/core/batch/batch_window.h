@@ -49,7 +49,9 @@ enum class BatchMode : std::uint8_t { SameFile = 0, FileList = 1, SerialId = 2, 
 struct BatchChipResult {
     std::uint8_t code = 0;    // batch_result: kPassed, or what stopped the series
     std::uint32_t count = 0;  // the count/ID field for this chip (its ID in mode 2)
-    std::string file;         // the file it was given
+    // The user's document the chip was given: the main document (with the
+    // chip's ID in mode 2) or the list entry (appended to the main one in mode 3).
+    std::string file;
 };
 
 // The batch window without its widgets: prepares the file for each chip of
@@ -138,6 +140,7 @@ private:
     int firstSelected() const;
     void selectOnly(int index);
     bool mainDocumentExists() const;
+    std::string chipDocument() const;
     void threadLoop();
     void handle(std::uint8_t code);
     bool report(std::uint8_t code);

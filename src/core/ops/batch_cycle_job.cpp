@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
+#include "app/file_access.h"
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
 #include "ops/identify.h"
@@ -96,8 +99,17 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
     if ((parameter & kBatchLoadFile) != 0) {
         const std::string path = port.currentBatchFile();
         struct stat info {};
-        if (path.empty() || ::stat(path.c_str(), &info) != 0 || !context.loadData ||
-            !context.loadData(path)) {
+        if (!path.empty() && ::stat(path.c_str(), &info) != 0) {
+            // The chip's own file is not there: say which and why, and keep
+            // the last chip's data from standing in for it.
+            const std::string message =
+                context.text(itext(25)) + " " + path + ": " + fileErrorText(errno);
+            context.status.show(message, StatusKind::Alert, true);
+            context.box(message, BoxIcon::Warning);
+            port.postResult(batch_result::kNoData);
+            return 0;
+        }
+        if (path.empty() || !context.loadData || !context.loadData(path)) {
             port.postResult(batch_result::kNoData);
             return 0;
         }

@@ -13,7 +13,6 @@ namespace nyra {
 namespace {
 
 constexpr int kVersionTimeoutMs = 100;
-constexpr std::size_t kSerialReplyBytes = 7;
 constexpr std::uint8_t kNoVersion = 0xFF;
 
 }  // namespace
@@ -79,16 +78,11 @@ std::uint8_t showFirmwareVersion(JobContext& context) {
     }
 
     std::string serial;
-    if (context.channel.sendCommand(cmd::kSerialNumber, kVersionTimeoutMs)) {
-        std::uint8_t reply[kSerialReplyBytes] = {};
-        if (readFully(link, reply, kSerialReplyBytes, kVersionTimeoutMs) < kSerialReplyBytes)
-            return noAnswer();
-        const long number = (long{reply[4]} << 16) | (long{reply[5]} << 8) | reply[6];
-        char text[16];
-        std::snprintf(text, sizeof text, "%6ld", number);
-        serial = text;
-        std::replace(serial.begin(), serial.end(), ' ', '0');
-    }
+    const ProgrammerSerial read = readProgrammerSerial(context.channel, link, kVersionTimeoutMs);
+    if (read.answer == ProgrammerSerial::Answer::Short)
+        return noAnswer();
+    if (read.answer == ProgrammerSerial::Answer::Read)
+        serial = serialNumberText(read.number);
 
     context.frontend.messageBox("\r\n" + context.text(itext(196)) + ":" + serial + versionLine,
                                 context.text(itext(197)), BoxIcon::Information, BoxButtons::Ok);

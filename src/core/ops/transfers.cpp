@@ -1,7 +1,10 @@
 #include "ops/transfers.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
+
+#include "device/protocol.h"
 
 namespace nyra {
 
@@ -38,6 +41,27 @@ bool waitForByte(Link& link, std::uint8_t value, int reads, int timeoutMs) {
             return true;
     }
     return false;
+}
+
+ProgrammerSerial readProgrammerSerial(CommandChannel& channel, Link& link, int timeoutMs) {
+    constexpr std::size_t kReplyBytes = 7;
+    ProgrammerSerial serial;
+    if (!channel.sendCommand(cmd::kSerialNumber, timeoutMs))
+        return serial;
+    std::uint8_t reply[kReplyBytes] = {};
+    if (readFully(link, reply, kReplyBytes, timeoutMs) < kReplyBytes) {
+        serial.answer = ProgrammerSerial::Answer::Short;
+        return serial;
+    }
+    serial.answer = ProgrammerSerial::Answer::Read;
+    serial.number = (std::uint32_t{reply[4]} << 16) | (std::uint32_t{reply[5]} << 8) | reply[6];
+    return serial;
+}
+
+std::string serialNumberText(std::uint32_t number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06u", static_cast<unsigned>(number));
+    return text;
 }
 
 }  // namespace nyra

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
+#include "device/command_channel.h"
 #include "device/frames.h"
 #include "device/link.h"
 
@@ -21,5 +23,15 @@ std::size_t readFully(Link& link, std::uint8_t* buffer, std::size_t count, int t
 // Waits for one byte of the given value: at most `reads` one-byte reads of
 // timeoutMs each. True when it arrived.
 bool waitForByte(Link& link, std::uint8_t value, int reads, int timeoutMs);
+
+// The serial number the programmer reports: NotTaken when the command was
+// refused, Short when its reply did not come whole.
+struct ProgrammerSerial {
+    enum class Answer { NotTaken, Short, Read } answer = Answer::NotTaken;
+    std::uint32_t number = 0;
+};
+ProgrammerSerial readProgrammerSerial(CommandChannel& channel, Link& link, int timeoutMs);
+// Six digits, zeros in front, as the firmware box shows it.
+std::string serialNumberText(std::uint32_t number);
 
 }  // namespace nyra

@@ -3,9 +3,11 @@
 // the next chip.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <mutex>
 
+#include "app/file_access.h"
 #include "ops/batch_cycle_job.h"
 #include "ops/job_texts.h"
 #include "unit/ops/chip_job_fixture.h"
@@ -192,10 +194,18 @@ TEST_F(BatchCycleTest, RefusedCyclesPostTheirReason) {
 
     // A batch file asked for that is not there.
     port.file = dir.folder() + "/missing.bin";
+    frontend.clearRecord();
     cycle(kBatchLoadFile);
     EXPECT_EQ(port.results().back(), batch_result::kNoData);
     EXPECT_EQ(port.results().size(), 2u);
+    // Which file, and why.
+    const std::string missing =
+        context().text(itext(25)) + " " + port.file + ": " + fileErrorText(ENOENT);
+    EXPECT_EQ(status(), missing);
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text, missing);
 
+    cycle();
     EXPECT_EQ(status(), "No data!");
     EXPECT_EQ(states().back(), state::kFailed);
 
