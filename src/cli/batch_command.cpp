@@ -242,9 +242,14 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         Panel& panel = window.panel();
         window.setMode(request.mode);
         panel.setText(kMainDocument, request.file);
-        panel.setText(
-            kFillAddress,
-            std::to_string(request.address.value_or(fillAddressAfter(request.file).value_or(0))));
+        const std::optional<std::uint32_t> mainEnd = fillAddressAfter(request.file);
+        panel.setText(kFillAddress, std::to_string(request.address.value_or(mainEnd.value_or(0))));
+        // A document is never written over the main one: it goes behind it.
+        if (request.mode == 3 && request.address && mainEnd && *request.address < *mainEnd) {
+            err << "--address " << *request.address << " lies inside " << request.file << " ("
+                << *mainEnd << " bytes): each document is appended at its end, address " << *mainEnd
+                << "\n";
+        }
         panel.setText(kStartId, std::to_string(request.start));
         panel.setText(kIncrement, std::to_string(request.increment));
         panel.setText(kCount, "0");

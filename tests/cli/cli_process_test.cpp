@@ -316,6 +316,22 @@ TEST_F(CliProcess, AMissingListDocumentIsNamedWithItsReason) {
         << record;
 }
 
+// In combined mode an address inside the main document is moved to its end,
+// and the run says so.
+TEST_F(CliProcess, ACombinedAddressInsideTheMainDocumentIsMovedAndNoted) {
+    randomFile(dir, "main.bin", 100);
+    randomFile(dir, "sub.bin", 10);
+    const Exit run = runIn(dir, program,
+                           {"batch", "--mode", "combined", "--file", "main.bin", "--address", "10",
+                            "--count", "1", "sub.bin"},
+                           config("W25X40"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("--address 10 lies inside main.bin (100 bytes): each document is "
+                           "appended at its end, address 100\n"),
+              std::string::npos)
+        << run.err;
+}
+
 // Without --address the ID goes right behind the document, never over its
 // bytes; "0100" is a hundred, not octal.
 TEST_F(CliProcess, ABatchIdGoesBehindTheDocumentUnlessAnAddressIsGiven) {
