@@ -333,7 +333,8 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         window.start();
         if (!window.running()) {
             err << "the series could not start: check the files and numbers\n";
-            status = kExitJobFailed;
+            // No programmer outweighs what the files say.
+            status = failedJobStatus(state.link());
         } else {
             while (window.running()) {
                 if (stop.load()) {
