@@ -181,9 +181,15 @@ TEST_F(BatchWindowTest, NothingStartsWithoutItsFiles) {
     panel().setText(kIncrement, "");
     window().start();
     EXPECT_EQ(frontend.boxes().back().text, "“请填入一个正整数。”");
-    panel().setText(kIncrement, "4294967296");
-    window().start();
-    EXPECT_EQ(frontend.boxes().back().text, "“请填入一个在1和4294967295之间的整数。”");
+    // Too long to read is out of range too, never taken for the largest number.
+    for (const char* tooLarge : {"4294967296", "99999999999999999999"}) {
+        frontend.clearRecord();
+        panel().setText(kIncrement, tooLarge);
+        window().start();
+        EXPECT_FALSE(window().running()) << tooLarge;
+        ASSERT_FALSE(frontend.boxes().empty()) << tooLarge;
+        EXPECT_EQ(frontend.boxes().back().text, "“请填入一个在1和4294967295之间的整数。”");
+    }
     EXPECT_TRUE(framesOf(cmd::kProgramStart).empty());
 }
 

@@ -3,10 +3,31 @@
 
 #include "ops/otp_channel.h"
 #include "otp/otp_table.h"
+#include "sim/otp.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
 namespace {
+
+// The program's table and the programmer's (the simulator's, kept apart)
+// name the same areas: a wrong ID would leave a chip without its OTP window.
+TEST(OtpTable, EveryEntryIsTheAreaTheProgrammerKnows) {
+    for (const OtpGroup& group : otpTable()) {
+        for (const OtpEntry& entry : group.entries) {
+            const std::string id = ChipCatalogue::idText(entry.identity);
+            SCOPED_TRACE(id);
+            const auto found = findOtpEntry(id);
+            ASSERT_TRUE(found);
+            EXPECT_EQ(&found->entryOf(), &entry) << "each ID once";
+            const auto layout = sim::otpLayoutFor(entry.identity);
+            ASSERT_TRUE(layout);
+            EXPECT_EQ(layout->group, found->group);
+            EXPECT_EQ(layout->base, entry.base);
+            EXPECT_EQ(layout->size, entry.size);
+            EXPECT_EQ(layout->deferred.size(), entry.deferred.size());
+        }
+    }
+}
 
 TEST(OtpTable, EntriesAreFoundInTableOrderWithTheirAreas) {
     const auto& table = otpTable();
