@@ -89,6 +89,9 @@ TEST_F(FirmwareJobTest, ABlockedOrMissingProgrammerGetsNoVersionBox) {
     frontend.clearRecord();
     EXPECT_EQ(showFirmwareVersion(context()), 0);
     EXPECT_TRUE(framesOf(cmd::kFirmwareVersion).empty());
+    // The user is told why no box with the version comes.
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text, context().text(itext(34)));
 }
 
 TEST_F(FirmwareJobTest, TheWindowOpensEmptyAndAChosenFileEnablesTheUpgrade) {

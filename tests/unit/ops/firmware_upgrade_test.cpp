@@ -111,6 +111,30 @@ TEST_F(FirmwareJobTest, AnUpgradeRunsThroughItsPhasesAndTheNewVersionIsReported)
         << frontend.boxes().back().text;
 }
 
+// The programmer's own pace: the command into the boot loader waits 100 ms
+// at most, and the read-back starts no sooner than 5 ms after the stream closed.
+TEST_F(FirmwareJobTest, TheBootLoaderIsGivenItsTime) {
+    chooseFirmware(fileOfLength(2500));
+    simulator.clearTransferLog();
+    ASSERT_EQ(upgradeFirmware(context(), window()), 1);
+    std::optional<int> enterTimeout;
+    std::optional<std::int64_t> closedAt, readBackAt;
+    for (const auto& r : simulator.transferLog()) {
+        if (r.call != sim::UsbCall::InterruptWrite || r.data.size() < 2)
+            continue;
+        if (r.size == static_cast<int>(kCommandFrameSize) &&
+            (r.data[1] & 0x3F) == cmd::kEnterUpgrade && !enterTimeout)
+            enterTimeout = r.timeout;
+        if (r.size == 4 && r.data[1] == boot::kStreamClose)
+            closedAt = r.timeMs;
+        if (r.size == 4 && r.data[1] == boot::kReadBack && closedAt && !readBackAt)
+            readBackAt = r.timeMs;
+    }
+    EXPECT_EQ(enterTimeout, 100);
+    ASSERT_TRUE(closedAt && readBackAt);
+    EXPECT_GE(*readBackAt - *closedAt, 5);
+}
+
 TEST_F(FirmwareJobTest, BlockNumbersCountBlocksOfTheWholeFileAndWrapPast255) {
     for (const auto& [bytes, blocks] :
          {std::tuple{1024u, 1u}, std::tuple{1025u, 2u}, std::tuple{300u * 1024, 300u}}) {
