@@ -71,9 +71,15 @@ bool outcomeUnknown(JobContext& context) {
 }  // namespace
 
 NextChip waitForNextChip(JobContext& context, const BatchPort& port) {
-    while (identifyChip(context, false, true) != kIdentifyFailed) {
+    for (;;) {
+        const int found = identifyChip(context, false, true);
+        if (found == kIdentifyFailed)
+            break;
         if (!port.seriesRunning())
             return NextChip::Stopped;
+        // A programmer gone is no chip still in the socket.
+        if (!answers(found) && programmerLost(context))
+            return NextChip::ProgrammerLost;
     }
     context.clock.sleepMs(kNextChipPauseMs);
     identifyChip(context, false, true);
