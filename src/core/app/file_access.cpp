@@ -111,6 +111,13 @@ bool writeAllAt(int fd, const std::uint8_t* buffer, std::size_t count, std::uint
     return true;
 }
 
+std::optional<std::uint64_t> regularFileBytes(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
 bool isSameFile(const std::string& path, const struct stat& info) {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == info.st_dev &&

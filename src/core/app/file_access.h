@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // How the program opens the files it reads and writes whole: nothing blocks
@@ -23,6 +24,9 @@ bool writeAll(int fd, const std::uint8_t* buffer, std::size_t count);
 // All count bytes at offset, or false with errno set (ENOSPC when the system
 // took nothing).
 bool writeAllAt(int fd, const std::uint8_t* buffer, std::size_t count, std::uint64_t offset);
+
+// The bytes of a regular file; nothing when it cannot be measured.
+std::optional<std::uint64_t> regularFileBytes(const std::string& path);
 
 // Whether path names an existing file that is the file described by info.
 bool isSameFile(const std::string& path, const struct stat& info);

@@ -77,13 +77,6 @@ BatchFileResult copyPadded(const std::string& mainDocument, const std::string& t
 
 }  // namespace
 
-std::optional<std::uint64_t> regularFileBytes(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return static_cast<std::uint64_t>(info.st_size);
-}
-
 std::uint64_t idImageBytes(std::uint64_t mainBytes, std::uint32_t fillAddress, int idLength) {
     return std::max<std::uint64_t>(mainBytes, std::uint64_t{fillAddress} + idLength);
 }

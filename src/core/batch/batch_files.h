@@ -34,8 +34,6 @@ constexpr std::uint64_t largestId(int idLength) {
 
 // The fill address proposed for a main document: right behind it, so the ID
 // or the sub-document never covers its bytes; none when it is no regular file.
-// The bytes of a regular file; nothing when it cannot be measured.
-std::optional<std::uint64_t> regularFileBytes(const std::string& path);
 // The bytes a chip gets from the main document with its ID at fillAddress,
 // or with a document appended at fillAddress or, below it, at its end.
 std::uint64_t idImageBytes(std::uint64_t mainBytes, std::uint32_t fillAddress, int idLength);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/file_access.h"
 #include "app/text_language.h"
 #include "batch/batch_files.h"
 #include "ops/job_texts.h"

@@ -1,12 +1,11 @@
 #include "ops/otp_jobs.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
 
+#include "app/file_access.h"
 #include "ops/identify.h"
 #include "ops/job_texts.h"
 
@@ -219,9 +218,7 @@ Blankness blankCheck(OtpJob& job) {
 // Nothing in the file would still end in a lock or a pass: it is refused
 // before the chip is touched.
 bool otpFileIsEmpty(OtpJobContext& context) {
-    struct stat info {};
-    if (::stat(context.window.filePath().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size != 0)
+    if (regularFileBytes(context.window.filePath()) != std::uint64_t{0})
         return false;
     context.job.box(otpFileEmptyText(context.job.texts), BoxIcon::Warning);
     return true;
