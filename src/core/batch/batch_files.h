@@ -32,14 +32,14 @@ constexpr std::uint64_t largestId(int idLength) {
     return idLength >= 4 ? 0xFFFFFFFFull : (std::uint64_t{1} << (8 * idLength)) - 1;
 }
 
-// The fill address proposed for a main document: right behind it, so the ID
-// or the sub-document never covers its bytes; none when it is no regular file.
 // The bytes a chip gets from the main document with its ID at fillAddress,
 // or with a document appended at fillAddress or, below it, at its end.
 std::uint64_t idImageBytes(std::uint64_t mainBytes, std::uint32_t fillAddress, int idLength);
 std::uint64_t combinedImageBytes(std::uint64_t mainBytes, std::uint32_t fillAddress,
                                  std::uint64_t documentBytes);
 
+// The fill address proposed for a main document: right behind it, so the ID
+// or the sub-document never covers its bytes; none when it is no regular file.
 std::optional<std::uint32_t> fillAddressAfter(const std::string& mainDocument);
 
 // The main document copied into temporaryPath, 0xFF up to fillAddress +
