@@ -22,7 +22,8 @@ namespace nyra::sim {
 //   feeder=on|off  feeder.<name>=<value>  feeder2=...  feeder2.<name>=...   (see feeder.h)
 struct SimConfig {
     int programmers = 1;
-    std::string chip = "W25Q64FV";
+    std::string chip =
+        "W25X40";  // its ID names one catalogue record: no question on the first screen
     std::string image = "sim-chip.bin";
     std::string chip2;
     std::string image2;

@@ -45,7 +45,7 @@ private:
 TEST(Config, DefaultsGiveTheDemoDevice) {
     const SimConfig c = parseConfigText("");
     EXPECT_EQ(c.programmers, 1);
-    EXPECT_EQ(c.chip, "W25Q64FV");
+    EXPECT_EQ(c.chip, "W25X40");
     EXPECT_EQ(c.image, "sim-chip.bin");
     EXPECT_DOUBLE_EQ(c.timing, 1.0);
     EXPECT_FALSE(c.adapter);
@@ -100,7 +100,7 @@ TEST(Config, BadLinesWarnAndTheRestStillApplies) {
         "programmers=0\n");
     EXPECT_EQ(c.warnings.size(), 8u);
     EXPECT_EQ(c.programmers, 0);
-    EXPECT_EQ(c.chip, "W25Q64FV");
+    EXPECT_EQ(c.chip, "W25X40");
     EXPECT_EQ(c.image, "");
     EXPECT_DOUBLE_EQ(c.timing, 1.0);
     EXPECT_NE(c.warnings[0].find("line 1"), std::string::npos);
@@ -139,7 +139,7 @@ TEST(Config, LoadFollowsTheEnvironmentThenTheCurrentFolder) {
     {
         ScopedEnv env("NYRA_SIM_CONFIG", dir.file("missing.conf").c_str());
         const SimConfig c = loadConfig();
-        EXPECT_EQ(c.chip, "W25Q64FV");
+        EXPECT_EQ(c.chip, "W25X40");
         ASSERT_EQ(c.warnings.size(), 1u);
         EXPECT_NE(c.warnings[0].find("missing.conf"), std::string::npos);
     }
