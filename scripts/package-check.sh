@@ -21,6 +21,10 @@ step "lintian, desktop entries, metainfo"
 # The one warning left is explained in docs/packaging.md.
 lintian --fail-on error --suppress-tags initial-upload-closes-no-bugs "$deb" 2>&1 |
     grep -v '^running with root privileges' || true
+# The package is built with Debian's hardening flags.
+hardening=$(lintian --pedantic --tags hardening-no-relro,hardening-no-bindnow,hardening-no-fortify-functions "$deb" 2>&1 |
+    grep -v '^running with root privileges' || true)
+[ -z "$hardening" ] || fail "hardening: $hardening"
 desktop-file-validate packaging/*.desktop
 appstreamcli validate --no-net packaging/*.metainfo.xml
 
@@ -58,6 +62,9 @@ tail -c +65537 back.bin | tr -d '\377' | cmp -s - /dev/null || fail "not 0xFF af
 demo="$home/.local/share/kvq-nyra/demo"
 [ -L "$demo/database.dat" ] && [ -f "$demo/itext.ini" ] && [ -f "$demo/log.txt" ] ||
     fail "the demo folder was not prepared"
+# The demo runs the installed executables in place: a home keeps only data.
+found=$(find "$home" -type f -perm -u+x -o -name '*.so' | head -3)
+[ -z "$found" ] || fail "executables in the home: $found"
 # The real-hardware kvq-cli has no simulator beside it: no programmer here.
 status=0
 HOME="$home" kvq-cli detect > /dev/null 2>&1 || status=$?

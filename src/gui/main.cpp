@@ -25,8 +25,25 @@
 #include "unavailable_usb.h"
 #include "upgrade_dialog.h"
 
+namespace {
+
+// Docks link a window to its launcher by the desktop entry's name: the
+// window's WM_CLASS instance on X11, its app id on Wayland. The demo launcher
+// names its own entry.
+QString desktopEntryName() {
+    const QByteArray named = qgetenv("NYRA_DESKTOP_ENTRY");
+    const QByteArray entry = named.isEmpty() ? QByteArrayLiteral("kvq-nyra") : named;
+    if (qEnvironmentVariableIsEmpty("RESOURCE_NAME"))
+        qputenv("RESOURCE_NAME", entry);
+    return QString::fromLocal8Bit(entry);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const QString desktopEntry = desktopEntryName();  // before the toolkit reads RESOURCE_NAME
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(desktopEntry);
 
     nyra::SingleInstance instance;
     if (!instance.tryAcquire()) {

@@ -117,6 +117,36 @@ TEST_F(RwbModTest, NoProgrammerAttachedIsReportedByTheLink) {
     EXPECT_EQ(host.boxes, std::vector<TextKey>{itext(34)});
 }
 
+// The installed demo runs the program in place: the library the environment
+// names wins over the folder's own and the system's, and a wrong name is an
+// error, not a silent fall-back to real hardware.
+TEST_F(RwbModTest, TheLibraryTheEnvironmentNamesIsLoadedBeforeAnyOther) {
+    const std::string shim = demoFolder() + "/rwb_mod.so";
+    const std::string elsewhere = dir.folder();  // holds no library
+    const struct {
+        const char* named;
+        std::string path;  // what was loaded, or what failed to load
+    } cases[] = {{nullptr, UsbLibrary::kSystemLibrary},
+                 {"", UsbLibrary::kSystemLibrary},
+                 {shim.c_str(), shim},
+                 {"/nonexistent/rwb_mod.so", "/nonexistent/rwb_mod.so"}};
+    for (const auto& c : cases) {
+        if (c.named)
+            setenv(UsbLibrary::kLibraryVariable, c.named, 1);
+        else
+            unsetenv(UsbLibrary::kLibraryVariable);
+        UsbLibrary library = UsbLibrary::loadFor(elsewhere);
+        EXPECT_EQ(library.path(), c.path);
+        if (c.path == shim) {
+            EXPECT_TRUE(library.loaded()) << library.error();
+            EXPECT_GE(library.eventFd(), 0);  // the simulator, not the system's library
+        } else if (!library.loaded()) {
+            EXPECT_NE(library.error().find(c.path), std::string::npos) << library.error();
+        }
+    }
+    unsetenv(UsbLibrary::kLibraryVariable);
+}
+
 TEST(UsbLibraryErrors, MissingLibraryOrSymbolsGiveAClearError) {
     UsbLibrary missing = UsbLibrary::loadFile("/nonexistent/rwb_mod.so");
     EXPECT_FALSE(missing.loaded());

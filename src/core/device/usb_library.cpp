@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <utility>
 
@@ -81,6 +82,8 @@ UsbLibrary UsbLibrary::loadFile(const std::string& pathOrName) {
 }
 
 UsbLibrary UsbLibrary::loadFor(const std::string& programDir) {
+    if (const char* named = std::getenv(kLibraryVariable); named && *named)
+        return loadFile(named);
     const std::string shim = programDir + "/" + kShimFileName;
     struct stat st {};
     if (stat(shim.c_str(), &st) == 0)

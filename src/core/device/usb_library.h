@@ -13,6 +13,9 @@ class UsbLibrary {
 public:
     static constexpr const char* kShimFileName = "rwb_mod.so";
     static constexpr const char* kSystemLibrary = "libusb-0.1.so.4";
+    // Names the library to load instead, so that an installed program can run
+    // on the simulator without a copy of itself beside it.
+    static constexpr const char* kLibraryVariable = "NYRA_USB_LIBRARY";
 
     UsbLibrary() = default;
     ~UsbLibrary();
@@ -21,7 +24,8 @@ public:
     UsbLibrary(UsbLibrary&& other) noexcept;
     UsbLibrary& operator=(UsbLibrary&& other) noexcept;
 
-    // Loads programDir/rwb_mod.so when present, else the system library.
+    // Loads the library NYRA_USB_LIBRARY names when it is set, else
+    // programDir/rwb_mod.so when present, else the system library.
     static UsbLibrary loadFor(const std::string& programDir);
     // Loads one library by path or soname.
     static UsbLibrary loadFile(const std::string& pathOrName);
