@@ -12,6 +12,10 @@ namespace nyra::gui::art {
 inline constexpr QSize kPinoutSize{175, 108};
 inline constexpr QSize kPlacementSize{175, 216};
 inline constexpr QSize kDecorationSize{175, 170};
+// The placement and decoration pictures as the side panel shows them, side by
+// side, scaled alike: low enough for the column to fit a 1024 x 768 screen.
+inline constexpr QSize kPlacementShownSize{108, 133};
+inline constexpr QSize kDecorationShownSize{108, 105};
 
 bool hasMenuGlyph(int bitmap);
 // The glyph at size x size pixels; transparent and empty for an unknown number.

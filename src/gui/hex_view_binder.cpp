@@ -100,9 +100,9 @@ void HexViewBinder::applyEditor(const HexViewSnapshot& view) {
             grid_->setFocus();
         return;
     }
-    // Over the cell, a little inside its lines.
-    const QRect box = grid_->cellRect(e.row, e.column);
-    editor_->setGeometry(box.x() + 3, box.y() + 3, box.width() - 4, box.height() - 3);
+    // Over the whole cell but its lines: the frameless editor needs all of
+    // the width for two digits of the grid's font.
+    editor_->setGeometry(grid_->cellRect(e.row, e.column).adjusted(1, 1, -1, -1));
     const QString text = QString::fromStdString(e.text);
     if (editor_->text() != text)
         editor_->setText(text);

@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextEdit>
@@ -43,6 +42,8 @@ constexpr QSize kFrameAllowance{16, 48};
 // for the longest chip names beside English labels.
 constexpr int kSidePanelWidth = 290;
 constexpr int kProgressWidth = 340;
+// Low enough for the job buttons and both pictures to fit a 1024 x 768 screen.
+constexpr int kJobButtonHeight = 27;
 
 std::optional<Key> keyOf(int qtKey) {
     switch (qtKey) {
@@ -97,10 +98,14 @@ PinoutPicture pinoutOfText(const std::string& text) {
     }
 }
 
-void showPicture(QAbstractButton* button, const QPixmap& picture) {
+void showPicture(QAbstractButton* button, const QPixmap& picture, QSize shown) {
     button->setIcon(QIcon(picture));
-    button->setIconSize(picture.size());
-    button->setFixedSize(picture.size() + QSize(4, 4));
+    button->setIconSize(shown);
+    button->setFixedSize(shown + QSize(4, 4));
+}
+
+void showPicture(QAbstractButton* button, const QPixmap& picture) {
+    showPicture(button, picture, picture.size());
 }
 
 QLabel* valueLabel(QLabel* label) {
@@ -235,6 +240,12 @@ void MainWindow::createControls() {
     cellEditor->setParent(hexGrid());
     cellEditor->setAlignment(Qt::AlignCenter);
     cellEditor->setFont(hexGrid()->font());
+    // A frame and the style's margins leave a cell-wide editor room for one digit only.
+    cellEditor->setFrame(false);
+    cellEditor->setTextMargins(0, 0, 0, 0);
+    cellEditor->setContentsMargins(0, 0, 0, 0);
+    cellEditor->setStyleSheet(
+        QStringLiteral("QLineEdit { border: none; padding: 0px; margin: 0px; }"));
     cellEditor->setMaxLength(2);
     cellEditor->hide();
 
@@ -251,8 +262,8 @@ void MainWindow::layOutControls() {
     columns->setSpacing(8);
     outer->addLayout(columns, 1);
 
-    // Side panel: the chip, the jobs and the pictures. It scrolls when the
-    // window is too low for all of it; the chip and the jobs come first.
+    // Side panel: the chip, the jobs and the pictures, whole at the opening
+    // size and on a 1024 x 768 screen.
     auto* side = new QWidget;
     side->setObjectName(QStringLiteral("sidePanel"));
     auto* sideColumn = new QVBoxLayout(side);
@@ -288,34 +299,32 @@ void MainWindow::layOutControls() {
     auto* buttons = new QGridLayout(operations);
     buttons->setContentsMargins(6, 10, 6, 6);
     buttons->setHorizontalSpacing(6);
-    buttons->setVerticalSpacing(5);
+    buttons->setVerticalSpacing(4);
     int slot = 0;
-    for (int id : {kBtnAuto, kBtnErase, kBtnProgram, kBtnRead, kBtnVerify, kBtnBlankCheck,
-                   kBtnDetect, kBtnBatch}) {
-        control(id)->setMinimumHeight(30);
+    for (int id :
+         {kBtnAuto, kBtnErase, kBtnProgram, kBtnRead, kBtnVerify, kBtnBlankCheck, kBtnDetect}) {
+        control(id)->setMinimumHeight(kJobButtonHeight);
         control(id)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         buttons->addWidget(control(id), slot / 2, slot % 2);
         ++slot;
     }
+    // The batch button has a row of its own: while a series runs its caption
+    // carries the count, up to ten digits.
+    control(kBtnBatch)->setMinimumHeight(kJobButtonHeight);
+    control(kBtnBatch)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    buttons->addWidget(control(kBtnBatch), (slot + 1) / 2, 0, 1, 2);
     sideColumn->addWidget(operations);
-    sideColumn->addWidget(control(kPicPlacement), 0, Qt::AlignHCenter);
-    sideColumn->addWidget(control(kPicDecoration), 0, Qt::AlignHCenter);
+    // The two pictures side by side, so that the column needs no scroll bar.
+    auto* pictures = new QHBoxLayout;
+    pictures->setSpacing(12);
+    pictures->addStretch(1);
+    pictures->addWidget(control(kPicPlacement), 0, Qt::AlignTop);
+    pictures->addWidget(control(kPicDecoration), 0, Qt::AlignTop);
+    pictures->addStretch(1);
+    sideColumn->addLayout(pictures);
     sideColumn->addStretch(1);
-
-    auto* sideScroll = new QScrollArea(centralWidget());
-    sideScroll->setObjectName(QStringLiteral("sideScroll"));
-    sideScroll->setWidget(side);
-    sideScroll->setWidgetResizable(true);
-    sideScroll->setFrameShape(QFrame::NoFrame);
-    sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // The window's own background shows through.
-    sideScroll->viewport()->setAutoFillBackground(false);
-    side->setAutoFillBackground(false);
-    // Room for the scroll bar, so that it never covers the panel.
-    sideScroll->setFixedWidth(kSidePanelWidth +
-                              sideScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
     side->setFixedWidth(kSidePanelWidth);
-    columns->addWidget(sideScroll);
+    columns->addWidget(side);
 
     // Centre: the data and the log.
     auto* centre = new QVBoxLayout;
@@ -443,9 +452,11 @@ void MainWindow::bindControls() {
                         if (id == kPicPinout) {
                             showPicture(button, art::pinoutPicture(pinoutOfText(state.text)));
                         } else if (id == kPicPlacement) {
-                            showPicture(button, art::placementPicture(state.checked));
+                            showPicture(button, art::placementPicture(state.checked),
+                                        art::kPlacementShownSize);
                         } else {
-                            showPicture(button, art::decorationPicture());
+                            showPicture(button, art::decorationPicture(),
+                                        art::kDecorationShownSize);
                         }
                     });
                 break;

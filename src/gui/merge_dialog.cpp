@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -61,6 +62,10 @@ MergeDialog::MergeDialog(FileMergeTool& tool, QWidget* parent) : QDialog(parent)
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("name"));
     name_->setProperty("controlId", ids::kMergeFileName);
+    auto* nameLabel = new QLabel(qs(tool_.fileNameLabel()), this);
+    nameLabel->setObjectName(QStringLiteral("nameLabel"));
+    nameLabel->setBuddy(name_);
+    grid->addWidget(nameLabel, 1, 0);
     grid->addWidget(name_, 1, 1);
     layout->addLayout(grid);
 

@@ -1,8 +1,13 @@
 #include "qt_frontend.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QProcess>
@@ -10,6 +15,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTranslator>
+#include <QTreeView>
 #include <QUrl>
 
 #ifdef NYRA_HAVE_MULTIMEDIA
@@ -80,6 +86,35 @@ void startIn(QFileDialog& dialog, const std::string& initialPath) {
     }
 }
 
+// Qt's own dialog sizes its detail columns for short English texts, which
+// clips sizes and dates ("55....KiB") and longer translations. The native
+// dialogs of the desktops have no such view and are left alone.
+void widenDetailColumns(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>();
+    if (!view)
+        return;
+    const QFontMetrics metrics(view->font());
+    const int margin = 3 * metrics.horizontalAdvance(QLatin1Char('M'));
+    const QLocale locale;
+    const QString widest[] = {
+        locale.formattedDataSize(999'999'999),
+        std::max(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"),
+                 QCoreApplication::translate("QAbstractFileIconProvider", "%1 File")
+                     .arg(QStringLiteral("bin")),
+                 [&](const QString& a, const QString& b) {
+                     return metrics.horizontalAdvance(a) < metrics.horizontalAdvance(b);
+                 }),
+        locale.toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58)), QLocale::ShortFormat)};
+    int total = view->header()->sectionSize(0);
+    for (int column = 1; column <= 3; ++column) {
+        const int width = metrics.horizontalAdvance(widest[column - 1]) + margin;
+        view->header()->resizeSection(column, std::max(width, view->header()->sectionSize(column)));
+        total += view->header()->sectionSize(column);
+    }
+    dialog.resize(std::max(dialog.width(), std::max(860, total + 240)),
+                  std::max(dialog.height(), 480));
+}
+
 void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     if (!request.title.empty())
         dialog.setWindowTitle(qt(request.title));
@@ -87,6 +122,7 @@ void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     if (!filter.empty())
         dialog.setNameFilter(qt(filter));
     startIn(dialog, request.initialPath);
+    widenDetailColumns(dialog);
 }
 
 }  // namespace
@@ -180,8 +216,10 @@ BoxAnswer QtFrontend::messageBox(const std::string& text, const std::string& cap
 
 BoxAnswer QtFrontend::showBox(const std::string& text, const std::string& caption, BoxIcon icon,
                               BoxButtons buttons) {
-    QMessageBox box(boxIcon(icon), qt(caption), qt(text), QMessageBox::NoButton,
-                    parentWindow_.data());
+    // A message waits for an answer: no minimise or maximise button.
+    QMessageBox box(
+        boxIcon(icon), qt(caption), qt(text), QMessageBox::NoButton, parentWindow_.data(),
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     std::map<QAbstractButton*, BoxAnswer> answerOf;
     for (BoxAnswer answer : answersOf(buttons)) {
         QAbstractButton* button = box.addButton(standardButton(answer));
@@ -334,6 +372,7 @@ void QtFrontend::installTranslation(const QString& locale) {
         delete translator_;
         translator_ = nullptr;
         installedLanguage_.clear();
+        QLocale::setDefault(QLocale::system());
     }
     if (locale.isEmpty())
         return;
@@ -345,6 +384,8 @@ void QtFrontend::installTranslation(const QString& locale) {
         return;
     }
     QCoreApplication::installTranslator(translator);
+    // Dates and sizes in the toolkit's dialogs follow the texts' language.
+    QLocale::setDefault(QLocale(locale));
     translator_ = translator;
     installedLanguage_ = locale;
 }

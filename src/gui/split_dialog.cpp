@@ -30,6 +30,10 @@ SplitDialog::SplitDialog(FileSplitTool& tool, QWidget* parent) : QDialog(parent)
     source_->setProperty("controlId", ids::kSplitSource);
     source_->setReadOnly(true);
     source_->setMinimumWidth(360);
+    auto* sourceLabel = new QLabel(qs(tool_.sourceLabel()), this);
+    sourceLabel->setObjectName(QStringLiteral("sourceLabel"));
+    sourceLabel->setBuddy(source_);
+    grid->addWidget(sourceLabel, 0, 0);
     grid->addWidget(source_, 0, 1);
     auto* open = new QPushButton(qs(tool_.openCaption()), this);
     open->setObjectName(QStringLiteral("open"));
@@ -43,6 +47,7 @@ SplitDialog::SplitDialog(FileSplitTool& tool, QWidget* parent) : QDialog(parent)
     points_ = new QLineEdit(this);
     points_->setObjectName(QStringLiteral("points"));
     points_->setProperty("controlId", ids::kSplitPoints);
+    label->setBuddy(points_);
     grid->addWidget(points_, 1, 1, 1, 2);
     auto* example = new QLabel(qs(tool_.example()), this);
     example->setObjectName(QStringLiteral("example"));

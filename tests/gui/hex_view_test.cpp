@@ -46,6 +46,15 @@ void HexViewTest::clickingACellAndTypingEditsTheWorkingFile() {
     QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(1, 1).topLeft() + QPoint(3, 5));
     auto* editor = qobject_cast<QLineEdit*>(program.window->control(kEditHexCell));
     QTRY_VERIFY(editor->isVisible());
+    // The editor covers its cell in the grid's font, with room for both digits
+    // (QLineEdit keeps 2 pixels either side of its text).
+    const QRect cell = grid->cellRect(1, 1);
+    QVERIFY(cell.contains(editor->geometry()));
+    QVERIFY(editor->width() >= cell.width() - 2);
+    QCOMPARE(editor->font(), grid->font());
+    QVERIFY(editor->fontMetrics().horizontalAdvance(QStringLiteral("DB")) + 4 <=
+            editor->contentsRect().width() - editor->textMargins().left() -
+                editor->textMargins().right());
     QTest::keyClick(editor, Qt::Key_5);
     QTest::keyClick(editor, Qt::Key_B);
     QFile working(program.folder.path() + "/u_mod1.dll");

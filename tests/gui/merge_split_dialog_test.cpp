@@ -37,6 +37,15 @@ T* child(QDialog& dialog, const char* name) {
     return dialog.findChild<T*>(QString::fromLatin1(name));
 }
 
+// The caption of the label that names a field (its buddy), or "" for none.
+QString labelOf(QDialog& dialog, QWidget* field) {
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (label->buddy() == field && label->isVisibleTo(&dialog))
+            return label->text();
+    }
+    return {};
+}
+
 }  // namespace
 
 void MergeSplitDialogTest::mergeWindowShowsItsTextsAndEnterMergesWithoutClosing() {
@@ -70,6 +79,8 @@ void MergeSplitDialogTest::mergeWindowShowsItsTextsAndEnterMergesWithoutClosing(
             QVERIFY(folder->isReadOnly());
             QCOMPARE(folder->text(), qt(homeFolder()));
             QCOMPARE(name->text(), QStringLiteral("Cmbin.bin"));
+            QCOMPARE(labelOf(dialog, name), qt(tool.fileNameLabel()));
+            QVERIFY(!labelOf(dialog, name).isEmpty());
 
             child<QPushButton>(dialog, "add")->click();
             child<QPushButton>(dialog, "add")->click();
@@ -124,10 +135,6 @@ void MergeSplitDialogTest::splitWindowShowsItsTextsAndEnterSplitsWithoutClosing(
             QCOMPARE(dialog.windowTitle(), program.text(ftext(23)));
             QCOMPARE(child<QPushButton>(dialog, "open")->text(), program.text(ftext(98)));
             QCOMPARE(child<QLabel>(dialog, "example")->text(), program.text(ftext(67)));
-            bool labelShown = false;
-            for (QLabel* label : dialog.findChildren<QLabel*>())
-                labelShown = labelShown || label->text() == program.text(ftext(66));
-            QVERIFY(labelShown);
             QCOMPARE(child<QPushButton>(dialog, "ok")->text(), program.text(ftext(77)));
             QCOMPARE(child<QPushButton>(dialog, "cancel")->text(), program.text(ftext(76)));
             auto* sourceField = child<QLineEdit>(dialog, "source");
@@ -135,6 +142,9 @@ void MergeSplitDialogTest::splitWindowShowsItsTextsAndEnterSplitsWithoutClosing(
             QVERIFY(sourceField->isReadOnly());
             QCOMPARE(sourceField->text(), QString());
             QCOMPARE(points->text(), QString());
+            QCOMPARE(labelOf(dialog, points), program.text(ftext(66)));
+            QCOMPARE(labelOf(dialog, sourceField), qt(tool.sourceLabel()));
+            QVERIFY(!labelOf(dialog, sourceField).isEmpty());
 
             child<QPushButton>(dialog, "open")->click();
             QCOMPARE(sourceField->text(), source);
@@ -168,7 +178,10 @@ void MergeSplitDialogTest::splitWindowShowsItsTextsAndEnterSplitsWithoutClosing(
     QCOMPARE(readAll(base + "_2048-2999.bin"), bytes.mid(2048));
     const auto boxes = program.frontend.boxes();
     QCOMPARE(boxes.size(), std::size_t{2});
-    QCOMPARE(qt(boxes[0].text), program.text(itext(159)));
+    // The success names the pieces it wrote.
+    QCOMPARE(qt(boxes[0].text),
+             program.text(itext(159)) +
+                 QStringLiteral("\n\nfw_0-1023.bin\nfw_1024-2047.bin\nfw_2048-2999.bin"));
     QCOMPARE(qt(boxes[1].text), program.text(itext(157)));
     for (const auto& box : boxes)
         QCOMPARE(box.icon, BoxIcon::Information);

@@ -55,4 +55,9 @@ std::string textLanguage(const TextTable& texts) {
     return {};
 }
 
+std::string inTextLanguage(const TextTable& texts, std::string_view chinese,
+                           std::string_view english) {
+    return std::string(textLanguage(texts).starts_with("zh") ? chinese : english);
+}
+
 }  // namespace nyra

@@ -27,4 +27,9 @@ bool isLocaleName(std::string_view name);
 // toolkit's own texts stay as they are).
 std::string textLanguage(const TextTable& texts);
 
+// For the few texts the text files lack: the Chinese one for a Chinese set,
+// else the English one.
+std::string inTextLanguage(const TextTable& texts, std::string_view chinese,
+                           std::string_view english);
+
 }  // namespace nyra

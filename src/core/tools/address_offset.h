@@ -66,7 +66,7 @@ private:
     std::string offsetText_;
     std::size_t offsetCaret_ = 0;
     bool offsetReadOnly_ = false;
-    std::string status_ = "state";
+    std::string status_;  // empty until a conversion has something to say
     bool accepted_ = false;
 };
 

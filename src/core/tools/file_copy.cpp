@@ -106,15 +106,12 @@ std::string errnoText(int error) {
 }
 
 std::string chooseFolderTitle(const TextTable& texts) {
-    if (textLanguage(texts).starts_with("zh"))
-        return "请选择目录:";
-    return "Choose a folder:";
+    return inTextLanguage(texts, "请选择目录:", "Choose a folder:");
 }
 
 std::string readFileText(const TextTable& texts) {
-    if (textLanguage(texts).starts_with("zh"))
-        return "这是正在读取的文件，不能覆盖。";
-    return "This is a file being read; it is not overwritten.";
+    return inTextLanguage(texts, "这是正在读取的文件，不能覆盖。",
+                          "This is a file being read; it is not overwritten.");
 }
 
 }  // namespace nyra

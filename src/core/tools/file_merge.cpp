@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/file_access.h"
+#include "app/text_language.h"
 #include "buffer/file_descriptor.h"
 #include "tools/file_copy.h"
 
@@ -106,6 +107,10 @@ void FileMergeTool::addFiles() {
     request.multiSelect = true;
     for (std::string& path : frontend_.openFileDialog(request))
         files_.push_back(std::move(path));
+}
+
+std::string FileMergeTool::fileNameLabel() const {
+    return inTextLanguage(texts_, "文件名:", "File name:");
 }
 
 void FileMergeTool::removeRows(const std::vector<std::size_t>& rows) {

@@ -52,6 +52,8 @@ public:
     const std::string& addCaption() const { return ftextOf(100); }
     const std::string& deleteCaption() const { return ftextOf(101); }
     const std::string& folderCaption() const { return ftextOf(99); }
+    // The text files have no caption for the name field.
+    std::string fileNameLabel() const;
     const std::string& okCaption() const { return ftextOf(77); }
     const std::string& cancelCaption() const { return ftextOf(76); }
 

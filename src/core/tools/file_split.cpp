@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "app/file_access.h"
+#include "app/text_language.h"
 #include "buffer/file_descriptor.h"
 #include "tools/file_copy.h"
 
@@ -22,6 +23,20 @@ std::uint64_t addDigit(std::uint64_t value, char digit) {
     if (value > (kMax - d) / 10)
         return kMax;
     return value * 10 + d;
+}
+
+// The window's success box names the pieces it wrote, which lie beside the
+// source; a long list is cut short so that the box stays on the screen.
+std::string withPieceNames(std::string message, const std::vector<std::string>& pieces) {
+    constexpr std::size_t kShown = 20;
+    message += '\n';
+    for (std::size_t i = 0; i < pieces.size() && i < kShown; ++i) {
+        const auto slash = pieces[i].rfind('/');
+        message += '\n' + (slash == std::string::npos ? pieces[i] : pieces[i].substr(slash + 1));
+    }
+    if (pieces.size() > kShown)
+        message += "\n\xE2\x80\xA6 (+" + std::to_string(pieces.size() - kShown) + ")";
+    return message;
 }
 
 }  // namespace
@@ -145,6 +160,10 @@ std::string splitMessage(const SplitResult& result, const TextTable& texts) {
 FileSplitTool::FileSplitTool(Frontend& frontend, const TextTable& texts)
     : frontend_(frontend), texts_(texts) {}
 
+std::string FileSplitTool::sourceLabel() const {
+    return inTextLanguage(texts_, "源文件:", "Source file:");
+}
+
 void FileSplitTool::browse() {
     FileDialogRequest request;
     request.filter = kSplitFilter;
@@ -170,8 +189,10 @@ bool FileSplitTool::split() {
         return false;
     }
     const SplitResult result = splitFile(sourcePath_, pointsText_);
-    box(splitMessage(result, texts_));
-    return result.status == SplitStatus::Done;
+    const bool done = result.status == SplitStatus::Done;
+    box(done ? withPieceNames(splitMessage(result, texts_), result.pieces)
+             : splitMessage(result, texts_));
+    return done;
 }
 
 }  // namespace nyra

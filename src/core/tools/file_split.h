@@ -64,6 +64,8 @@ public:
 
     const std::string& title() const { return ftextOf(23); }
     const std::string& openCaption() const { return ftextOf(98); }
+    // The text files have no caption for the source field.
+    std::string sourceLabel() const;
     const std::string& pointsLabel() const { return ftextOf(66); }
     const std::string& example() const { return ftextOf(67); }
     const std::string& okCaption() const { return ftextOf(77); }

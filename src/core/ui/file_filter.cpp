@@ -109,7 +109,15 @@ std::string qtFilterString(const std::vector<FileFilter>& filters) {
                              sorted(splitPatterns(std::string_view(label).substr(
                                  open + 1, label.size() - open - 2))) == sorted(patterns);
         if (ownList) {
-            label = label.substr(0, open + 1) + joined + ")";
+            // A bare "(*.bin;*.rom)" would show as a nameless entry: name it
+            // as the program's other dialogs name the same list.
+            std::string name = label.substr(0, open);
+            if (trim(name).empty()) {
+                name.clear();
+                for (const auto& p : patterns)
+                    name += (name.empty() ? "" : ";") + p;
+            }
+            label = name + "(" + joined + ")";
         } else {
             label = label.empty() ? "(" + joined + ")" : label + " (" + joined + ")";
         }

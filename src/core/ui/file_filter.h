@@ -23,7 +23,8 @@ struct FileFilter {
 std::vector<FileFilter> parseFileFilter(std::string_view filter);
 
 // "label (p1 p2);;...". A label that already ends in its own pattern list in
-// parentheses keeps its wording, with the list rewritten space-separated.
+// parentheses keeps its wording, with the list rewritten space-separated; a
+// bare "(p1;p2)" is named after its patterns, so that no entry is nameless.
 // Patterns Qt could not read back (parentheses, non-ASCII) are left out.
 std::string qtFilterString(const std::vector<FileFilter>& filters);
 inline std::string qtFilterString(std::string_view filter) {

@@ -58,6 +58,22 @@ TEST_F(TextLanguageTest, LatinTextsWithoutAUsableNameLeaveTheLanguageOpen) {
     EXPECT_EQ(textLanguage(empty), "");
 }
 
+TEST_F(TextLanguageTest, TextsTheFilesLackFollowTheSetsLanguage) {
+    const struct {
+        const char* ftext;
+        const char* expected;
+    } cases[] = {{"62=zh_CN\r\n", "文件名:"},    {"62=zh_TW\r\n", "文件名:"},
+                 {"42=器件信息\r\n", "文件名:"}, {"62=en\r\n", "File name:"},
+                 {"62=de\r\n", "File name:"},    {"", "File name:"}};
+    for (const auto& c : cases) {
+        dir.write("ftext.ini", utf8ToGbk(std::string("[ftext]\r\n") + c.ftext));
+        dir.write("itext.ini", "[itext]\r\n");
+        TextTable table;
+        table.loadFrom(dir.folder());
+        EXPECT_EQ(inTextLanguage(table, "文件名:", "File name:"), c.expected) << c.ftext;
+    }
+}
+
 TEST(ShippedTextSets, NameTheirLanguage) {
     const char* binaryDir = std::getenv("NYRA_TEST_BINARY_DIR");
     if (!binaryDir)

@@ -184,6 +184,11 @@ struct Refusal {
     std::string lastCommand;  // how what the client sent last begins
 };
 
+// The test's name and listing show the step, not the bytes of the struct.
+void PrintTo(const Refusal& r, std::ostream* out) {
+    *out << r.what;
+}
+
 class SmtpRefusal : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(SmtpRefusal, StopsWithTheCodeOfTheStep) {

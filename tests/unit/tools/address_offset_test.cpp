@@ -253,7 +253,7 @@ TEST_F(AddressOffsetTest, CaptionsComeFromTheTextTable) {
     EXPECT_EQ(t.fileLabel(), "File:");
     EXPECT_EQ(t.okCaption(), "OK");
     EXPECT_EQ(t.cancelCaption(), "Cancel");
-    EXPECT_EQ(t.status(), "state");
+    EXPECT_EQ(t.status(), "");  // no placeholder before the first conversion
 }
 
 }  // namespace

@@ -145,7 +145,25 @@ TEST_F(FileSplitTest, ThreeThousandBytesAtTwoPointsGiveThreePieces) {
     EXPECT_EQ(dirIn.read("fw.bin"), bytes);
     EXPECT_EQ(pieces(), (std::vector<std::string>{"fw.bin", "fw_0-1023.bin", "fw_1024-2047.bin",
                                                   "fw_2048-2999.bin"}));
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"split done"});
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    EXPECT_EQ(frontend.boxes()[0].text,
+              "split done\n\nfw_0-1023.bin\nfw_1024-2047.bin\nfw_2048-2999.bin");
+}
+
+TEST_F(FileSplitTest, ALongListOfPiecesIsCutShortInTheBox) {
+    const std::string source = dirIn.write("fw.bin", pattern(30));
+    std::string points;
+    for (int at = 1; at < 25; ++at)
+        points += std::to_string(at) + ",";
+    EXPECT_TRUE(splitWith(source, points));
+    EXPECT_EQ(pieces().size(), 26u);  // the source and its 25 pieces
+    ASSERT_EQ(frontend.boxes().size(), 1u);
+    const std::string text = frontend.boxes()[0].text;
+    EXPECT_EQ(text.substr(0, text.find('\n')), "split done");
+    EXPECT_NE(text.find("\nfw_0-0.bin\n"), std::string::npos);
+    EXPECT_NE(text.find("\nfw_19-19.bin\n"), std::string::npos);
+    EXPECT_EQ(text.find("fw_20-20.bin"), std::string::npos);
+    EXPECT_EQ(text.substr(text.rfind('\n') + 1), "\xE2\x80\xA6 (+5)");
 }
 
 TEST_F(FileSplitTest, AFullWidthCommaCutsTheSameAndTheFieldShowsACommaAfterwards) {

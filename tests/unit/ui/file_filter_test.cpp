@@ -38,7 +38,7 @@ TEST(FileFilterQt, PlainLabelsGetTheirPatternList) {
     EXPECT_EQ(qtFilterString("Bin Files (*.bin)|*.bin|All Files (*.*)|*.*||"),
               "Bin Files (*.bin);;All Files (*.*)");
     EXPECT_EQ(qtFilterString("all files|*.*|(*.bin;*.rom)|*.bin;*.rom||"),
-              "all files (*.*);;(*.bin *.rom)");
+              "all files (*.*);;*.bin;*.rom(*.bin *.rom)");
     EXPECT_EQ(qtFilterString("*.*|*.*||"), "*.* (*.*)");
 }
 
@@ -48,7 +48,7 @@ TEST(FileFilterQt, OwnPatternListIsRewrittenSpaceSeparated) {
     EXPECT_EQ(qtFilterString("*.bin;*.rom(*.bin;*.rom)|*.bin;*.rom||"), "*.bin;*.rom(*.bin *.rom)");
     EXPECT_EQ(qtFilterString("bin文件(*.bin)|*.bin|rom文件(*.rom)|*.rom|其他文件(*.*)|*.*||"),
               "bin文件(*.bin);;rom文件(*.rom);;其他文件(*.*)");
-    EXPECT_EQ(qtFilterString("(*.nyr)|*.nyr||"), "(*.nyr)");
+    EXPECT_EQ(qtFilterString("(*.nyr)|*.nyr||"), "*.nyr(*.nyr)");
 }
 
 TEST(FileFilterQt, ParenthesesThatAreNotThePatternsStay) {
