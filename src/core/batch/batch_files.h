@@ -6,7 +6,8 @@
 
 // The files a batch series programs: the main document with a serial number
 // written into it, or the main document followed by a sub-document. They are
-// made beside the main document and never deleted.
+// made beside the main document; the batch window removes them once the
+// series has ended.
 namespace nyra {
 
 // The base followed by "-n.tmp~" for the first n that names no file.

@@ -87,6 +87,20 @@ BatchWindow::~BatchWindow() {
     }
     queueChanged_.notify_all();
     thread_.join();
+    std::lock_guard lock(mutex_);
+    removeTemporaryFiles();
+}
+
+std::string BatchWindow::newTemporaryFile(const std::string& base) {
+    std::string path = freshTemporaryName(base);
+    temporaryFiles_.push_back(path);
+    return path;
+}
+
+void BatchWindow::removeTemporaryFiles() {
+    for (const std::string& path : temporaryFiles_)
+        ::unlink(path.c_str());
+    temporaryFiles_.clear();
 }
 
 std::string BatchWindow::title() const {
@@ -197,6 +211,11 @@ std::uint32_t BatchWindow::count() const {
 std::string BatchWindow::currentBatchFile() const {
     std::lock_guard lock(mutex_);
     return currentFile_;
+}
+
+std::string BatchWindow::currentBatchDocument() const {
+    std::lock_guard lock(mutex_);
+    return chipDocument();
 }
 
 bool BatchWindow::readFields() {
@@ -350,7 +369,8 @@ bool BatchWindow::prepare() {
                 return false;
             idLength_ = selectedIdLength();
             bigEndian_ = panel_.currentIndex(kFormat) > 0;
-            const std::string path = freshTemporaryName(main + "-ID");
+            removeTemporaryFiles();  // a series that ended before any cycle ran
+            const std::string path = newTemporaryFile(main + "-ID");
             if (!buildIdFile(main, path, fields_.fillAddress, fields_.count, idLength_, bigEndian_)
                      .ok) {
                 return false;
@@ -363,7 +383,8 @@ bool BatchWindow::prepare() {
             const int first = std::max(firstSelected(), 0);
             selectOnly(first);
             const std::string& entry = documents_[static_cast<std::size_t>(first)];
-            const std::string path = freshTemporaryName(main + "-" + entryName(entry));
+            removeTemporaryFiles();
+            const std::string path = newTemporaryFile(main + "-" + entryName(entry));
             if (!buildCombinedFile(main, path, fields_.fillAddress, entry).ok)
                 return false;
             currentFile_ = path;
@@ -419,11 +440,13 @@ void BatchWindow::advance() {
             } else if (m == BatchMode::FileList) {
                 selectOnly(first + 1);
                 currentFile_ = documents_[static_cast<std::size_t>(first + 1)];
+            } else if (!running_) {
+                selectOnly(first + 1);  // the next start makes its file
             } else {
                 selectOnly(first + 1);
                 const std::string& entry = documents_[static_cast<std::size_t>(first + 1)];
                 const std::string main = panel_.text(kMainDocument);
-                const std::string path = freshTemporaryName(main + "-" + entryName(entry));
+                const std::string path = newTemporaryFile(main + "-" + entryName(entry));
                 const BatchFileResult built =
                     buildCombinedFile(main, path, fields_.fillAddress, entry);
                 if (built.ok)
@@ -447,6 +470,9 @@ void BatchWindow::advance() {
                 return;
             }
             fields_.count = static_cast<std::uint32_t>(next);
+            // A stopped series gets its file anew from the next start.
+            if (!running_)
+                break;
             const BatchFileResult written =
                 writeId(currentFile_, fields_.fillAddress, fields_.count, idLength_, bigEndian_);
             if (!written.ok)
@@ -502,6 +528,13 @@ void BatchWindow::threadLoop() {
              last == batch_result::kUnknown || last == batch_result::kProgrammerLost);
         if (!cycleEnd)
             handle(code);
+        {
+            // The cycle that could load them has reported: a series that
+            // ended leaves none of its copies beside the user's files.
+            std::lock_guard state(mutex_);
+            if (!running_)
+                removeTemporaryFiles();
+        }
         lock.lock();
         ++handled_;
         busy_ = false;

@@ -105,6 +105,7 @@ public:
 
     // BatchPort
     std::string currentBatchFile() const override;
+    std::string currentBatchDocument() const override;
     bool seriesRunning() const override { return running(); }
     bool chipWriting() override;
     void postResult(std::uint8_t code) override;
@@ -129,6 +130,8 @@ private:
     void applyEnableTable();
     void lockForRunning();
     void stopSeries();
+    std::string newTemporaryFile(const std::string& base);
+    void removeTemporaryFiles();
     bool readFields();
     void showFields();
     bool validate();
@@ -156,6 +159,9 @@ private:
     Fields fields_;
     bool running_ = false;
     std::string currentFile_;
+    // The copies a series made beside the user's documents, removed once it
+    // has ended and no cycle can load them any more.
+    std::vector<std::string> temporaryFiles_;
     std::vector<std::string> documents_;
     std::vector<bool> selected_;
     int idLength_ = 0;

@@ -39,7 +39,7 @@ bool FileLoader::mayReplaceData() {
                                 BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
-bool FileLoader::loadFile(const std::string& path, bool userChoice) {
+bool FileLoader::loadFile(const std::string& path, bool userChoice, const std::string& shownAs) {
     if (userChoice && isProgramFile(path)) {
         frontend_.messageBox(text(24), text(2), BoxIcon::Warning, BoxButtons::Ok);
         return false;
@@ -52,10 +52,10 @@ bool FileLoader::loadFile(const std::string& path, bool userChoice) {
             hooks_.addressOffset(path, kCapFileOffset);
         return false;
     }
-    return loadPlain(path);
+    return loadPlain(path, shownAs);
 }
 
-bool FileLoader::loadPlain(const std::string& path) {
+bool FileLoader::loadPlain(const std::string& path, const std::string& shownAs) {
     const bool readImage = path == files_.readImage;
     // The copy would empty its own source first.
     if (isSameFile(path, files_.working)) {
@@ -135,11 +135,11 @@ bool FileLoader::loadPlain(const std::string& path) {
     // The reference only marks changed bytes; without it every byte shows as changed.
     data_.openReference(path);
     data_.loaded(checksum);
-    showLoaded(path, readImage);
+    showLoaded(path, readImage, shownAs);
     return true;
 }
 
-void FileLoader::showLoaded(const std::string& path, bool readImage) {
+void FileLoader::showLoaded(const std::string& path, bool readImage, const std::string& shownAs) {
     const std::uint32_t length = data_.dataLength();
     const std::string size = sizeText(length);
     const std::uint32_t chipSize = window_.chipSize();
@@ -151,14 +151,15 @@ void FileLoader::showLoaded(const std::string& path, bool readImage) {
 
     const bool editMode = panel_.menuChecked(kCmdEditMode);
     if (!readImage) {
-        window_.logDataFile(path, length);
+        const std::string& shown = shownAs.empty() ? path : shownAs;
+        window_.logDataFile(shown, length);
         window_.showStatus(text(189), false);
         if (hooks_.clearFocus)
             hooks_.clearFocus(true);
         panel_.setText(kTextFileChecksum, data_.dataChecksumText());
         panel_.setText(kWindowTitle,
-                       std::string(kMainWindowTitle) + " - " + fileNamePart(path) + "  " + size);
-        panel_.setText(kEditFileName, shortenedFileNameText(path));
+                       std::string(kMainWindowTitle) + " - " + fileNamePart(shown) + "  " + size);
+        panel_.setText(kEditFileName, shortenedFileNameText(shown));
         window_.setLoadedFile(path, length);
         for (const int id : {kCmdSaveAs, kCmdFind, kCmdGoTo, kCmdEditMode, kCmdDataView})
             panel_.enableMenuCommand(id);
@@ -211,9 +212,9 @@ void FileLoader::loadFailed(bool readImage, const std::string& detail) {
 }
 
 std::string discardEditsText(const TextTable& texts) {
-    if (textLanguage(texts).starts_with("zh"))
-        return "当前数据有未保存的修改，放弃这些修改并载入新数据吗？";
-    return "The data holds changes that were not saved. Discard them and load the new data?";
+    return inTextLanguage(
+        texts, "当前数据有未保存的修改，放弃这些修改并载入新数据吗？",
+        "The data holds changes that were not saved. Discard them and load the new data?");
 }
 
 void FileLoader::errorBox(const std::string& message) {

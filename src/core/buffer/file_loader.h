@@ -43,10 +43,12 @@ public:
     LoadHooks& hooks() { return hooks_; }
 
     // True when data was loaded. userChoice: picked or dropped by the user
-    // (the program's own image files are refused then).
-    bool loadFile(const std::string& path, bool userChoice);
+    // (the program's own image files are refused then). shownAs: the name the
+    // title, the file field and the log give it, when not its own (a batch
+    // chip's copy of the user's document).
+    bool loadFile(const std::string& path, bool userChoice, const std::string& shownAs = {});
     // The file's bytes from its start, whatever its name says (a file just saved).
-    bool loadPlain(const std::string& path);
+    bool loadPlain(const std::string& path, const std::string& shownAs = {});
     // One of the program's own image files, by name or as the same file
     // through a link: never the user's data, never a place to save it.
     bool isProgramFile(const std::string& path) const;
@@ -74,7 +76,7 @@ private:
     enum class CopyResult { Done, ReadFailed, WriteFailed };
 
     CopyResult copyIntoWorkingFile(int sourceFd, std::uint64_t& checksum);
-    void showLoaded(const std::string& path, bool readImage);
+    void showLoaded(const std::string& path, bool readImage, const std::string& shownAs);
     void loadFailed(bool readImage, const std::string& detail);
     void errorBox(const std::string& message);
     const std::string& text(int key) const { return texts_.text(itext(key)); }

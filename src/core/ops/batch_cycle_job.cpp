@@ -115,7 +115,8 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
             port.postResult(batch_result::kNoData);
             return 0;
         }
-        if (path.empty() || !context.loadData || !context.loadData(path)) {
+        if (path.empty() || !context.loadData ||
+            !context.loadData(path, port.currentBatchDocument())) {
             port.postResult(batch_result::kNoData);
             return 0;
         }

@@ -14,6 +14,8 @@ public:
     virtual ~BatchPort() = default;
     // The file the next cycle loads (empty: none).
     virtual std::string currentBatchFile() const = 0;
+    // The user's document that file comes from, as the window names it.
+    virtual std::string currentBatchDocument() const = 0;
     virtual bool seriesRunning() const = 0;
     // The chip's program step begins: from here its number may be on the
     // chip. False when the number cannot be noted first (the chip is left

@@ -28,6 +28,8 @@ constexpr int kReplyTimeoutMs = 1000;
 constexpr int kBlockAckWaitMs = 15;
 constexpr int kChunkTimeoutMs = 2000;
 constexpr int kAfterStreamMs = 5;
+// How long the programmer may take to come back with its new firmware.
+constexpr std::int64_t kRestartAllowanceMs = 15000;
 
 // The whole file, or nothing when it cannot be read or is implausibly large.
 std::optional<std::vector<std::uint8_t>> readFirmwareFile(const std::string& path) {
@@ -209,6 +211,9 @@ bool Upgrade::finish() {
         c_.frontend.beep(BeepKind::Information);
         window_.progress(0, "");
         window_.progress(100, c_.text(itext(113)));
+        // Logged, and the programmer's absence while it restarts is said as such.
+        c_.flags.restartingUntilMs.store(c_.clock.nowMs() + kRestartAllowanceMs);
+        c_.normal(itext(113));
         c_.worker.deviceChangeFlag.store(false);
         return true;
     }

@@ -139,7 +139,8 @@ bool Identification::linkUp() {
         return c_.link().ensureLink() != kLinkStop;
     if (c_.link().linkCheck() != kLinkStop)
         return true;
-    c_.frontend.beep(BeepKind::Exclamation);
+    if (!c_.flags.restartingAt(c_.clock.nowMs()))
+        c_.frontend.beep(BeepKind::Exclamation);
     return false;
 }
 

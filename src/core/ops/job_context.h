@@ -44,8 +44,9 @@ struct JobContext {
     std::string deleteSoundPath;
     // u_mod0.dll: what the read job received from the chip.
     std::string readImagePath;
-    // Loads a file as the current data, as the program's own choice.
-    std::function<bool(const std::string& path)> loadData;
+    // Loads a file as the current data, as the program's own choice; shownAs
+    // names it on the window when it is a copy of the user's document.
+    std::function<bool(const std::string& path, const std::string& shownAs)> loadData;
     // Switches edit mode off as its menu command does, with its status.
     std::function<void()> leaveEditMode;
     // Set while a batch cycle runs its steps: an identity that is neither in

@@ -20,6 +20,10 @@ struct JobFlags {
     std::atomic<bool> notUnique{false};
     std::atomic<bool> fileLoaded{false};
     std::atomic<bool> upgradeRunning{false};
+    // Until this time (Clock::nowMs) the programmer restarts after an upgrade:
+    // its absence is the restart, not a programmer that was not found.
+    std::atomic<std::int64_t> restartingUntilMs{0};
+    bool restartingAt(std::int64_t nowMs) const { return nowMs < restartingUntilMs.load(); }
     // Set by the window when it closes while a read runs.
     std::atomic<bool> closeRequested{false};
 

@@ -89,4 +89,9 @@ std::string firmwareFileRefusedText(const TextTable& texts, FirmwareFileProblem 
     return {};
 }
 
+std::string programmerRestartingText(const TextTable& texts) {
+    return inTextLanguage(texts, "编程器正在以新固件重新启动，请稍候…",
+                          "The programmer is restarting with its new firmware, please wait…");
+}
+
 }  // namespace nyra

@@ -25,5 +25,7 @@ std::string imageLargerThanChipText(const TextTable& texts, const std::string& f
 // Why a firmware file was refused before anything was sent; for None, a file
 // that could not be read or is too large.
 std::string firmwareFileRefusedText(const TextTable& texts, FirmwareFileProblem problem);
+// The status while the programmer restarts with its new firmware.
+std::string programmerRestartingText(const TextTable& texts);
 
 }  // namespace nyra

@@ -111,7 +111,7 @@ std::uint8_t readChip(JobContext& context) {
     const std::string result = timedText(context.text(itext(78)), elapsed.seconds());
     playFinishSound(context);
     if (context.loadData)
-        context.loadData(context.readImagePath);
+        context.loadData(context.readImagePath, {});
     context.status.show(result, StatusKind::Normal, false);
     return 1;
 }

@@ -13,6 +13,7 @@
 #include "ops/chip_jobs.h"
 #include "ops/identify.h"
 #include "ops/job_frame.h"
+#include "ops/job_texts.h"
 #include "ops/update_check_job.h"
 #include "ui/frontend.h"
 #include "ui/main_panel.h"
@@ -227,8 +228,8 @@ void AppState::startUp(const std::string& programFolder, const std::string& work
     jobContext_.finishSoundPath = programFolder_ + "sound/finishsound.wav";
     jobContext_.deleteSoundPath = programFolder_ + "sound/del.wav";
     jobContext_.readImagePath = imagePath0_;
-    jobContext_.loadData = [this](const std::string& path) {
-        return fileLoader_->loadFile(path, false);
+    jobContext_.loadData = [this](const std::string& path, const std::string& shownAs) {
+        return fileLoader_->loadFile(path, false, shownAs);
     };
     jobContext_.leaveEditMode = [this] {
         if (hexView_->editMode())
@@ -639,6 +640,13 @@ void AppState::logLine(const std::string& line) {
 }
 
 void AppState::statusAlert(TextKey key) {
+    // A programmer restarting after its upgrade is away, not lost: said once.
+    if (key == itext(34) && flags_.restartingAt(clock_.nowMs())) {
+        const std::string restarting = programmerRestartingText(texts_);
+        if (panel_.text(kStatusLine) != restarting)
+            showStatus(restarting, StatusKind::Normal, false);
+        return;
+    }
     showStatus(text(key), StatusKind::Alert, false);
 }
 

@@ -25,6 +25,10 @@ public:
         std::lock_guard lock(mutex_);
         return file;
     }
+    std::string currentBatchDocument() const override {
+        std::lock_guard lock(mutex_);
+        return document;
+    }
     bool seriesRunning() const override {
         std::function<void(int)> hook;
         int n;
@@ -65,6 +69,7 @@ public:
     }
 
     std::string file;
+    std::string document;
     bool running = false;
     bool allowWriting = true;
     std::function<void(int)> onQuery;

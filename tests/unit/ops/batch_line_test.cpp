@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -77,6 +78,15 @@ protected:
         return (std::uint32_t{chip.at(1000)} << 24) | (std::uint32_t{chip[1001]} << 16) |
                (std::uint32_t{chip[1002]} << 8) | chip[1003];
     }
+    // The series' copies of the document beside it.
+    std::vector<std::string> temporaryFiles() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.folder())) {
+            if (entry.path().filename().string().ends_with(".tmp~"))
+                found.push_back(entry.path().filename().string());
+        }
+        return found;
+    }
     // The chip holds the document, its ID at 1000 and nothing else.
     static void expectProgrammed(const std::vector<std::uint8_t>& chip, std::uint32_t id) {
         ASSERT_EQ(chip.size(), 512u * 1024);
@@ -105,12 +115,18 @@ TEST_F(BatchLineTest, TwentyChipsEachGetTheirOwnSerialNumber) {
     }
     // The socket is empty: the series waits for the next chip until stopped.
     EXPECT_TRUE(window().running());
+    // The window names the user's document, not the series' copy of it.
+    const std::string title = state.panel().text(ids::kWindowTitle);
+    EXPECT_NE(title.find("fw.bin"), std::string::npos) << title;
+    EXPECT_EQ(title.find(".tmp~"), std::string::npos) << title;
+    EXPECT_EQ(temporaryFiles().size(), 1u) << "one copy, rewritten for each chip";
     EXPECT_EQ(window().count(), 160u);
     EXPECT_EQ(panel().text(kCount), "160");
     EXPECT_EQ(panel().text(kStartId), "100");
     endSeries();
     EXPECT_FALSE(window().running());
     EXPECT_EQ(window().count(), 160u);
+    EXPECT_TRUE(temporaryFiles().empty());
 }
 
 TEST_F(BatchLineTest, AFailingChipStopsOnItsIdAndTheNextStartRepeatsIt) {
@@ -123,6 +139,7 @@ TEST_F(BatchLineTest, AFailingChipStopsOnItsIdAndTheNextStartRepeatsIt) {
     EXPECT_EQ(window().count(), 115u) << "the failed chip's ID is not used up";
     const auto bad = simulator.chipContents(0);
     EXPECT_EQ(bad[1000], 0x01) << "the stuck bit";
+    EXPECT_TRUE(temporaryFiles().empty()) << "the series ended with the failed chip";
 
     // The operator replaces the bad chip and starts again: same ID.
     ASSERT_TRUE(simulator.swapChip(0, *simulator.chip(0)));
@@ -130,6 +147,7 @@ TEST_F(BatchLineTest, AFailingChipStopsOnItsIdAndTheNextStartRepeatsIt) {
     window().start();
     waitForTakenChips(6);
     endSeries();
+    EXPECT_TRUE(temporaryFiles().empty());
     const auto taken = simulator.takenChips(0);
     ASSERT_EQ(taken.size(), 6u);
     for (std::size_t i = 0; i < taken.size(); ++i) {

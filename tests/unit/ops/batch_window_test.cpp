@@ -222,8 +222,8 @@ TEST_F(BatchWindowTest, ASerialNumberSeriesGivesEachChipItsOwnId) {
     EXPECT_NE(state.panel().text(kBtnBatch).rfind("停止批量", 0), 0u);
     EXPECT_TRUE(panel().enabled(kStart));
     EXPECT_FALSE(panel().enabled(kStop));
-    std::ifstream first(main + "-ID-0.tmp~");
-    EXPECT_TRUE(first.good());
+    // The series' copy of the document went with the series.
+    EXPECT_FALSE(std::filesystem::exists(main + "-ID-0.tmp~"));
 }
 
 // An ID cut to its length would be a number an earlier chip got: the series
@@ -475,10 +475,15 @@ TEST_F(BatchWindowAloneTest, APassAfterStopAndAnUnknownOutcomeStillUseTheNumberU
     EXPECT_EQ(told, (std::vector<std::pair<std::uint8_t, std::uint32_t>>{
                         {batch_result::kPassed, 40}, {batch_result::kUnknown, 45}}));
     EXPECT_EQ(requests(), (std::vector<std::uint32_t>{3, 3}));
-    std::ifstream file(main + "-ID-1.tmp~", std::ios::binary);
+    // Each series' copy went with it; the next start gives 50 to its own.
+    EXPECT_FALSE(std::filesystem::exists(main + "-ID-0.tmp~"));
+    EXPECT_FALSE(std::filesystem::exists(main + "-ID-1.tmp~"));
+    window.start();
+    std::ifstream file(window.currentBatchFile(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     ASSERT_EQ(bytes.size(), 20u);
-    EXPECT_EQ(bytes.substr(16), std::string("\x32\0\0\0", 4)) << "50 ready for the next chip";
+    EXPECT_EQ(bytes.substr(16), std::string("\x32\0\0\0", 4)) << "50 for the next chip";
+    window.stop();
 }
 
 TEST_F(BatchWindowAloneTest, AutoStartOffEndsTheSeriesAtTheNextChip) {

@@ -11,7 +11,7 @@
 namespace nyra::ops_test {
 
 inline constexpr const char* kFirmwareItext =
-    "101=Firmware file check failed!\r\n102=Programmer did not come back!\r\n"
+    "34=no programmer\r\n101=Firmware file check failed!\r\n102=Programmer did not come back!\r\n"
     "103=Ready to upgrade\r\n104=No handshake!\r\n105=Wrong start answer!\r\n"
     "106=No start answer!\r\n107=Block erase failed!\r\n108=Write failed!\r\n"
     "109=Read-back differs!\r\n110=Read-back short!\r\n111=Finish refused!\r\n"

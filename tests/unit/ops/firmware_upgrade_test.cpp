@@ -11,6 +11,7 @@
 
 #include "device/firmware_image.h"
 #include "ops/firmware_jobs.h"
+#include "ops/job_texts.h"
 #include "unit/ops/firmware_job_fixture.h"
 
 namespace nyra {
@@ -109,6 +110,38 @@ TEST_F(FirmwareJobTest, AnUpgradeRunsThroughItsPhasesAndTheNewVersionIsReported)
     EXPECT_EQ(showFirmwareVersion(context()), 1);
     EXPECT_NE(frontend.boxes().back().text.find("V2.3"), std::string::npos)
         << frontend.boxes().back().text;
+}
+
+// After the upgrade the programmer restarts: the success is in log.txt, and
+// while it is away the status says that it restarts, not that it is lost,
+// until it has had its time.
+TEST_F(FirmwareJobTest, TheRestartAfterAnUpgradeIsSaidAndTheSuccessLogged) {
+    chooseFirmware(fileOfLength(2500));
+    ASSERT_EQ(upgradeFirmware(context(), window()), 1);
+    EXPECT_EQ(state.panel().text(kStatusLine), "Upgrade done!");
+    EXPECT_NE(dir.read("log.txt").find("Upgrade done!"), std::string::npos);
+
+    ASSERT_TRUE(simulator.unplug(0));
+    frontend.clearRecord();
+    const std::string restarting = programmerRestartingText(state.texts());
+    for (int notice = 0; notice < 4; ++notice) {
+        clock.advance(1000);
+        state.windowMessage(kMsgDeviceChange, 0);
+        state.worker().waitUntilIdle();
+        EXPECT_EQ(state.panel().text(kStatusLine), restarting);
+        EXPECT_FALSE(state.panel().checked(kStatusLine)) << "not an alert";
+    }
+    const std::string log = dir.read("log.txt");
+    EXPECT_EQ(log.find("no programmer"), std::string::npos) << log;
+    EXPECT_EQ(log.find(restarting), log.rfind(restarting)) << "said once";
+    EXPECT_TRUE(frontend.beeps().empty());
+
+    // A programmer that has not come back in time is lost after all.
+    clock.advance(15000);
+    state.windowMessage(kMsgDeviceChange, 0);
+    state.worker().waitUntilIdle();
+    EXPECT_EQ(state.panel().text(kStatusLine), "no programmer");
+    EXPECT_TRUE(state.panel().checked(kStatusLine));
 }
 
 // The programmer's own pace: the command into the boot loader waits 100 ms

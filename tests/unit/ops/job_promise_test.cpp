@@ -161,6 +161,7 @@ int percentOf(const std::string& label) {
 class OneChipPort final : public BatchPort {
 public:
     std::string currentBatchFile() const override { return {}; }
+    std::string currentBatchDocument() const override { return {}; }
     bool seriesRunning() const override { return false; }
     bool chipWriting() override { return true; }
     void postResult(std::uint8_t code) override {
