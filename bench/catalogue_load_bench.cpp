@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to load and parse database.dat against the time to merely read it:
 // the shipped catalogue and a synthetic one of 1100 records.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program, read and verify of a 16 MiB and a 128 MiB image through the
 // simulated programmer (device timing off), each against a plain copy and a
 // compare of the same bytes in the same run; then erase + program + verify of

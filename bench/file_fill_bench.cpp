@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file fill writing 256 MiB into the working file (page cache, no sync)
 // against dd writing the same bytes in the same piece size, each into a new
 // file and then over the same file again. A ratio near 1 means the fill costs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a 256 MiB file into the working file against cp of the same file,
 // both with a warm page cache; then Save of one changed byte against a full
 // copy. The load ratio says how much the checksum and the chunked copy cost

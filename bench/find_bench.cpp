@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find tool over a 1 GiB working file (warm page cache) against memmem
 // over the same bytes in memory, both searching for a pattern that is not
 // there, so each goes through every byte. A ratio near 1 means the search runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one hex view refresh against the size of the data: a 1 KiB file
 // against a sparse 4 GiB - 1 byte file scrolled through with thumb moves.
 // A ratio near 1 means a refresh reads only the window, never the whole file;

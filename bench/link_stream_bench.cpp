@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of 4096-byte stream writes and 8192-byte reads through the link
 // into the simulated programmer, as a ratio to a plain memcpy of the same
 // bytes measured in the same run and to the USB 2.0 high-speed bulk limit

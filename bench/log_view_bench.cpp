@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one log line as the log grows: 100,000 lines through the main
 // window's logLine (log model and log.txt), the first 1,000 against the last
 // 1,000. A ratio near 1 means the cost per line does not depend on the length.

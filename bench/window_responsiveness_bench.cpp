@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window thread while a 128 MiB image is programmed and read back through
 // the simulated programmer (device timing off, so the progress comes as fast
 // as the host can make it): a 1 ms timer on the window thread records the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian's hardening flags (dpkg-buildflags: fortify, stack protector,
 # format checks, relro and bindnow) for the optimised builds the package is
 # made from. Sanitizer and fuzz builds have their own instrumentation, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the catalogue reader as a stored database.dat, then
 // walks every list, selects every device and checks the record fields; the
 // same bytes also go through the source-text builder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A firmware file as the user picks it: the check that decides whether it
 // may go to the boot loader.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes as a server's answer: an HTTP response cut into
 // pieces at sizes taken from the input, SMTP replies, and URLs; the parsers
 // must stay within their limits and agree however the bytes are cut.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes through the text-file reader and walks every section,
 // key line and value; also checks that the codec always yields valid UTF-8.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's outside input: its settings file, chip descriptions and
 // control commands.
 #include <cstddef>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the launchers: prepares a per-user program folder. The program
 # reads its catalogue, texts and pictures from its current directory and
 # writes its settings, log and working files there.

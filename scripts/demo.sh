@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and starts it in the demo folder on the simulated programmer.
 set -euo pipefail
 cd "$(dirname "$0")/.."

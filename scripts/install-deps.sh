@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages needed to build, run and test KVQ_Nyra.
 # Run time: a font with Chinese characters for the default texts, Qt's own
 # translations for its buttons and dialogs, xdg-open for the manual and log.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a built tree, checks it, installs it, runs
 # kvq-cli from the installed paths on the demo device in a fresh HOME, then
 # purges it and checks that nothing of it is left. Needs root (or sudo).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generates catalogue.txt, the source text of database.dat, from the chip fact
 tables (spi-nor-flash.tsv, spi-nor-second-id-only.tsv, eeprom.tsv).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch_command.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "detect_command.h"
 
 #include "catalogue/chip_parameters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq-cli: the core's link and worker from a terminal.
 #include <unistd.h>
 

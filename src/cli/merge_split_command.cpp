@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "merge_split_command.h"
 
 #include "app/text_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer_tool_dialogs.h"
 
 #include <QCheckBox>

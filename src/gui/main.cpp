@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq_nyra: the desktop program.
 #include <QApplication>
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "unavailable_usb.h"
 
 namespace nyra::gui {

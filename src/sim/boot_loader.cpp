@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer's boot loader: the 4-byte frames of a firmware upgrade, the
 // upgrade stream on bulk OUT, and the application flash it writes.
 #include <algorithm>

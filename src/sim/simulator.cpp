@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/simulator.h"
 
 #include "sim/simulator_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libusb 0.1 calls of the simulated bus and its programmers.
 #include <algorithm>
 

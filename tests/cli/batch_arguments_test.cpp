@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How kvq-cli batch reads its numbers: decimal (leading zeros and all, as the
 // window takes them) or 0x hex, nothing else; the fill address is left to the
 // main document's end unless given.

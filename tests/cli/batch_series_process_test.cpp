@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Series on the demo production line, stopped with Ctrl-C at random points
 // and started again from what kvq-cli says: whatever the timing, no two
 // chips leave the line with the same serial number or document, and the

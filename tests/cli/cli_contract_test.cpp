@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What scripts rely on, from outside: for each command and each way a run can
 // end, the exit status, exactly one JSON object whose "exit" is that status,
 // and every file of the user's byte for byte as it should be.

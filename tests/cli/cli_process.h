@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The built kvq-cli as a process: rwb_mod.so beside it, the simulator

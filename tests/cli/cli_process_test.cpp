@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built kvq-cli as a process on the simulator; the chip's contents
 // persist in an image file from one run to the next.
 #include <gtest/gtest.h>

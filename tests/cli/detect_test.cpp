@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq-cli detect in-process: the window's state and job 23 against the
 // simulated programmer, in virtual time.
 #include "detect_command.h"

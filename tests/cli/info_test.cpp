@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq-cli info: what the window shows for a data file, without the window.
 #include "info_command.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq-cli merge and split: in-process with the shipped English texts, and
 // the built executable as a process for its exit status and streams.
 #include "merge_split_command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kvq-cli prints for a job's progress bar: a bar redrawn in place on a
 // terminal, one line per ten percent in a pipe or a log file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads the built rwb_mod.so exactly as the program does and talks to the
 // simulated programmer through the link.
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The address-offset window over the real core: a .cap file opens it with its
 // fixed offset, and OK loads the file's tail as the data.
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch window in Qt: shown by the batch button only while auto-identify
 // is on, its controls following the mode, and hidden again by exit.
 #include <QComboBox>

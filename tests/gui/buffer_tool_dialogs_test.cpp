@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file fill, data view and go-to windows over the real core: the typing
 // check at the caret, Enter pressing the action, only cancel closing, and
 // the go-to windows living side by side.

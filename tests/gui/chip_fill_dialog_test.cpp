@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip fill window over the real core: its texts and the data field of
 // the chip, Enter fills without closing, nothing but cancel closes it and
 // not while the chip is written, and a stray character is taken out of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find window over the real core: Enter searches, the action button
 // goes on to the next match, and only cancel closes it and ends the search.
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every Qt Test class of the desktop program in one application.
 #include <QApplication>
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hex grid as the user sees it: the real core and window, a data file
 // loaded, cells clicked and typed into.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chip identification as the user sees it: the real core and window against
 // the in-process programmer, with the shipped catalogue and English texts.
 #include <QComboBox>

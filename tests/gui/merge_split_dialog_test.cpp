@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The merge and split windows over the real core, opened from the tools
 // menu: their texts, Enter as OK, OK leaving them open, cancel closing them.
 #include <QAction>

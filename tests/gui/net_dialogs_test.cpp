@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The feedback form and the version window in Qt.
 #include <QHeaderView>
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OTP window in Qt: its buttons follow what detection found.
 #include <QCheckBox>
 #include <QPlainTextEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window over the program's core in a program folder of its own, with a
 // simulated programmer on the bus, the build's catalogue and English texts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware upgrade window over the real core: its upgrade button waits
 // for a file, its bar follows the job from another thread, and it stays open
 // while an upgrade runs.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end test of the real program in a real (virtual) X display, driven
 # with xdotool like a user: detect (F5), open an image through the file dialog
 # (Ctrl+O), automatic sequence (F9), read (F7). See README.md beside it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link and the worker against the in-process programmer simulator.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The boot loader as the program's firmware upgrade drives it: re-enumeration
 // after command 21, the three phases, the finish and the leave, and each fault.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production-line feeder: a pass on a written chip swaps it for a fresh
 // one after the line's delays, keeps what was taken out, and can feed a bad
 // chip or none at all.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A real HTTP/1.1 server on 127.0.0.1 for the HTTP fetch's tests.
 
 Usage: http_test_server.py DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Every text key the code uses must be defined in both language sets."""
 import pathlib
 import re

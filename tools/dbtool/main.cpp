@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq-dbtool: the chip catalogue between its source text and database.dat.
 #include <cstdio>
 #include <fstream>

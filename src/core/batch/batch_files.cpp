@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/batch_files.h"
 
 #include <fcntl.h>

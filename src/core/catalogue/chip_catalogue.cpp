@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalogue/chip_catalogue.h"
 
 #include "catalogue/chip_parameters.h"

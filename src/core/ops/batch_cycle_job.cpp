@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/batch_cycle_job.h"
 
 #include <sys/stat.h>

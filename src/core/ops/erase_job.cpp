@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/protocol.h"
 #include "ops/chip_jobs.h"
 #include "ops/chip_presence.h"

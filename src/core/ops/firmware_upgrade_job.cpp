@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Job 21: the firmware file through the programmer's boot loader in three
 // phases (blocks acknowledged, the keyed stream, the keyed read-back), then
 // the finish.

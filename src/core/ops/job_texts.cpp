@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/job_texts.h"
 
 #include "app/text_language.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/update_check_job.h"
 
 #include "device/protocol.h"

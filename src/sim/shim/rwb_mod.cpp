@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rwb_mod.so: the demo device behind the libusb 0.1 ABI. The program loads it
 // beside its executable exactly as it would load the real library.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kvq-sim: controls the demo device of a running program from a terminal.
 
 #include <cstdio>

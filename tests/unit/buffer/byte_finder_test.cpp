@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find tool's pattern and search: leftmost matches that never overlap,
 // found across the window boundary, against a plain reference search.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/hex_view_model.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The records of the shipped catalogue that identification and programming
 // depend on beyond the format: twins, parts without RDID, parts with two IDs.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .nyr layout and the upgrade key that the program and the boot loader share.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The feedback form and the mail it hands to the SMTP client, against the
 // scripted server and the real one; the version window's rows.
 #include <gtest/gtest.h>

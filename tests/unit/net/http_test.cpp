@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP fetch: the response parser fed in pieces, the status check with
 // its texts, the URL, and whole fetches from Python's HTTP server.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "real_smtp_server.h"
 
 #include <stdlib.h>

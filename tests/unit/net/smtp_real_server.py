@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A real SMTP server on 127.0.0.1 for the SMTP client's tests.
 
 Usage: smtp_real_server.py DIR LOGIN PASSWORD

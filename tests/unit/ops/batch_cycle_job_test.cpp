@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Job 33 through the worker on the simulated programmer: the steps the batch
 // switches choose, the results posted to the batch window, and the wait for
 // the next chip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole serial-number series on a production line: the simulated feeder
 // swaps each chip that passed, and the batch window runs the series by itself.
 #include <gtest/gtest.h>

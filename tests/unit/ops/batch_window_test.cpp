@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch window over the main window's state and a simulated programmer:
 // its controls per mode, the checks before a series starts, and whole series
 // with an operator who swaps the chip after each one that passed; then the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file fill, go-to and data view windows over the main window's state
 // and a simulated programmer: what each writes, shows and refuses.
 #include <gtest/gtest.h>

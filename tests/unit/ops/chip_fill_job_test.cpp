@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip fill window and job 19 against the simulated programmer, in
 // virtual time: which units are read and written back, what the range gets,
 // what is refused before the chip is touched, and what a failure leaves.

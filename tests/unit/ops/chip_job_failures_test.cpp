@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the chip jobs fail, through the real link into the simulated programmer
 // in virtual time: that they say why, that nothing counts as done without the
 // programmer's word, and that the socket is asked before and after each job.

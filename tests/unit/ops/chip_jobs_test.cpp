@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip jobs through the real link into the simulated programmer, in
 // virtual time: what reaches the chip, what comes back, and what the user is told.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find window and job 24 on the worker: each match shown and marked, the
 // hand-over through the job code byte, a changed pattern, cancel and the
 // end of the search.

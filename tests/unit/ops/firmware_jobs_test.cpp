@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware version job and the parts of the upgrade that come before the
 // boot loader, through the real link into the simulated programmer.
 #include <gtest/gtest.h>

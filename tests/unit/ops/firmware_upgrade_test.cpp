@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware upgrade through the simulated boot loader, in virtual time:
 // what the boot loader receives, what the window's bar says, and the text of
 // every way it can fail.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chip identification run as jobs 7 and 23 by the worker, against the
 // in-process programmer simulator through the real link.
 #include "ops/identify.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every chip job promises, checked against the simulated chip itself for
 // every job and every programmer fault, through the worker in virtual time:
 // a job reports success only when the chip holds what it says, a failure or

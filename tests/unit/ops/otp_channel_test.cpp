@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OTP table and the extended frames the OTP operations travel in.
 #include <gtest/gtest.h>
 

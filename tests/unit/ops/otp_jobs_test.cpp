@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OTP jobs against the simulated security areas: detection and the
 // window states it leaves, what program writes and in which order, the lock
 // only when asked for and allowed, read, save, verify and blank check.

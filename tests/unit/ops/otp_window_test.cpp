@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OTP window without its widgets: its start state, and which message
 // each button posts, or the box it shows instead.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update check through the worker: the version document from Python's
 // HTTP server on the loopback, the firmware version from the simulated
 // programmer, and the version window or the failure boxes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/app_state.h"
 #include "catalogue/catalogue_codec.h"
 #include "catalogue/catalogue_tools.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random user sessions against a plain model: a byte string, the editor as
 // the user sees it, and the files on disk. Loads, go-to, typing, edit mode,
 // fills, Save and Save As run through the real program; after every step

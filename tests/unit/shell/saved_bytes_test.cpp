@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user typed, filled or loaded is what a save writes, into a file
 // the user chose, and nothing the user did not ask for.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch series' files: fresh temporary names, the serial number written
 // into a copy of the main document, and the main document with a sub-document.
 #include "batch/batch_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tools menu's merge and split commands open their windows over the
 // program's texts, the merge with the user's home as its folder.
 #include <gtest/gtest.h>

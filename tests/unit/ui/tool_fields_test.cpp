@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number fields of the tool windows: parsing, the check on every change,
 // the caret and the program's own writes.
 #include <gtest/gtest.h>
