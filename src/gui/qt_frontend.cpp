@@ -23,6 +23,7 @@
 #include <QSoundEffect>
 #endif
 
+#include "file_dialog_texts.h"
 #include "list_window_dialog.h"
 #include "ui/file_filter.h"
 
@@ -97,14 +98,10 @@ void widenDetailColumns(QFileDialog& dialog) {
     const QFontMetrics metrics(view->font());
     const int margin = 3 * metrics.horizontalAdvance(QLatin1Char('M'));
     const QLocale locale;
+    // Types are the desktop's descriptions of file kinds ("应用程序日志"):
+    // room for ten wide characters.
     const QString widest[] = {
-        locale.formattedDataSize(999'999'999),
-        std::max(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"),
-                 QCoreApplication::translate("QAbstractFileIconProvider", "%1 File")
-                     .arg(QStringLiteral("bin")),
-                 [&](const QString& a, const QString& b) {
-                     return metrics.horizontalAdvance(a) < metrics.horizontalAdvance(b);
-                 }),
+        locale.formattedDataSize(999'999'999), QString(10, QChar(0x6587)),
         locale.toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58)), QLocale::ShortFormat)};
     int total = view->header()->sectionSize(0);
     for (int column = 1; column <= 3; ++column) {
@@ -123,6 +120,8 @@ void prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     if (!filter.empty())
         dialog.setNameFilter(qt(filter));
     startIn(dialog, request.initialPath);
+    // Qt's own dialog only; a native one ignores the model.
+    dialog.setProxyModel(new LocaleDatesModel(&dialog));
     widenDetailColumns(dialog);
 }
 
@@ -375,8 +374,17 @@ void QtFrontend::installTranslation(const QString& locale) {
         installedLanguage_.clear();
         QLocale::setDefault(QLocale::system());
     }
+    if (fileTypes_) {
+        QCoreApplication::removeTranslator(fileTypes_);
+        delete fileTypes_;
+        fileTypes_ = nullptr;
+    }
     if (locale.isEmpty())
         return;
+    if (locale == QStringLiteral("zh_CN")) {
+        fileTypes_ = new FileTypeTranslator(this);
+        QCoreApplication::installTranslator(fileTypes_);
+    }
     auto* translator = new QTranslator(this);
     if (!translator->load(QStringLiteral("qtbase_") + locale,
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -74,6 +74,7 @@ private:
     QPointer<QWidget> parentWindow_;
     Opener opener_;
     QTranslator* translator_ = nullptr;  // window thread only
+    QTranslator* fileTypes_ = nullptr;   // what the toolkit's translation lacks
     QString installedLanguage_;
     mutable std::mutex mutex_;
     std::condition_variable answered_;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QTreeView>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -351,6 +353,66 @@ void FrontendTest::cancelledOpenDialogChoosesNothing() {
         QTRY_VERIFY(call.done());
     }
     QVERIFY(chosen.empty());
+}
+
+// Qt's own dialog in the Chinese interface: folder types and dates in
+// Chinese, and every detail whole in its column.
+void FrontendTest::chineseFileDialogShowsWholeChineseDetails() {
+    QtFrontend frontend;
+    frontend.useLanguage("zh_CN");
+    QTRY_COMPARE(frontend.installedLanguage(), QStringLiteral("zh_CN"));
+    auto english = qScopeGuard([&] { frontend.useLanguage(""); });
+    QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"),
+             QStringLiteral("文件夹"));
+    QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkdir("sub"));
+    QFile file(folder.path() + "/fw.bin");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(56 * 1024 + 321, '\x5A'));
+    file.close();
+    FileDialogRequest request;
+    request.filter = "*.*|*.*||";
+    request.initialPath = folder.path().toStdString();
+
+    QStringList problems;
+    int rowsSeen = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* view = dialog ? dialog->findChild<QTreeView*>() : nullptr;
+        if (!view || view->model()->rowCount(view->rootIndex()) < 2)
+            return;  // the folder is still being read
+        poll.stop();
+        const QLocale chinese(QStringLiteral("zh_CN"));
+        for (int row = 0; row < 2; ++row) {
+            ++rowsSeen;
+            const QModelIndex name = view->model()->index(row, 0, view->rootIndex());
+            const QFileInfo info(folder.path() + "/" + name.data().toString());
+            const QString type = name.siblingAtColumn(2).data().toString();
+            const QString date = name.siblingAtColumn(3).data().toString();
+            if (info.isDir() && type != QStringLiteral("文件夹"))
+                problems << "type " + type;
+            if (date != chinese.toString(info.lastModified(), QLocale::ShortFormat))
+                problems << "date " + date;
+            for (int column = 1; column <= 3; ++column) {
+                const QString text = name.siblingAtColumn(column).data().toString();
+                if (view->header()->sectionSize(column) <
+                    view->fontMetrics().horizontalAdvance(text))
+                    problems << "clipped " + text;
+            }
+        }
+        QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+    });
+    poll.start(10);
+    {
+        BackgroundCall call(frontend, [&] { frontend.openFileDialog(request); });
+        QTRY_VERIFY(call.done());
+    }
+    QCOMPARE(rowsSeen, 2);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
 }
 
 void FrontendTest::skinIsLoadedOrIgnored() {

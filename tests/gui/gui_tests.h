@@ -44,6 +44,7 @@ private slots:
     void chineseTextsTranslateTheToolkitsButtons();
     void saveDialogUsesFilterAndDefaultExtension();
     void cancelledOpenDialogChoosesNothing();
+    void chineseFileDialogShowsWholeChineseDetails();
     void skinIsLoadedOrIgnored();
     void unavailableUsbFindsNothingAndFails();
 };
