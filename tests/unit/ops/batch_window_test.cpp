@@ -547,7 +547,25 @@ TEST_F(BatchWindowAloneTest, AStartTakesTheFirstSelectedEntryOrTheFirstOne) {
     window.start();
     EXPECT_EQ(window.selection(), (std::vector<bool>{true, false, false}));
     EXPECT_EQ(window.currentBatchFile(), main + "-a.bin-0.tmp~");
+    EXPECT_EQ(window.currentBatchDocument(), a) << "the window names the entry, not the copy";
     EXPECT_EQ(dir.read("fw.bin-a.bin-0.tmp~"), std::string(16, 'M') + std::string(4, '\xFF') + "A");
+}
+
+// Closing the program while a series stands removes its copy beside the
+// user's document.
+TEST_F(BatchWindowAloneTest, ACopyGoesWithTheWindowThatMadeIt) {
+    {
+        BatchWindow other([](std::uint32_t) {}, [](std::optional<std::uint32_t>) {}, frontend,
+                          texts, clock);
+        other.create();
+        other.panel().setText(kMainDocument, main);
+        other.setMode(2);
+        other.panel().setText(kFillAddress, "16");
+        other.start();
+        ASSERT_TRUE(other.running());
+        EXPECT_TRUE(std::filesystem::exists(other.currentBatchFile()));
+    }
+    EXPECT_FALSE(std::filesystem::exists(main + "-ID-0.tmp~"));
 }
 
 TEST_F(BatchWindowAloneTest, AFileThatCannotBeMadeForTheNextChipStopsTheSeries) {
