@@ -123,14 +123,11 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
         }
     }
     context.log.clear();
-    if (context.flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context)) {
         port.postResult(batch_result::kBlocked);
         return 0;
     }
-    if (!context.flags.fileLoaded.load()) {
-        context.alert(itext(57));
-        context.box(context.text(itext(57)), BoxIcon::Warning);
+    if (!dataFileLoaded(context)) {
         port.postResult(batch_result::kNoData);
         return 0;
     }
@@ -143,8 +140,7 @@ std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t p
         port.postResult(batch_result::kNoData);
         return 0;
     }
-    if (auto file = context.loadedFile.get())
-        context.log.dataFile(file->path, file->bytes);
+    logDataFile(context);
     const ElapsedTime elapsed(context.clock);
 
     std::string steps = context.text(itext(91));

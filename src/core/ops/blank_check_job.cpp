@@ -40,7 +40,7 @@ std::uint8_t blankCheckChip(JobContext& context) {
     JobFlags& flags = context.flags;
     flags.stopBlankCheck.store(false);
     flags.notBlank.store(false);
-    if (!startChecks(context, true))
+    if (!startChecks(context))
         return 0;
     ChipPresence chip;
     if (!chip.begin(context))

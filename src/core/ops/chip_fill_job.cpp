@@ -16,6 +16,7 @@
 #include "device/frames.h"
 #include "device/protocol.h"
 #include "ops/identify.h"
+#include "ops/job_frame.h"
 
 namespace nyra {
 
@@ -396,10 +397,8 @@ void ChipFillWindow::refuse(TextKey key) {
 }
 
 std::uint8_t fillChip(JobContext& context, ChipFillWindow& window, const std::string& scratchPath) {
-    if (context.flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context))
         return 0;
-    }
     const ChipParameterBlock block = context.selection.parameterBlock();
     const std::optional<std::uint64_t> unit = fillUnitBytes(block);
     if (!unit) {

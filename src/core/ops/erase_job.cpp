@@ -24,13 +24,11 @@ constexpr int kStopStepMs = 10;
 std::uint8_t eraseChip(JobContext& context, bool direct) {
     JobFlags& flags = context.flags;
     flags.stopErase.store(false);
-    if (flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context))
         return 0;
-    }
     if (flags.eraseRunning.load())
         return 0;
-    if (direct && !startChecks(context, true))
+    if (direct && !startChecks(context))
         return 0;
     // An empty socket would keep the job waiting for a done byte that never comes.
     if (!ChipPresence().begin(context))

@@ -55,10 +55,8 @@ void UpgradeWindow::choose(const std::string& path) {
 }
 
 std::uint8_t showFirmwareVersion(JobContext& context) {
-    if (context.flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context))
         return 0;
-    }
     Link& link = context.link();
     if (!link.connect(true))
         return 0;

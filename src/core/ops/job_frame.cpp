@@ -75,34 +75,46 @@ std::optional<std::uint8_t> startOrStop(JobContext& context, const ButtonJob& jo
         return std::nullopt;
     }
     (context.flags.*job.stopRequest).store(false);
-    if (job.job == job::kProgram || job.job == job::kVerify) {
-        if (context.flags.fileLoaded.load()) {
-            if (auto file = context.loadedFile.get())
-                context.log.dataFile(file->path, file->bytes);
-        }
-    }
+    if ((job.job == job::kProgram || job.job == job::kVerify) && context.flags.fileLoaded.load())
+        logDataFile(context);
     return job.job;
 }
 
-bool startChecks(JobContext& context, bool direct) {
-    if (context.flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+bool programmerFree(JobContext& context) {
+    if (!context.flags.programmerBlocked.load())
+        return true;
+    context.alert(itext(56), true);
+    return false;
+}
+
+bool dataFileLoaded(JobContext& context) {
+    if (context.flags.fileLoaded.load())
+        return true;
+    context.alert(itext(57));
+    context.box(context.text(itext(57)), BoxIcon::Warning);
+    return false;
+}
+
+void logDataFile(JobContext& context) {
+    if (auto file = context.loadedFile.get())
+        context.log.dataFile(file->path, file->bytes);
+}
+
+bool startChecks(JobContext& context) {
+    if (!programmerFree(context))
         return false;
-    }
-    if (direct) {
-        if (context.autoIdentifyOn()) {
-            const int found = identifyChip(context, true, true);
-            if (found == kIdentifyFailed || found == kIdentifyNoProgrammer)
-                return false;
-            if (found == kIdentifyNoMatch && context.knownChipOnly &&
-                !namesChipFamily(context.identified.last().identity)) {
-                context.alert(itext(75), true);
-                return false;
-            }
-        } else if (context.link().ensureLink() == kLinkStop) {
-            context.selection.computeParameters(context.selection.selectedChip());
+    if (context.autoIdentifyOn()) {
+        const int found = identifyChip(context, true, true);
+        if (found == kIdentifyFailed || found == kIdentifyNoProgrammer)
+            return false;
+        if (found == kIdentifyNoMatch && context.knownChipOnly &&
+            !namesChipFamily(context.identified.last().identity)) {
+            context.alert(itext(75), true);
             return false;
         }
+    } else if (context.link().ensureLink() == kLinkStop) {
+        context.selection.computeParameters(context.selection.selectedChip());
+        return false;
     }
     return !(context.flags.chipChanged.load() && context.autoIdentifyOn());
 }

@@ -32,10 +32,17 @@ void setJobCaption(JobContext& context, const ButtonJob& job, bool running);
 // job's code is returned for the caller to start.
 std::optional<std::uint8_t> startOrStop(JobContext& context, const ButtonJob& job);
 
-// The checks every chip job makes before it starts: programmer not blocked,
-// identification (or the link) when started directly, no unconfirmed chip
-// change. False: the job returns 0.
-bool startChecks(JobContext& context, bool direct);
+// The programmer is free for a chip job; else the alert itext 56, with a beep.
+bool programmerFree(JobContext& context);
+// A data file is loaded; else the alert and the box itext 57.
+bool dataFileLoaded(JobContext& context);
+// The loaded data file's log line that a job writing or comparing it starts with.
+void logDataFile(JobContext& context);
+
+// The checks a chip job started directly makes: programmer not blocked,
+// identification (or the link), no unconfirmed chip change. False: the job
+// returns 0.
+bool startChecks(JobContext& context);
 
 // The frame around a job's exchange with the programmer: running flag,
 // locked controls and the running caption between begin() and finish().

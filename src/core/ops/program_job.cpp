@@ -30,17 +30,12 @@ constexpr const char* kFileBytesOnlyType = "25 SPI FLASH";
 
 std::uint8_t programChip(JobContext& context, bool direct) {
     context.flags.stopProgram.store(false);
-    if (context.flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context))
         return 0;
-    }
-    if (direct && !startChecks(context, true))
+    if (direct && !startChecks(context))
         return 0;
-    if (!context.flags.fileLoaded.load()) {
-        context.alert(itext(57));
-        context.box(context.text(itext(57)), BoxIcon::Warning);
+    if (!dataFileLoaded(context))
         return 0;
-    }
     if (context.selection.chipSize() < context.data.dataLength() &&
         context.frontend.messageBox(context.text(itext(58)), context.text(itext(9)),
                                     BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes)

@@ -35,7 +35,7 @@ std::string imageFailed(JobContext& context, int error) {
 std::uint8_t readChip(JobContext& context) {
     JobFlags& flags = context.flags;
     flags.stopRead.store(false);
-    if (!startChecks(context, true))
+    if (!startChecks(context))
         return 0;
     // Written whole: a read that fails, stops or ends on another chip leaves
     // the image before it as it was. When it is the data shown now, the view

@@ -29,17 +29,11 @@ void interStepPause(JobContext& context) {
 
 std::uint8_t automaticSequence(JobContext& context) {
     context.log.clear();
-    if (context.flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context))
         return 0;
-    }
-    if (!context.flags.fileLoaded.load()) {
-        context.alert(itext(57));
-        context.box(context.text(itext(57)), BoxIcon::Warning);
+    if (!dataFileLoaded(context))
         return 0;
-    }
-    if (auto file = context.loadedFile.get())
-        context.log.dataFile(file->path, file->bytes);
+    logDataFile(context);
     const ElapsedTime elapsed(context.clock);
 
     // Each step reports its own failure; the chain stops there.

@@ -170,19 +170,14 @@ std::uint8_t Verification::run() {
 std::uint8_t verifyChip(JobContext& context, bool direct) {
     JobFlags& flags = context.flags;
     flags.stopVerify.store(false);
-    if (flags.programmerBlocked.load()) {
-        context.alert(itext(56), true);
+    if (!programmerFree(context))
         return 0;
-    }
-    if (direct && !startChecks(context, true))
+    if (direct && !startChecks(context))
         return 0;
     if (flags.verifyRunning.load())
         return 0;
-    if (!flags.fileLoaded.load()) {
-        context.alert(itext(57));
-        context.box(context.text(itext(57)), BoxIcon::Warning);
+    if (!dataFileLoaded(context))
         return 0;
-    }
     return Verification(context).run();
 }
 

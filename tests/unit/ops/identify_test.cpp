@@ -210,7 +210,7 @@ TEST_F(IdentifyTest, SharedIdSelectsTheFirstRecordAndTheNextJobRefusesUntilConfi
     swap("GD25Q32");
     // The erase job's own identification moves the selection: it refuses to go on.
     JobContext& jobs = state->jobContext();
-    EXPECT_FALSE(startChecks(jobs, true));
+    EXPECT_FALSE(startChecks(jobs));
     EXPECT_EQ(shown(kListDevice), "TWIN-A");
     EXPECT_TRUE(state->flags().chipChanged.load());
     EXPECT_TRUE(state->flags().notUnique.load());
@@ -220,7 +220,7 @@ TEST_F(IdentifyTest, SharedIdSelectsTheFirstRecordAndTheNextJobRefusesUntilConfi
 
     // Started again with the selection left as it is (or another twin chosen), it goes on.
     pick("25 SPI FLASH", "TWINS", "TWIN-C");
-    EXPECT_TRUE(startChecks(jobs, true));
+    EXPECT_TRUE(startChecks(jobs));
     EXPECT_EQ(shown(kListDevice), "TWIN-C");
     EXPECT_FALSE(state->flags().chipChanged.load());
 
@@ -435,7 +435,7 @@ TEST_F(IdentifyTest, BlockedFirmwareBlocksTheNextJob) {
 
     frontend.clearRecord();
     simulator->clearFrames(0);
-    EXPECT_FALSE(startChecks(state->jobContext(), true));
+    EXPECT_FALSE(startChecks(state->jobContext()));
     EXPECT_EQ(status(), "programmer blocked");
     EXPECT_EQ(frontend.beeps().size(), 1u);
     EXPECT_TRUE(simulator->frames(0).empty()) << "a blocked programmer is not asked again";

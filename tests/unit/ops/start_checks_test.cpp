@@ -34,19 +34,17 @@ protected:
 TEST_F(StartChecksTest, BlockedProgrammerStopsTheJobBeforeAnyTransfer) {
     startUp();
     state.flags().programmerBlocked = true;
-    for (bool direct : {true, false}) {
-        for (bool identify : {true, false}) {
-            autoIdentify(identify);
-            usbRecord().calls.clear();
-            frontend.clearRecord();
-            EXPECT_FALSE(startChecks(context(), direct));
-            EXPECT_TRUE(usbRecord().calls.empty()) << direct << identify;
-            EXPECT_EQ(state.panel().text(kStatusLine), "programmer blocked");
-            EXPECT_EQ(state.statusKind(), StatusKind::Alert);
-            EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Exclamation});
-            EXPECT_TRUE(frontend.boxes().empty());
-            EXPECT_TRUE(state.flags().programmerBlocked.load());
-        }
+    for (bool identify : {true, false}) {
+        autoIdentify(identify);
+        usbRecord().calls.clear();
+        frontend.clearRecord();
+        EXPECT_FALSE(startChecks(context()));
+        EXPECT_TRUE(usbRecord().calls.empty()) << identify;
+        EXPECT_EQ(state.panel().text(kStatusLine), "programmer blocked");
+        EXPECT_EQ(state.statusKind(), StatusKind::Alert);
+        EXPECT_EQ(frontend.beeps(), std::vector<BeepKind>{BeepKind::Exclamation});
+        EXPECT_TRUE(frontend.boxes().empty());
+        EXPECT_TRUE(state.flags().programmerBlocked.load());
     }
 }
 
@@ -54,7 +52,7 @@ TEST_F(StartChecksTest, DirectStartWithoutAutoIdentifyOnlyChecksTheLink) {
     startUp(true);
     autoIdentify(false);
     usbRecord().calls.clear();
-    EXPECT_TRUE(startChecks(context(), true));
+    EXPECT_TRUE(startChecks(context()));
     EXPECT_FALSE(usbRecord().callsNamed("open").empty()) << "the link is opened again";
     EXPECT_TRUE(usbRecord().frames().empty()) << "no identification";
 
@@ -62,7 +60,7 @@ TEST_F(StartChecksTest, DirectStartWithoutAutoIdentifyOnlyChecksTheLink) {
     const std::uint8_t good = spoilParameters();
     usbRecord().devicesPresent = 0;
     usbRecord().calls.clear();
-    EXPECT_FALSE(startChecks(context(), true));
+    EXPECT_FALSE(startChecks(context()));
     EXPECT_TRUE(usbRecord().frames().empty());
     EXPECT_EQ(state.selection().parameterBlock().bytes[4], good);
 }
@@ -74,7 +72,7 @@ TEST_F(StartChecksTest, DirectStartWithAutoIdentifyIdentifiesTheChip) {
     // The programmer answers nothing: the full form tells the user and the job stays off.
     usbRecord().calls.clear();
     frontend.clearRecord();
-    EXPECT_FALSE(startChecks(context(), true));
+    EXPECT_FALSE(startChecks(context()));
     EXPECT_EQ(state.identified().last().result, kIdentifyFailed);
     EXPECT_FALSE(usbRecord().frames().empty());
     ASSERT_FALSE(frontend.boxes().empty());
@@ -83,25 +81,9 @@ TEST_F(StartChecksTest, DirectStartWithAutoIdentifyIdentifiesTheChip) {
     // No programmer at all.
     usbRecord().devicesPresent = 0;
     usbRecord().calls.clear();
-    EXPECT_FALSE(startChecks(context(), true));
+    EXPECT_FALSE(startChecks(context()));
     EXPECT_EQ(state.identified().last().result, kIdentifyNoProgrammer);
     EXPECT_TRUE(usbRecord().frames().empty());
-}
-
-TEST_F(StartChecksTest, AStepOfTheSequenceSkipsIdentificationButNotTheChipChange) {
-    startUp();
-    for (bool identify : {true, false}) {
-        autoIdentify(identify);
-        usbRecord().calls.clear();
-        state.flags().chipChanged = false;
-        EXPECT_TRUE(startChecks(context(), false));
-        EXPECT_TRUE(usbRecord().calls.empty()) << "neither the link nor identification";
-
-        // An identification that changed the chip waits for the user, with auto-identify on.
-        state.flags().chipChanged = true;
-        EXPECT_EQ(startChecks(context(), false), !identify);
-        EXPECT_TRUE(usbRecord().calls.empty());
-    }
 }
 
 class SimStartChecksTest : public SimDeskTest {};
@@ -113,7 +95,7 @@ TEST_F(SimStartChecksTest, IdentifiedChipLetsTheJobStartUnlessTheChipChanged) {
     state.flags().chipChanged = true;  // confirmed since
 
     // The selected record is among the matches: nothing to confirm.
-    EXPECT_TRUE(startChecks(context(), true));
+    EXPECT_TRUE(startChecks(context()));
     EXPECT_EQ(state.identified().last().result, kIdentifyMatched);
     EXPECT_FALSE(state.flags().chipChanged.load());
 
@@ -121,14 +103,14 @@ TEST_F(SimStartChecksTest, IdentifiedChipLetsTheJobStartUnlessTheChipChanged) {
     // the user must confirm before a job runs.
     state.listSelectionChanged(kListDevice, 0);
     ASSERT_EQ(state.selection().selectedDevice(), "W25X05(CL)");
-    EXPECT_FALSE(startChecks(context(), true));
+    EXPECT_FALSE(startChecks(context()));
     EXPECT_TRUE(state.flags().chipChanged.load());
     EXPECT_EQ(state.selection().selectedDevice(), "W25Q64FV");
 
     // Auto-identify off: the link is checked, the choice stands.
     state.command(kCmdAutoIdentify);
     state.listSelectionChanged(kListDevice, 0);
-    EXPECT_TRUE(startChecks(context(), true));
+    EXPECT_TRUE(startChecks(context()));
     EXPECT_EQ(state.selection().selectedDevice(), "W25X05(CL)");
 }
 
@@ -138,7 +120,7 @@ TEST_F(SimStartChecksTest, NoProgrammerOnTheBusStopsTheJob) {
     for (bool identify : {true, false}) {
         if (state.autoIdentifyOn() != identify)
             state.command(kCmdAutoIdentify);
-        EXPECT_FALSE(startChecks(context(), true)) << identify;
+        EXPECT_FALSE(startChecks(context())) << identify;
     }
     EXPECT_EQ(state.identified().last().result, kIdentifyNoProgrammer);
 }
