@@ -244,7 +244,6 @@ void MainWindow::createControls() {
     // A frame and the style's margins leave a cell-wide editor room for one digit only.
     cellEditor->setFrame(false);
     cellEditor->setTextMargins(0, 0, 0, 0);
-    cellEditor->setContentsMargins(0, 0, 0, 0);
     cellEditor->setStyleSheet(
         QStringLiteral("QLineEdit { border: none; padding: 0px; margin: 0px; }"));
     cellEditor->setMaxLength(2);
@@ -302,18 +301,18 @@ void MainWindow::layOutControls() {
     buttons->setHorizontalSpacing(6);
     buttons->setVerticalSpacing(4);
     int slot = 0;
-    for (int id :
-         {kBtnAuto, kBtnErase, kBtnProgram, kBtnRead, kBtnVerify, kBtnBlankCheck, kBtnDetect}) {
+    for (int id : {kBtnAuto, kBtnErase, kBtnProgram, kBtnRead, kBtnVerify, kBtnBlankCheck,
+                   kBtnDetect, kBtnBatch}) {
         control(id)->setMinimumHeight(kJobButtonHeight);
         control(id)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-        buttons->addWidget(control(id), slot / 2, slot % 2);
+        // The batch button has a row of its own: while a series runs its
+        // caption carries the count, up to ten digits.
+        if (id == kBtnBatch)
+            buttons->addWidget(control(id), (slot + 1) / 2, 0, 1, 2);
+        else
+            buttons->addWidget(control(id), slot / 2, slot % 2);
         ++slot;
     }
-    // The batch button has a row of its own: while a series runs its caption
-    // carries the count, up to ten digits.
-    control(kBtnBatch)->setMinimumHeight(kJobButtonHeight);
-    control(kBtnBatch)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    buttons->addWidget(control(kBtnBatch), (slot + 1) / 2, 0, 1, 2);
     sideColumn->addWidget(operations);
     // The two pictures side by side, so that the column needs no scroll bar.
     auto* pictures = new QHBoxLayout;
