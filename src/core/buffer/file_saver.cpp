@@ -2,8 +2,6 @@
 #include "buffer/file_saver.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -12,6 +10,7 @@
 
 #include "app/file_access.h"
 #include "buffer/change_log.h"
+#include "buffer/file_descriptor.h"
 #include "buffer/file_name_text.h"
 #include "ui/ids.h"
 
@@ -34,21 +33,11 @@ constexpr std::size_t kLogPiece = 65536;
 class ChangeLogFile {
 public:
     explicit ChangeLogFile(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        struct stat info {};
-        if (fd_ >= 0 && ::fstat(fd_, &info) == 0 &&
-            static_cast<std::uint64_t>(info.st_size) >= change_log::kRestartSize) {
-            if (::ftruncate(fd_, 0) != 0) {
-                ::close(fd_);
-                fd_ = -1;
-            }
-        }
+        if (file_.open(path, O_RDWR | O_CREAT) && file_.length() >= change_log::kRestartSize &&
+            !file_.truncate())
+            file_.close();
     }
-    ~ChangeLogFile() {
-        flush();
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
+    ~ChangeLogFile() { flush(); }
     ChangeLogFile(const ChangeLogFile&) = delete;
     ChangeLogFile& operator=(const ChangeLogFile&) = delete;
 
@@ -58,20 +47,16 @@ public:
             flush();
     }
     void flush() {
-        if (fd_ >= 0 && !pending_.empty()) {
-            const off_t end = ::lseek(fd_, 0, SEEK_END);
-            if (end >= 0) {
-                const bool written =
-                    writeAllAt(fd_, reinterpret_cast<const std::uint8_t*>(pending_.data()),
-                               pending_.size(), static_cast<std::uint64_t>(end));
-                (void)written;
-            }
+        if (!pending_.empty()) {
+            const bool written = file_.append(
+                reinterpret_cast<const std::uint8_t*>(pending_.data()), pending_.size());
+            (void)written;
         }
         pending_.clear();
     }
 
 private:
-    int fd_ = -1;
+    Descriptor file_;
     std::string pending_;
 };
 
@@ -140,8 +125,8 @@ bool FileSaver::patchLoadedFile() {
     const std::string target = loader_.loadedPath();
     // A loaded file that has gone is an error, not a file to make up from
     // the changed bytes alone.
-    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
+    Descriptor file;
+    if (!file.open(target, O_RDWR)) {
         saveFailed(target, errno);
         return false;
     }
@@ -172,7 +157,7 @@ bool FileSaver::patchLoadedFile() {
         for (std::size_t i = 0; i < got; ++i) {
             if (i < known && working[i] == reference[i])
                 continue;
-            if (!writeAllAt(fd, &working[i], 1, offset + i)) {
+            if (!file.writeAt(offset + i, &working[i], 1)) {
                 error = errno;
                 break;
             }
@@ -182,9 +167,9 @@ bool FileSaver::patchLoadedFile() {
         if (error != 0 || got < kSaveChunk)
             break;
     }
-    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+    if (error == 0 && !file.flush())
         error = errno;
-    if (::close(fd) != 0 && error == 0)
+    if (!file.close() && error == 0)
         error = errno;
     return finishSave(log, target, error, false);
 }

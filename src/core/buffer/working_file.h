@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "buffer/file_descriptor.h"
+
 namespace nyra {
 
 // A file of the data buffer, read and written at byte offsets. The window
@@ -14,7 +16,6 @@ namespace nyra {
 class WorkingFile {
 public:
     WorkingFile() = default;
-    ~WorkingFile();
     WorkingFile(const WorkingFile&) = delete;
     WorkingFile& operator=(const WorkingFile&) = delete;
 
@@ -38,7 +39,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    int fd_ = -1;
+    Descriptor file_;
     std::string path_;
 };
 

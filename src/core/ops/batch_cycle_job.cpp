@@ -24,7 +24,7 @@ bool answers(int identified) {
 
 // The steps of one chip; true when every enabled one passed. written: the
 // program step began.
-bool runSteps(JobContext& context, BatchPort& port, std::string& steps, bool& written) {
+bool runSteps(DataJobRoles context, BatchPort& port, std::string& steps, bool& written) {
     const bool erase = context.panel.menuChecked(ids::kCmdBatchErase);
     const bool program = context.panel.menuChecked(ids::kCmdBatchProgram);
     const bool verify = context.panel.menuChecked(ids::kCmdBatchVerify);
@@ -59,11 +59,11 @@ bool runSteps(JobContext& context, BatchPort& port, std::string& steps, bool& wr
 
 // A failed step that a stop request or a lost programmer caused says nothing
 // about the chip.
-bool programmerLost(JobContext& context) {
+bool programmerLost(const LinkRole& context) {
     return !context.link().connected() || !context.link().devicePresent();
 }
 
-bool outcomeUnknown(JobContext& context) {
+bool outcomeUnknown(Roles<LinkRole, ControlRole> context) {
     const JobFlags& f = context.flags;
     const bool stopped = f.stopErase.load() || f.stopProgram.load() || f.stopVerify.load();
     return stopped || programmerLost(context);
@@ -71,7 +71,7 @@ bool outcomeUnknown(JobContext& context) {
 
 }  // namespace
 
-NextChip waitForNextChip(JobContext& context, const BatchPort& port) {
+NextChip waitForNextChip(ChipJobRoles context, const BatchPort& port) {
     for (;;) {
         const int found = identifyChip(context, false, true);
         if (found == kIdentifyFailed)
@@ -102,7 +102,7 @@ NextChip waitForNextChip(JobContext& context, const BatchPort& port) {
     return NextChip::Came;
 }
 
-std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t parameter) {
+std::uint8_t runBatchCycle(DataJobRoles context, BatchPort& port, std::uint32_t parameter) {
     if ((parameter & kBatchLoadFile) != 0) {
         const std::string path = port.currentBatchFile();
         struct stat info {};

@@ -48,11 +48,11 @@ inline constexpr std::uint32_t kBatchLoadFile = 1;
 // Job 33: one chip of a batch series, with the steps the three batch
 // switches choose; then, while the series runs, waits for the next chip.
 // Returns 1 when the chip passed every step, so the programmer shows it.
-std::uint8_t runBatchCycle(JobContext& context, BatchPort& port, std::uint32_t parameter);
+std::uint8_t runBatchCycle(DataJobRoles context, BatchPort& port, std::uint32_t parameter);
 
 enum class NextChip { Came, Stopped, ProgrammerLost };
 // The chip taken out (no answer), then a chip in again (two answers in a
 // row), unless the series stopped or the programmer left meanwhile.
-NextChip waitForNextChip(JobContext& context, const BatchPort& port);
+NextChip waitForNextChip(ChipJobRoles context, const BatchPort& port);
 
 }  // namespace nyra

@@ -21,7 +21,7 @@ constexpr std::uint8_t kNotBlank = 16;
 constexpr const char* kBoxTail = "           ";  // eleven spaces
 
 // "Address" and "value" lines of the not-blank box: every space becomes 0.
-std::string notBlankText(const JobContext& context, const std::array<std::uint8_t, 64>& reply) {
+std::string notBlankText(const ReportRole& context, const std::array<std::uint8_t, 64>& reply) {
     char text[512];
     std::snprintf(text, sizeof text, "%s\r\n%s%2X%2X%2X%2X\r\n%s%2X",
                   context.text(itext(65)).c_str(), context.text(itext(66)).c_str(), reply[1],
@@ -36,7 +36,7 @@ std::string notBlankText(const JobContext& context, const std::array<std::uint8_
 
 }  // namespace
 
-std::uint8_t blankCheckChip(JobContext& context) {
+std::uint8_t blankCheckChip(ChipJobRoles context) {
     JobFlags& flags = context.flags;
     flags.stopBlankCheck.store(false);
     flags.notBlank.store(false);

@@ -185,7 +185,7 @@ struct FillRange {
 // The units of one fill, in address order.
 class FillRun {
 public:
-    FillRun(JobContext& context, ChipFillWindow& window, FillSource& source, std::string fillPath,
+    FillRun(ChipJobRoles context, ChipFillWindow& window, FillSource& source, std::string fillPath,
             FillRange range, std::uint64_t unit, std::string scratchPath)
         : context_(context),
           window_(window),
@@ -269,7 +269,7 @@ private:
         return Outcome::FileFailed;
     }
 
-    JobContext& context_;
+    ChipJobRoles context_;
     ChipFillWindow& window_;
     FillSource& source_;
     std::string fillPath_;
@@ -293,7 +293,7 @@ private:
     ChipFillWindow& window_;
 };
 
-void reportFileFailure(JobContext& context, ChipFillWindow& window, const std::string& path,
+void reportFileFailure(const ReportRole& context, ChipFillWindow& window, const std::string& path,
                        int error) {
     window.showStatus(itext(97));
     context.alert(itext(97), true);
@@ -396,7 +396,8 @@ void ChipFillWindow::refuse(TextKey key) {
     frontend_.messageBox(texts_.text(key), texts_.text(itext(9)), BoxIcon::Warning, BoxButtons::Ok);
 }
 
-std::uint8_t fillChip(JobContext& context, ChipFillWindow& window, const std::string& scratchPath) {
+std::uint8_t fillChip(ChipJobRoles context, ChipFillWindow& window,
+                      const std::string& scratchPath) {
     if (!programmerFree(context))
         return 0;
     const ChipParameterBlock block = context.selection.parameterBlock();

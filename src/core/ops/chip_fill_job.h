@@ -71,6 +71,6 @@ private:
 // Job 19: the range of the window's fields filled on the chip, one erase
 // unit at a time: read, merged in the scratch file, written back whole.
 // Returns 0 in every case, as the programmer is told.
-std::uint8_t fillChip(JobContext& context, ChipFillWindow& window, const std::string& scratchPath);
+std::uint8_t fillChip(ChipJobRoles context, ChipFillWindow& window, const std::string& scratchPath);
 
 }  // namespace nyra

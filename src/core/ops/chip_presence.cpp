@@ -22,11 +22,11 @@ constexpr std::uint32_t kProgrammerBlocked = 0x000004;
 // others with their signature byte.
 constexpr std::uint8_t kResParameter = 0x80;
 
-std::uint8_t busOf(const JobContext& context) {
+std::uint8_t busOf(const ChipRole& context) {
     return context.selection.parameterBlock().bytes[2] & 0x0F;
 }
 
-std::optional<std::uint32_t> probeOnce(JobContext& context) {
+std::optional<std::uint32_t> probeOnce(Roles<LinkRole, ChipRole> context) {
     Link& link = context.link();
     // A stale answer would be taken for the chip's.
     if (link.unsettled())
@@ -40,7 +40,8 @@ std::optional<std::uint32_t> probeOnce(JobContext& context) {
 }
 
 // One probe with another operation parameter; the job's own comes back after it.
-std::optional<std::uint32_t> probeWithParameter(JobContext& context, std::uint8_t parameter) {
+std::optional<std::uint32_t> probeWithParameter(Roles<LinkRole, ChipRole> context,
+                                                std::uint8_t parameter) {
     std::uint8_t own = 0;
     context.selection.modifyParameterBlock([&](ChipParameterBlock& block) {
         own = block.bytes[3];
@@ -54,13 +55,13 @@ std::optional<std::uint32_t> probeWithParameter(JobContext& context, std::uint8_
 
 }  // namespace
 
-bool chipAnswers(const JobContext& context, std::uint32_t identity) {
+bool chipAnswers(const ChipRole& context, std::uint32_t identity) {
     if (busOf(context) == kSpiBus)
         return identity != kSpiLinesHigh;
     return identity != kNobodyAcknowledged && identity != kProgrammerBlocked;
 }
 
-std::optional<std::uint32_t> probeSocket(JobContext& context) {
+std::optional<std::uint32_t> probeSocket(Roles<LinkRole, ChipRole> context) {
     const auto answer = probeOnce(context);
     if (!answer || busOf(context) != kSpiBus || chipAnswers(context, *answer))
         return answer;
@@ -68,7 +69,7 @@ std::optional<std::uint32_t> probeSocket(JobContext& context) {
     return probeWithParameter(context, kResParameter);
 }
 
-bool ChipPresence::begin(JobContext& context) {
+bool ChipPresence::begin(Roles<LinkRole, ReportRole, ChipRole> context) {
     const auto answer = probeSocket(context);
     if (!answer) {
         context.alert(itext(49), true);
@@ -82,7 +83,7 @@ bool ChipPresence::begin(JobContext& context) {
     return true;
 }
 
-bool ChipPresence::confirm(JobContext& context) const {
+bool ChipPresence::confirm(Roles<LinkRole, ReportRole, ChipRole> context) const {
     const auto answer = probeSocket(context);
     if (answer && *answer == identity_)
         return true;

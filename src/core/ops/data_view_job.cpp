@@ -86,7 +86,7 @@ void DataViewWindow::view() {
     startView_();
 }
 
-std::uint8_t viewData(JobContext& context, DataViewWindow& window, HexViewModel& view) {
+std::uint8_t viewData(DataJobRoles context, DataViewWindow& window, HexViewModel& view) {
     const bool word = context.selection.parameterBlock().sixteenBit();
     const std::uint64_t at = window.requestedAddress() * (word ? 2 : 1);
     const int found = identifyChip(context, false, true);

@@ -47,6 +47,6 @@ private:
 
 // The data view's exchange, on the worker: the quiet identification, the
 // data's bytes, command 17 and the chip's two bytes.
-std::uint8_t viewData(JobContext& context, DataViewWindow& window, HexViewModel& view);
+std::uint8_t viewData(DataJobRoles context, DataViewWindow& window, HexViewModel& view);
 
 }  // namespace nyra

@@ -21,7 +21,7 @@ constexpr int kStopStepMs = 10;
 
 }  // namespace
 
-std::uint8_t eraseChip(JobContext& context, bool direct) {
+std::uint8_t eraseChip(ChipJobRoles context, bool direct) {
     JobFlags& flags = context.flags;
     flags.stopErase.store(false);
     if (!programmerFree(context))

@@ -81,7 +81,8 @@ void FindWindow::cancel() {
     }
 }
 
-std::uint8_t findInData(JobContext& context, HexViewModel& view, const SearchState& search) {
+std::uint8_t findInData(Roles<LinkRole, ReportRole, DataRole, ControlRole, ClockRole> context,
+                        HexViewModel& view, const SearchState& search) {
     if (!context.flags.fileLoaded.load()) {
         context.box(context.text(itext(57)), BoxIcon::Warning);
         return 0;

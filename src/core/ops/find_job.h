@@ -74,6 +74,7 @@ private:
 
 // Job 24: finds the pattern in the data, showing each match and waiting there
 // until the window says go on or stop.
-std::uint8_t findInData(JobContext& context, HexViewModel& view, const SearchState& search);
+std::uint8_t findInData(Roles<LinkRole, ReportRole, DataRole, ControlRole, ClockRole> context,
+                        HexViewModel& view, const SearchState& search);
 
 }  // namespace nyra

@@ -54,7 +54,7 @@ void UpgradeWindow::choose(const std::string& path) {
     progress(0, texts_.text(itext(152)));
 }
 
-std::uint8_t showFirmwareVersion(JobContext& context) {
+std::uint8_t showFirmwareVersion(Roles<LinkRole, ReportRole, ControlRole> context) {
     if (!programmerFree(context))
         return 0;
     Link& link = context.link();

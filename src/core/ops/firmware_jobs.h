@@ -49,8 +49,9 @@ private:
 };
 
 // Job 18: the firmware version and serial number in a box.
-std::uint8_t showFirmwareVersion(JobContext& context);
+std::uint8_t showFirmwareVersion(Roles<LinkRole, ReportRole, ControlRole> context);
 // Job 21: the chosen file written through the programmer's boot loader.
-std::uint8_t upgradeFirmware(JobContext& context, UpgradeWindow& window);
+std::uint8_t upgradeFirmware(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context,
+                             UpgradeWindow& window);
 
 }  // namespace nyra

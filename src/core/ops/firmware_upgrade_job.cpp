@@ -51,7 +51,8 @@ std::string percentText(const std::string& label, std::size_t percent) {
 
 class Upgrade {
 public:
-    Upgrade(JobContext& context, UpgradeWindow& window, std::vector<std::uint8_t> file)
+    Upgrade(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context, UpgradeWindow& window,
+            std::vector<std::uint8_t> file)
         : c_(context),
           window_(window),
           file_(std::move(file)),
@@ -82,7 +83,7 @@ private:
     bool readBack();
     bool finish();
 
-    JobContext& c_;
+    Roles<LinkRole, ReportRole, ControlRole, ClockRole> c_;
     UpgradeWindow& window_;
     const std::vector<std::uint8_t> file_;
     const std::size_t blocks_;
@@ -232,7 +233,8 @@ bool Upgrade::run() {
 
 }  // namespace
 
-std::uint8_t upgradeFirmware(JobContext& context, UpgradeWindow& window) {
+std::uint8_t upgradeFirmware(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context,
+                             UpgradeWindow& window) {
     if (!context.link().connect(true))
         return 0;
     auto file = readFirmwareFile(window.path());

@@ -78,7 +78,7 @@ std::vector<std::uint32_t> evaluate(std::vector<std::uint32_t> candidates) {
 
 class Identification {
 public:
-    Identification(JobContext& context, bool full) : c_(context), full_(full) {}
+    Identification(ChipJobRoles context, bool full) : c_(context), full_(full) {}
 
     int run(bool connect);
     IdentifyOutcome outcome() const { return outcome_; }
@@ -106,7 +106,7 @@ private:
             c_.box(c_.text(key), icon);
     }
 
-    JobContext& c_;
+    ChipJobRoles c_;
     const bool full_;
     bool adapter_ = false;
     IdentifyOutcome outcome_;
@@ -377,18 +377,18 @@ bool namesChipFamily(std::uint32_t identity) {
                        [&](const StateCode& code) { return text == code.text; });
 }
 
-int identifyChip(JobContext& context, bool full, bool connect) {
+int identifyChip(ChipJobRoles context, bool full, bool connect) {
     Identification identification(context, full);
     const int result = identification.run(connect);
     context.identified.store(identification.outcome());
     return result;
 }
 
-std::uint8_t fullIdentifyJob(JobContext& context) {
+std::uint8_t fullIdentifyJob(ChipJobRoles context) {
     return jobResult(identifyChip(context, true, true));
 }
 
-std::uint8_t quietIdentifyJob(JobContext& context) {
+std::uint8_t quietIdentifyJob(ChipJobRoles context) {
     return jobResult(identifyChip(context, false, true));
 }
 

@@ -17,12 +17,12 @@ inline constexpr int kProbesWithAdapter = 5;
 // chip family a state code names. full: the detect button's form, which
 // tells the user what it found; otherwise the quiet form of start-up and
 // device changes. connect: check and re-open the link first.
-int identifyChip(JobContext& context, bool full, bool connect);
+int identifyChip(ChipJobRoles context, bool full, bool connect);
 
 // Job 23 (detect button, F5) and job 7 (start-up and device changes; does
 // nothing while auto-identify is off).
-std::uint8_t fullIdentifyJob(JobContext& context);
-std::uint8_t quietIdentifyJob(JobContext& context);
+std::uint8_t fullIdentifyJob(ChipJobRoles context);
+std::uint8_t quietIdentifyJob(ChipJobRoles context);
 
 // Whether an identity is one of the state codes that name a chip family
 // without a chip ID (24-series I2C, 25-series SPI, 93-series Microwire, 3.3 V

@@ -62,11 +62,12 @@ const ButtonJob* buttonJobFor(std::uint8_t job) {
     return nullptr;
 }
 
-void setJobCaption(JobContext& context, const ButtonJob& job, bool running) {
+void setJobCaption(Roles<ReportRole, ControlRole> context, const ButtonJob& job, bool running) {
     context.panel.setText(job.button, context.text(running ? job.runningCaption : job.idleCaption));
 }
 
-std::optional<std::uint8_t> startOrStop(JobContext& context, const ButtonJob& job) {
+std::optional<std::uint8_t> startOrStop(Roles<ReportRole, DataRole, ControlRole> context,
+                                        const ButtonJob& job) {
     const std::string& runningCaption = context.text(job.runningCaption);
     // Without a running caption (texts missing) the idle and running captions
     // would both be empty and the button could never start its job.
@@ -80,14 +81,14 @@ std::optional<std::uint8_t> startOrStop(JobContext& context, const ButtonJob& jo
     return job.job;
 }
 
-bool programmerFree(JobContext& context) {
+bool programmerFree(Roles<ReportRole, ControlRole> context) {
     if (!context.flags.programmerBlocked.load())
         return true;
     context.alert(itext(56), true);
     return false;
 }
 
-bool dataFileLoaded(JobContext& context) {
+bool dataFileLoaded(Roles<ReportRole, ControlRole> context) {
     if (context.flags.fileLoaded.load())
         return true;
     context.alert(itext(57));
@@ -95,12 +96,12 @@ bool dataFileLoaded(JobContext& context) {
     return false;
 }
 
-void logDataFile(JobContext& context) {
+void logDataFile(Roles<ReportRole, DataRole> context) {
     if (auto file = context.loadedFile.get())
         context.log.dataFile(file->path, file->bytes);
 }
 
-bool startChecks(JobContext& context) {
+bool startChecks(ChipJobRoles context) {
     if (!programmerFree(context))
         return false;
     if (context.autoIdentifyOn()) {
@@ -119,7 +120,7 @@ bool startChecks(JobContext& context) {
     return !(context.flags.chipChanged.load() && context.autoIdentifyOn());
 }
 
-JobRun::JobRun(JobContext& context, std::uint8_t job)
+JobRun::JobRun(Roles<ReportRole, ControlRole> context, std::uint8_t job)
     : context_(context), job_(job), button_(buttonJobFor(job)) {
     lockControls(context_.panel, job_);
     // Set only while the controls are locked: the close handler asks about it.
@@ -175,12 +176,12 @@ std::string stepsTimedText(const std::string& text, const std::string& steps, in
     return format("%s%s,%d:%d", text.c_str(), steps.c_str(), seconds / 60, seconds % 60);
 }
 
-void playFinishSound(JobContext& context) {
+void playFinishSound(Roles<ReportRole, ControlRole> context) {
     if (context.soundOn())
         context.frontend.playSound(context.finishSoundPath);
 }
 
-void playEraseSound(JobContext& context) {
+void playEraseSound(Roles<ReportRole, ControlRole> context) {
     if (context.soundOn())
         context.frontend.playSound(context.deleteSoundPath);
 }

@@ -25,30 +25,31 @@ std::span<const ButtonJob> buttonJobs();
 const ButtonJob* buttonJobOf(int button);
 const ButtonJob* buttonJobFor(std::uint8_t job);
 
-void setJobCaption(JobContext& context, const ButtonJob& job, bool running);
+void setJobCaption(Roles<ReportRole, ControlRole> context, const ButtonJob& job, bool running);
 
 // The start-or-stop handler of a job button: a press on the running caption
 // only raises the stop request. Otherwise the stop request is cleared and the
 // job's code is returned for the caller to start.
-std::optional<std::uint8_t> startOrStop(JobContext& context, const ButtonJob& job);
+std::optional<std::uint8_t> startOrStop(Roles<ReportRole, DataRole, ControlRole> context,
+                                        const ButtonJob& job);
 
 // The programmer is free for a chip job; else the alert itext 56, with a beep.
-bool programmerFree(JobContext& context);
+bool programmerFree(Roles<ReportRole, ControlRole> context);
 // A data file is loaded; else the alert and the box itext 57.
-bool dataFileLoaded(JobContext& context);
+bool dataFileLoaded(Roles<ReportRole, ControlRole> context);
 // The loaded data file's log line that a job writing or comparing it starts with.
-void logDataFile(JobContext& context);
+void logDataFile(Roles<ReportRole, DataRole> context);
 
 // The checks a chip job started directly makes: programmer not blocked,
 // identification (or the link), no unconfirmed chip change. False: the job
 // returns 0.
-bool startChecks(JobContext& context);
+bool startChecks(ChipJobRoles context);
 
 // The frame around a job's exchange with the programmer: running flag,
 // locked controls and the running caption between begin() and finish().
 class JobRun {
 public:
-    JobRun(JobContext& context, std::uint8_t job);
+    JobRun(Roles<ReportRole, ControlRole> context, std::uint8_t job);
     ~JobRun();
     JobRun(const JobRun&) = delete;
     JobRun& operator=(const JobRun&) = delete;
@@ -56,7 +57,7 @@ public:
     void finish();
 
 private:
-    JobContext& context_;
+    Roles<ReportRole, ControlRole> context_;
     std::uint8_t job_;
     const ButtonJob* button_;
     bool finished_ = false;
@@ -81,7 +82,7 @@ std::string overlongTimedText(const std::string& text, std::uint64_t bytes, int 
 std::string timeText(int seconds);  // verify
 std::string stepsTimedText(const std::string& text, const std::string& steps, int seconds);
 
-void playFinishSound(JobContext& context);
-void playEraseSound(JobContext& context);
+void playFinishSound(Roles<ReportRole, ControlRole> context);
+void playEraseSound(Roles<ReportRole, ControlRole> context);
 
 }  // namespace nyra

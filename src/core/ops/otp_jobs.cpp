@@ -39,7 +39,7 @@ public:
     OtpChannel& otp() { return otp_; }
     OtpState& state() { return c_.state; }
     OtpPort& window() { return c_.window; }
-    JobContext& job() { return c_.job; }
+    ChipJobRoles& job() { return c_.job; }
 
     int detect(bool beeps);
     // Detection gave one of the accepted results and the access began.

@@ -21,7 +21,7 @@ inline constexpr int kOtpLocked = 3;
 inline constexpr int kOtpReady = 4;
 
 struct OtpJobContext {
-    JobContext& job;
+    ChipJobRoles job;
     OtpPort& window;
     OtpState& state;
 };

@@ -28,7 +28,7 @@ constexpr const char* kFileBytesOnlyType = "25 SPI FLASH";
 
 }  // namespace
 
-std::uint8_t programChip(JobContext& context, bool direct) {
+std::uint8_t programChip(DataJobRoles context, bool direct) {
     context.flags.stopProgram.store(false);
     if (!programmerFree(context))
         return 0;
@@ -48,7 +48,7 @@ std::uint8_t programChip(JobContext& context, bool direct) {
     return result;
 }
 
-std::uint8_t streamFileToProgrammer(JobContext& context) {
+std::uint8_t streamFileToProgrammer(DataJobRoles context) {
     if (!context.link().handle())
         return 0;
     JobFlags& flags = context.flags;

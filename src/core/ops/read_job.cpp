@@ -23,7 +23,7 @@ constexpr int kReadTimeoutMs = 5000;
 constexpr std::uint32_t kLargestRequest = 8192;
 
 // The read image could not be written: its path and the reason, as an alert.
-std::string imageFailed(JobContext& context, int error) {
+std::string imageFailed(Roles<ReportRole, DataRole> context, int error) {
     const std::string message = context.readImagePath + "\n" + fileErrorText(error);
     context.progress.end();
     context.status.show(message, StatusKind::Alert, false);
@@ -32,7 +32,7 @@ std::string imageFailed(JobContext& context, int error) {
 
 }  // namespace
 
-std::uint8_t readChip(JobContext& context) {
+std::uint8_t readChip(DataJobRoles context) {
     JobFlags& flags = context.flags;
     flags.stopRead.store(false);
     if (!startChecks(context))

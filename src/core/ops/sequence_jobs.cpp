@@ -19,7 +19,7 @@ constexpr std::uint8_t kConfirmed = 1;
 
 }  // namespace
 
-void interStepPause(JobContext& context) {
+void interStepPause(Roles<LinkRole, ChipRole, ClockRole> context) {
     context.channel.sendCommand(cmd::kBetweenSteps, kCommandTimeoutMs);
     context.clock.sleepMs(kAfterBetweenStepsMs);
     context.selection.computeParameters(context.selection.selectedChip());
@@ -27,7 +27,7 @@ void interStepPause(JobContext& context) {
     context.clock.sleepMs(kAfterParametersMs);
 }
 
-std::uint8_t automaticSequence(JobContext& context) {
+std::uint8_t automaticSequence(DataJobRoles context) {
     context.log.clear();
     if (!programmerFree(context))
         return 0;
@@ -53,7 +53,7 @@ std::uint8_t automaticSequence(JobContext& context) {
     return 1;
 }
 
-std::uint8_t configureQuadEnable(JobContext& context) {
+std::uint8_t configureQuadEnable(ChipJobRoles context) {
     // The chip now in the socket decides: one without QE controls gets no QE frame.
     if (identifyChip(context, false, true) == kIdentifyMatched &&
         context.selection.qeControlsVisible()) {

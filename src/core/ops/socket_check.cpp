@@ -26,7 +26,7 @@ std::string otherFamilyText(const TextTable& texts, const std::string& found,
 
 }  // namespace
 
-SocketFit checkNamedChip(JobContext& context) {
+SocketFit checkNamedChip(ChipJobRoles context) {
     ChipSelection& selection = context.selection;
     const std::uint32_t named = selection.selectedChip();
     const int namedPosition = selection.typeList().current;

@@ -15,6 +15,6 @@ enum class SocketFit {
 };
 
 // Identifies quietly, then puts the named chip back into the lists.
-SocketFit checkNamedChip(JobContext& context);
+SocketFit checkNamedChip(ChipJobRoles context);
 
 }  // namespace nyra

@@ -14,7 +14,7 @@ constexpr std::uint8_t kNoVersion = 0xFF;
 
 }  // namespace
 
-std::optional<std::uint8_t> queryFirmwareVersion(JobContext& context) {
+std::optional<std::uint8_t> queryFirmwareVersion(Roles<LinkRole, ControlRole> context) {
     if (context.flags.programmerBlocked.load())
         return std::nullopt;
     Link& link = context.link();
@@ -27,7 +27,8 @@ std::optional<std::uint8_t> queryFirmwareVersion(JobContext& context) {
     return version;
 }
 
-std::uint8_t checkForUpdate(JobContext& context, const NetDeployment& deployment) {
+std::uint8_t checkForUpdate(Roles<LinkRole, ReportRole, ControlRole> context,
+                            const NetDeployment& deployment) {
     HttpFetchOptions options;
     options.acceptedClasses = kAccept2xx;
     options.maxBody = 2;

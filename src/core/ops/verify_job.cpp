@@ -21,7 +21,7 @@ constexpr int kShortCommandTimeoutMs = 1000;
 constexpr int kEndTimeoutMs = 2000;
 constexpr int kReadTimeoutMs = 5000;
 
-std::string mismatchText(const JobContext& context, std::uint64_t address, std::uint8_t fileByte,
+std::string mismatchText(const ReportRole& context, std::uint64_t address, std::uint8_t fileByte,
                          std::uint8_t chipByte) {
     char text[1024];
     std::snprintf(text, sizeof text, "%llXH %s \r\n%s%02XH %s%02XH     \r\n%s",
@@ -33,7 +33,7 @@ std::string mismatchText(const JobContext& context, std::uint64_t address, std::
 
 class Verification {
 public:
-    explicit Verification(JobContext& context)
+    explicit Verification(DataJobRoles context)
         : c_(context),
           chipSize_(context.selection.chipSize()),
           fileLength_(context.data.dataLength()),
@@ -50,7 +50,7 @@ private:
     // Every byte of the chip compared.
     bool whole() const { return !usbError_ && !cancelled_ && address_ >= chipSize_; }
 
-    JobContext& c_;
+    DataJobRoles c_;
     const std::uint32_t chipSize_;
     const std::uint32_t fileLength_;
     std::vector<std::uint8_t> file_;
@@ -167,7 +167,7 @@ std::uint8_t Verification::run() {
 
 }  // namespace
 
-std::uint8_t verifyChip(JobContext& context, bool direct) {
+std::uint8_t verifyChip(DataJobRoles context, bool direct) {
     JobFlags& flags = context.flags;
     flags.stopVerify.store(false);
     if (!programmerFree(context))

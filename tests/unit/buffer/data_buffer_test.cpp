@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/data_buffer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "buffer/file_descriptor.h"
 #include "support/temp_dir.h"
 
 namespace nyra {
@@ -189,6 +191,46 @@ TEST(WorkingFileTest, ShortReadsKeepTheCallersPrefill) {
     // A read error (a folder reads as EISDIR) ends the read with what came.
     ASSERT_TRUE(file.openReadOnly(dir.folder()));
     EXPECT_EQ(file.readAt(0, area, 6), 0u);
+}
+
+// The one writer under the working file, the change log and the save: the
+// file on disk holds exactly what went through it.
+TEST(DescriptorTest, WritesAppendsTruncatesAndRefusesOnceClosed) {
+    TempDir dir;
+    const std::string path = dir.file("log");
+    Descriptor file;
+    ASSERT_TRUE(file.open(path, O_RDWR | O_CREAT));
+    const auto bytes = [](const char* text) { return reinterpret_cast<const std::uint8_t*>(text); };
+    ASSERT_TRUE(file.writeAt(2, bytes("cd"), 2));
+    ASSERT_TRUE(file.append(bytes("ef"), 2));
+    ASSERT_TRUE(file.writeAt(0, bytes("ab"), 2));
+    EXPECT_EQ(dir.read("log"), "abcdef");
+    EXPECT_EQ(file.length(), 6u);
+    EXPECT_TRUE(file.flush());
+    ASSERT_TRUE(file.truncate());
+    ASSERT_TRUE(file.append(bytes("g"), 1));
+    EXPECT_EQ(dir.read("log"), "g");
+
+    // Opening again closes the first file; a failed open leaves nothing open.
+    dir.write("other", "xyz");
+    ASSERT_TRUE(file.open(dir.file("other"), O_RDONLY));
+    std::uint8_t got[4] = {};
+    EXPECT_EQ(file.readAt(1, got, 4), 2u);
+    EXPECT_EQ(got[0], 'y');
+    EXPECT_FALSE(file.append(bytes("!"), 1)) << "opened for reading";
+    EXPECT_FALSE(file.open(dir.file("missing"), O_RDONLY));
+    EXPECT_FALSE(file.isOpen());
+
+    errno = 0;
+    EXPECT_FALSE(file.writeAt(0, bytes("a"), 1));
+    EXPECT_EQ(errno, EBADF);
+    EXPECT_FALSE(file.append(bytes("a"), 1));
+    EXPECT_FALSE(file.flush());
+    EXPECT_FALSE(file.truncate());
+    EXPECT_EQ(file.length(), 0u);
+    EXPECT_EQ(file.readAt(0, got, 1), 0u);
+    EXPECT_TRUE(file.close()) << "closing nothing is no failure";
+    EXPECT_EQ(dir.read("log"), "g");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "ops/job_locks.h"
@@ -14,6 +15,13 @@
 
 namespace nyra {
 namespace {
+
+// A job reaches only the roles its signature names: the whole context and any
+// wider set narrow to them, a narrower set never widens.
+static_assert(std::is_convertible_v<JobContext&, DataJobRoles>);
+static_assert(std::is_convertible_v<DataJobRoles, ChipJobRoles>);
+static_assert(!std::is_convertible_v<ChipJobRoles, DataJobRoles>);
+static_assert(!std::is_convertible_v<Roles<LinkRole, ReportRole>, Roles<ReportRole, ControlRole>>);
 
 using namespace ids;
 using ops_test::DeskTest;
