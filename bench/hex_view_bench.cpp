@@ -16,7 +16,7 @@
 #include "app/text_table.h"
 #include "buffer/data_buffer.h"
 #include "buffer/hex_view_model.h"
-#include "ops/job_flags.h"
+#include "ui/job_flags.h"
 #include "ui/log_model.h"
 #include "ui/operation_log.h"
 #include "ui/panel.h"

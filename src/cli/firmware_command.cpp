@@ -3,14 +3,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "console_frontend.h"
 #include "console_program.h"
 #include "detect_command.h"
 #include "job_command.h"
+#include "ops/firmware_jobs.h"
 #include "progress_echo.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
+#include "ui/progress.h"
 
 namespace nyra::cli {
 
@@ -23,15 +26,13 @@ public:
                 ConsoleFrontend& console)
         : program_(programFolder, usb, clock, console) {}
 
-    AppState& state() { return program_.state(); }
-
-    int run(std::uint8_t code) {
+    // The upgrade with port, or the version when there is none.
+    int run(std::uint8_t code, UpgradePort* port = nullptr) {
         AppState& state = program_.state();
         std::uint8_t result = 0;
         state.worker().registerJob(code, [&] {
-            result = code == job::kFirmwareVersion
-                         ? showFirmwareVersion(state.jobContext())
-                         : upgradeFirmware(state.jobContext(), state.upgradeWindow());
+            result = port ? upgradeFirmware(state.jobContext(), *port)
+                          : showFirmwareVersion(state.jobContext());
             return result;
         });
         state.startJob(code);
@@ -43,6 +44,22 @@ public:
 
 private:
     ConsoleProgram program_;
+};
+
+// The upgrade's file and its bar, echoed on the terminal.
+class ConsoleUpgrade final : public UpgradePort {
+public:
+    explicit ConsoleUpgrade(std::string path) : path_(std::move(path)) {}
+    std::string path() const override { return path_; }
+    void progress(int percent, const std::string& label) override {
+        bar_.setPosition(percent, label);
+    }
+    Panel& panel() { return panel_; }
+
+private:
+    std::string path_;
+    Panel panel_;
+    Progress bar_{panel_, ids::kUpgradeProgress};
 };
 
 // Prints the upgrade bar's texts that carry no percent: what each phase ends with.
@@ -83,12 +100,10 @@ int upgrade(const std::string& programFolder, const std::string& file, const Usb
     const auto bytes = std::filesystem::file_size(path, error);
     ConsoleFrontend console(err);
     FirmwareRun run(programFolder, usb, clock, console);
-    UpgradeWindow& window = run.state().upgradeWindow();
-    window.open();
-    window.choose(path);
-    PhaseTextEcho phases(window.panel(), console);
-    ProgressEcho progress(window.panel(), ids::kUpgradeProgress, out, terminal, error ? 0 : bytes);
-    return run.run(job::kFirmwareUpgrade);
+    ConsoleUpgrade upgrade(path);
+    PhaseTextEcho phases(upgrade.panel(), console);
+    ProgressEcho progress(upgrade.panel(), ids::kUpgradeProgress, out, terminal, error ? 0 : bytes);
+    return run.run(job::kFirmwareUpgrade, &upgrade);
 }
 
 }  // namespace nyra::cli

@@ -172,21 +172,16 @@ private:
     std::vector<std::uint8_t>& applicationFlash();
     bool fires(FaultCounter Faults::*fault) { return faults_ && (faults_->*fault).fire(); }
 
+    void onIdentify(const CommandFrame& frame, std::int64_t nowUs);
+    bool answers(const CommandFrame& frame) const;
+    std::uint32_t probe(const CommandFrame& frame) const;
+
+    // firmware_write.cpp
     void onProgram(const CommandFrame& frame);
     void onEndOfStream(const CommandFrame& frame, std::int64_t nowUs);
     void onErase(const CommandFrame& frame, std::int64_t nowUs);
-    void onIdentify(const CommandFrame& frame, std::int64_t nowUs);
-    void onRead(const CommandFrame& frame, std::uint64_t total);
-    void onBlankCheck(const CommandFrame& frame, std::int64_t nowUs);
-    void onReadUnit(const CommandFrame& frame, std::int64_t nowUs);
     void onFillBlock(const CommandFrame& frame);
     void onQuadEnable(const CommandFrame& frame, std::int64_t nowUs);
-    bool onOtpFrame(std::span<const std::uint8_t> bytes, bool longFrame, std::int64_t nowUs);
-    bool onOtpWrite(std::span<const std::uint8_t> bytes);
-    void otpReply(std::uint8_t status, std::span<const std::uint8_t> data, std::int64_t nowUs);
-
-    bool answers(const CommandFrame& frame) const;
-    std::uint32_t probe(const CommandFrame& frame) const;
     WritePlan writePlan(const CommandFrame& frame) const;
     std::uint64_t chipAddress(std::uint64_t address, bool fourByte) const;
     void writeBytes(std::uint64_t address, std::span<const std::uint8_t> data,
@@ -194,6 +189,17 @@ private:
     void writeChunk(std::uint64_t address, std::span<const std::uint8_t> chunk,
                     const WritePlan& plan);
     void commitFill(FillSession& fill);
+
+    // firmware_read.cpp
+    void onRead(const CommandFrame& frame, std::uint64_t total);
+    void onBlankCheck(const CommandFrame& frame, std::int64_t nowUs);
+    void onReadUnit(const CommandFrame& frame, std::int64_t nowUs);
+
+    // firmware_otp.cpp
+    bool onOtpFrame(std::span<const std::uint8_t> bytes, bool longFrame, std::int64_t nowUs);
+    bool onOtpWrite(std::span<const std::uint8_t> bytes);
+    void otpReply(std::uint8_t status, std::span<const std::uint8_t> data, std::int64_t nowUs);
+
     void endSessions();
     void flushImage();
 

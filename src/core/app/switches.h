@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "ui/ids.h"
+#include "app/switch_ids.h"
 
 // The five on/off switches (sounds, auto-identify, the three batch steps).
 // The switches are the check marks of their menu items; the settings file

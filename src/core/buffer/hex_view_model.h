@@ -12,8 +12,8 @@
 #include "buffer/hex_cell_editor.h"
 #include "buffer/hex_painter.h"
 #include "buffer/hex_scroller.h"
-#include "ops/job_flags.h"
 #include "ui/frontend.h"
+#include "ui/job_flags.h"
 #include "ui/panel.h"
 #include "ui/status_line.h"
 

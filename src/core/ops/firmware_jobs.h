@@ -6,8 +6,8 @@
 
 #include "app/text_table.h"
 #include "ops/job_context.h"
-#include "ops/job_flags.h"
 #include "ui/frontend.h"
+#include "ui/job_flags.h"
 #include "ui/panel.h"
 #include "ui/progress.h"
 
@@ -17,9 +17,17 @@ inline constexpr const char* kFirmwareFileFilter = "(*.nyr)|*.nyr||";
 // Far above any programmer's firmware; a longer file is refused unread.
 inline constexpr std::uint64_t kMaxFirmwareFileBytes = 16u << 20;
 
+// What the upgrade job uses of whoever started it: the file and a bar.
+class UpgradePort {
+public:
+    virtual ~UpgradePort() = default;
+    virtual std::string path() const = 0;
+    virtual void progress(int percent, const std::string& label) = 0;
+};
+
 // The firmware upgrade window without its widgets: the chosen file, the
 // upgrade button and the bar the upgrade job drives from the worker.
-class UpgradeWindow {
+class UpgradeWindow final : public UpgradePort {
 public:
     UpgradeWindow(Frontend& frontend, const TextTable& texts, const JobFlags& flags);
 
@@ -36,9 +44,11 @@ public:
     // Closing is ignored while an upgrade runs.
     bool closeAllowed() const { return !flags_.upgradeRunning.load(); }
 
-    std::string path() const { return panel_.text(ids::kUpgradePath); }
+    std::string path() const override { return panel_.text(ids::kUpgradePath); }
     void choose(const std::string& path);
-    void progress(int percent, const std::string& label) { progress_.setPosition(percent, label); }
+    void progress(int percent, const std::string& label) override {
+        progress_.setPosition(percent, label);
+    }
 
 private:
     Frontend& frontend_;
@@ -52,6 +62,6 @@ private:
 std::uint8_t showFirmwareVersion(Roles<LinkRole, ReportRole, ControlRole> context);
 // Job 21: the chosen file written through the programmer's boot loader.
 std::uint8_t upgradeFirmware(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context,
-                             UpgradeWindow& window);
+                             UpgradePort& window);
 
 }  // namespace nyra

@@ -51,7 +51,7 @@ std::string percentText(const std::string& label, std::size_t percent) {
 
 class Upgrade {
 public:
-    Upgrade(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context, UpgradeWindow& window,
+    Upgrade(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context, UpgradePort& window,
             std::vector<std::uint8_t> file)
         : c_(context),
           window_(window),
@@ -84,7 +84,7 @@ private:
     bool finish();
 
     Roles<LinkRole, ReportRole, ControlRole, ClockRole> c_;
-    UpgradeWindow& window_;
+    UpgradePort& window_;
     const std::vector<std::uint8_t> file_;
     const std::size_t blocks_;
 };
@@ -234,7 +234,7 @@ bool Upgrade::run() {
 }  // namespace
 
 std::uint8_t upgradeFirmware(Roles<LinkRole, ReportRole, ControlRole, ClockRole> context,
-                             UpgradeWindow& window) {
+                             UpgradePort& window) {
     if (!context.link().connect(true))
         return 0;
     auto file = readFirmwareFile(window.path());

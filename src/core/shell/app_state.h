@@ -30,7 +30,6 @@
 #include "ops/firmware_jobs.h"
 #include "ops/identify_record.h"
 #include "ops/job_context.h"
-#include "ops/job_flags.h"
 #include "ops/otp_jobs.h"
 #include "otp/otp_window.h"
 #include "tools/address_offset.h"
@@ -39,6 +38,7 @@
 #include "tools/file_split.h"
 #include "tools/go_to.h"
 #include "ui/ids.h"
+#include "ui/job_flags.h"
 #include "ui/log_model.h"
 #include "ui/operation_log.h"
 #include "ui/panel.h"
@@ -65,6 +65,7 @@ public:
     // program folder's own when empty. kvq-cli gives each run its own.
     void startUp(const std::string& programFolder, const std::string& workingFolder = {});
 
+    // What the window forwards (window_input.cpp).
     // A button or menu command by id (the command table).
     void command(int id);
     // A key before normal dialog handling; true when consumed. Escape and

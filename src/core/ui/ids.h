@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "app/switch_ids.h"
 #include "app/text_key.h"
 
 // Control, command and message ids of the main window, and the tables that
@@ -72,9 +73,7 @@ inline constexpr int kCmdChipFill = 32804;
 inline constexpr int kCmdSaveFile = 32806;
 inline constexpr int kCmdGoTo = 32807;
 inline constexpr int kCmdFirmwareUpgrade = 32808;
-inline constexpr int kCmdSounds = 32809;
 inline constexpr int kCmdFind = 32810;
-inline constexpr int kCmdAutoIdentify = 32811;
 inline constexpr int kCmdFeedback = 32813;
 inline constexpr int kCmdCheckUpdate = 32814;
 inline constexpr int kCmdOffsetProgram = 32815;
@@ -82,9 +81,6 @@ inline constexpr int kCmdMerge = 32817;
 inline constexpr int kCmdSplit = 32818;
 inline constexpr int kCmdChangeLog = 32819;
 inline constexpr int kCmdOtp = 32820;
-inline constexpr int kCmdBatchErase = 32821;
-inline constexpr int kCmdBatchProgram = 32822;
-inline constexpr int kCmdBatchVerify = 32823;
 
 // Window messages.
 inline constexpr int kMsgDeviceChange = 0x219;
