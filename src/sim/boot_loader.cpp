@@ -2,19 +2,17 @@
 // The programmer's boot loader: the 4-byte frames of a firmware upgrade, the
 // upgrade stream on bulk OUT, and the application flash it writes.
 #include <algorithm>
-#include <cstdio>
 
 #include "device/firmware_image.h"
 #include "sim/firmware.h"
+#include "sim/text_util.h"
 
 namespace nyra::sim {
 
 namespace {
 
 std::string hex2(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFF);
-    return buf;
+    return "0x" + text::hexByte(v);
 }
 
 }  // namespace

@@ -186,12 +186,9 @@ std::string Control::peek(const std::vector<std::string_view>& words, int progra
         if (address >= chip.contents.size())
             return error("address past the end of the chip");
         std::string out;
-        char hex[4];
         const std::uint64_t end = std::min<std::uint64_t>(address + length, chip.contents.size());
-        for (std::uint64_t a = address; a < end; ++a) {
-            std::snprintf(hex, sizeof hex, "%02X", chip.contents[a]);
-            out += (a == address ? "" : " ") + std::string(hex);
-        }
+        for (std::uint64_t a = address; a < end; ++a)
+            out += (a == address ? "" : " ") + text::hexByte(chip.contents[a]);
         return ok(out + "\n");
     }
     return error("no taken chip " + text::printable(words[1], 20));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "sim/firmware.h"
-
 // The security (OTP) area operations of the extended frames.
 #include <algorithm>
+
+#include "sim/firmware.h"
 
 namespace nyra::sim {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "sim/firmware.h"
-
 // Read, blank check and the unit reads: what the chip sends back.
 #include <algorithm>
+
+#include "sim/firmware.h"
 
 namespace nyra::sim {
 

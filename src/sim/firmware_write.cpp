@@ -1,21 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "sim/firmware.h"
-
 // Program, erase, fill and the status register: what changes the chip.
 #include <algorithm>
-#include <cstdio>
+
+#include "sim/firmware.h"
+#include "sim/text_util.h"
 
 namespace nyra::sim {
 
-namespace {
-
-std::string hexByte(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-    return buf;
-}
-
-}  // namespace
+using text::hexByte;
 
 std::uint64_t Firmware::chipAddress(std::uint64_t address, bool fourByte) const {
     const Chip* chip = socket_.chip();

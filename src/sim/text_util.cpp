@@ -138,6 +138,11 @@ bool parseBool(std::string_view s, bool& out) {
     return false;
 }
 
+std::string hexByte(unsigned value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return {kHex[(value >> 4) & 0xF], kHex[value & 0xF]};
+}
+
 std::string printable(std::string_view s, std::size_t limit) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;

@@ -24,6 +24,9 @@ bool parseSize(std::string_view s, std::uint64_t& out);
 bool parseDouble(std::string_view s, double& out);
 bool parseBool(std::string_view s, bool& out);  // 0/1, yes/no, on/off, true/false
 
+// A byte as two upper-case hex digits: "0A".
+std::string hexByte(unsigned value);
+
 // Printable form of arbitrary bytes for messages (control characters escaped,
 // length limited).
 std::string printable(std::string_view s, std::size_t limit = 80);
