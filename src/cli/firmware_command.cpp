@@ -63,11 +63,12 @@ private:
 };
 
 // Prints the upgrade bar's texts that carry no percent: what each phase ends with.
+// The panel holds the bar alone.
 class PhaseTextEcho {
 public:
     PhaseTextEcho(Panel& panel, ConsoleFrontend& console) : panel_(panel) {
         token_ = panel_.subscribe([this, &console](const PanelChange& change) {
-            if (change.id != ids::kUpgradeProgress || change.property != PanelProperty::Text)
+            if (change.property != PanelProperty::Text)
                 return;
             const std::string label = panel_.text(ids::kUpgradeProgress);
             if (!label.empty() && ProgressEcho::percentOf(label) < 0)

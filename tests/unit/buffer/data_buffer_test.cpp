@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -183,7 +184,9 @@ TEST(WorkingFileTest, ShortReadsKeepTheCallersPrefill) {
     EXPECT_EQ(file.readAt(3, area, 6), 0u);
     EXPECT_FALSE(file.writeAt(0, area, 1)) << "opened for reading";
     EXPECT_EQ(file.length(), 3u);
+    EXPECT_EQ(file.path(), dir.file("f"));
     file.close();
+    EXPECT_EQ(file.path(), "");
     EXPECT_EQ(file.readAt(0, area, 1), 0u);
     EXPECT_EQ(file.length(), 0u);
     EXPECT_FALSE(file.openReadOnly(dir.file("missing")));
@@ -231,6 +234,26 @@ TEST(DescriptorTest, WritesAppendsTruncatesAndRefusesOnceClosed) {
     EXPECT_EQ(file.readAt(0, got, 1), 0u);
     EXPECT_TRUE(file.close()) << "closing nothing is no failure";
     EXPECT_EQ(dir.read("log"), "g");
+}
+
+std::size_t openDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+TEST(DescriptorTest, NoDescriptorOutlivesItsFile) {
+    TempDir dir;
+    dir.write("a", "1");
+    const std::size_t before = openDescriptors();
+    {
+        Descriptor file;
+        for (int i = 0; i < 8; ++i)
+            ASSERT_TRUE(file.open(dir.file("a"), O_RDONLY));
+        EXPECT_EQ(openDescriptors(), before + 1) << "opening again closes the last one";
+    }
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 }  // namespace
