@@ -7,7 +7,7 @@ import pathlib
 import re
 import sys
 
-FLOORS = {"app": 1, "ui": 2, "device": 2, "catalogue": 3, "net": 3, "otp": 3,
+FLOORS = {"app": 1, "ui": 2, "device": 2, "catalogue": 3, "net": 3, "otp": 3, "serials": 3,
           "buffer": 4, "ops": 5, "tools": 6, "batch": 7, "shell": 8}
 PROGRAMS = ("gui", "cli", "sim")
 MAX_LINES = 800

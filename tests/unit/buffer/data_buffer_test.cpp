@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "buffer/file_descriptor.h"
+#include "support/open_descriptors.h"
 #include "support/temp_dir.h"
 
 namespace nyra {
@@ -236,24 +236,34 @@ TEST(DescriptorTest, WritesAppendsTruncatesAndRefusesOnceClosed) {
     EXPECT_EQ(dir.read("log"), "g");
 }
 
-std::size_t openDescriptors() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 TEST(DescriptorTest, NoDescriptorOutlivesItsFile) {
     TempDir dir;
     dir.write("a", "1");
-    const std::size_t before = openDescriptors();
+    const int before = openDescriptorCount();
     {
         Descriptor file;
         for (int i = 0; i < 8; ++i)
             ASSERT_TRUE(file.open(dir.file("a"), O_RDONLY));
-        EXPECT_EQ(openDescriptors(), before + 1) << "opening again closes the last one";
+        EXPECT_EQ(openDescriptorCount(), before + 1) << "opening again closes the last one";
     }
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(DescriptorTest, DescriptorZeroIsAFileLikeAnyOther) {
+    TempDir dir;
+    const StandardInputClosed noInput;
+    Descriptor file;
+    ASSERT_TRUE(file.open(dir.file("zero"), O_RDWR | O_CREAT));
+    ASSERT_EQ(file.get(), 0);
+    const std::uint8_t bytes[] = {1, 2};
+    EXPECT_TRUE(file.append(bytes, 2));
+    std::uint8_t got[2] = {};
+    EXPECT_EQ(file.readAt(0, got, 2), 2u);
+    EXPECT_EQ(got[1], 2);
+    EXPECT_EQ(file.length(), 2u);
+    EXPECT_TRUE(file.truncate());
+    EXPECT_TRUE(file.flush());
+    EXPECT_TRUE(file.close());
 }
 
 }  // namespace
