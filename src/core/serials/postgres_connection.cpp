@@ -30,7 +30,8 @@ std::unique_ptr<PostgresConnection> PostgresConnection::open(const std::string& 
         return nullptr;
     }
     // Notices (a table that exists already) are not the user's business.
-    PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
     return std::unique_ptr<PostgresConnection>(new PostgresConnection(connection));
 }
 
@@ -47,9 +48,8 @@ std::optional<std::vector<SqlRow>> PostgresConnection::run(const std::string& sq
     std::vector<const char*> values;
     for (const SqlValue& value : params)
         values.push_back(value ? value->c_str() : nullptr);
-    PGresult* result =
-        PQexecParams(connection_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                     values.data(), nullptr, nullptr, 0);
+    PGresult* result = PQexecParams(connection_, sql.c_str(), static_cast<int>(values.size()),
+                                    nullptr, values.data(), nullptr, nullptr, 0);
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         error_ = messageOf(result ? PQresultErrorMessage(result) : PQerrorMessage(connection_));

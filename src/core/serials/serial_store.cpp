@@ -75,8 +75,7 @@ std::uint64_t largestSerial(int idLength) {
     return idLength >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * idLength)) - 1;
 }
 
-SerialStore::SerialStore(std::unique_ptr<SqlConnection> connection)
-    : db_(std::move(connection)) {}
+SerialStore::SerialStore(std::unique_ptr<SqlConnection> connection) : db_(std::move(connection)) {}
 
 std::optional<std::vector<SqlRow>> SerialStore::run(const std::string& sql,
                                                     const std::vector<SqlValue>& params) {
@@ -124,10 +123,10 @@ bool SerialStore::prepare() {
 }
 
 std::optional<SeriesSettings> SerialStore::storedSettings(const std::string& series) {
-    const auto rows = run(
-        "SELECT start_id, increment, id_length, big_endian, fill_address, data_checksum "
-        "FROM nyra_series WHERE name = $1",
-        {series});
+    const auto rows =
+        run("SELECT start_id, increment, id_length, big_endian, fill_address, data_checksum "
+            "FROM nyra_series WHERE name = $1",
+            {series});
     if (!rows || rows->empty())
         return std::nullopt;
     const SqlRow& r = rows->front();
@@ -179,10 +178,10 @@ std::optional<SeriesSettings> SerialStore::openSeries(const std::string& series,
 
 std::optional<std::vector<std::uint64_t>> SerialStore::recoverStation(const std::string& series,
                                                                       const std::string& station) {
-    const auto rows = run(
-        "UPDATE nyra_serials SET state = 'unknown' WHERE series = $1 AND station = $2 AND "
-        "state = 'reserved' RETURNING id",
-        {series, station});
+    const auto rows =
+        run("UPDATE nyra_serials SET state = 'unknown' WHERE series = $1 AND station = $2 AND "
+            "state = 'reserved' RETURNING id",
+            {series, station});
     if (!rows)
         return std::nullopt;
     std::vector<std::uint64_t> ids;
@@ -214,10 +213,10 @@ std::optional<std::uint64_t> SerialStore::reserve(const std::string& series, con
                  {series, text(id), taker.station, taker.programmer, taker.chip, time}))
             return std::nullopt;
     } else {
-        const auto next = run(
-            "UPDATE nyra_series SET next_id = next_id + increment WHERE name = $1 "
-            "RETURNING next_id - increment, id_length",
-            {series});
+        const auto next =
+            run("UPDATE nyra_series SET next_id = next_id + increment WHERE name = $1 "
+                "RETURNING next_id - increment, id_length",
+                {series});
         if (!next)
             return std::nullopt;
         if (next->empty()) {
@@ -255,12 +254,12 @@ bool SerialStore::renew(const std::string& series, const std::string& station,
 bool SerialStore::finish(const std::string& series, std::uint64_t id, const std::string& station,
                          ChipOutcome outcome, const std::string& chip,
                          const std::string& dataChecksum, const std::string& time) {
-    const auto rows = run(
-        "UPDATE nyra_serials SET state = $4, reusable = $5, chip = $6, data_checksum = $7, "
-        "time = $8 WHERE series = $1 AND id = $2 AND station = $3 AND state = 'reserved' "
-        "RETURNING id",
-        {series, text(id), station, stateOf(outcome), outcome == ChipOutcome::Failed ? "1" : "0",
-         chip, dataChecksum, time});
+    const auto rows =
+        run("UPDATE nyra_serials SET state = $4, reusable = $5, chip = $6, data_checksum = $7, "
+            "time = $8 WHERE series = $1 AND id = $2 AND station = $3 AND state = 'reserved' "
+            "RETURNING id",
+            {series, text(id), station, stateOf(outcome),
+             outcome == ChipOutcome::Failed ? "1" : "0", chip, dataChecksum, time});
     if (!rows)
         return false;
     if (rows->empty()) {
@@ -276,10 +275,10 @@ bool SerialStore::release(const std::string& series, std::uint64_t id, const std
         error_ = db_->error();
         return false;
     }
-    const auto rows = run(
-        "UPDATE nyra_serials SET reusable = 1 WHERE series = $1 AND id = $2 AND "
-        "state = 'unknown' AND reusable = 0 RETURNING id",
-        {series, text(id)});
+    const auto rows =
+        run("UPDATE nyra_serials SET reusable = 1 WHERE series = $1 AND id = $2 AND "
+            "state = 'unknown' AND reusable = 0 RETURNING id",
+            {series, text(id)});
     if (!rows)
         return false;
     if (rows->empty())
@@ -291,10 +290,10 @@ bool SerialStore::release(const std::string& series, std::uint64_t id, const std
 }
 
 std::optional<std::vector<IdRecord>> SerialStore::list(const std::string& series) {
-    const auto rows = run(
-        "SELECT id, state, station, programmer, chip, data_checksum, time, reusable "
-        "FROM nyra_serials WHERE series = $1 ORDER BY id",
-        {series});
+    const auto rows =
+        run("SELECT id, state, station, programmer, chip, data_checksum, time, reusable "
+            "FROM nyra_serials WHERE series = $1 ORDER BY id",
+            {series});
     if (!rows)
         return std::nullopt;
     std::vector<IdRecord> records;
@@ -321,12 +320,12 @@ std::optional<SeriesStatus> SerialStore::status(const std::string& series) {
             std::string(db_->nowSeconds()) + " RETURNING id",
         {series});
     const auto next = run("SELECT next_id FROM nyra_series WHERE name = $1", {series});
-    const auto counts = run(
-        "SELECT station, state, COUNT(*) FROM nyra_serials WHERE series = $1 "
-        "GROUP BY station, state ORDER BY station, state",
-        {series});
-    const auto freed = run(
-        "SELECT id FROM nyra_serials WHERE series = $1 AND reusable = 1 ORDER BY id", {series});
+    const auto counts =
+        run("SELECT station, state, COUNT(*) FROM nyra_serials WHERE series = $1 "
+            "GROUP BY station, state ORDER BY station, state",
+            {series});
+    const auto freed =
+        run("SELECT id FROM nyra_serials WHERE series = $1 AND reusable = 1 ORDER BY id", {series});
     if (!expired || !next || next->empty() || !counts || !freed)
         return std::nullopt;
     for (const SqlRow& row : *expired)

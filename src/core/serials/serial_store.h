@@ -57,7 +57,8 @@ struct SeriesStatus {
     std::uint64_t nextId = 0;  // the next new ID; a freed one goes first
     std::vector<std::uint64_t> freed;
     std::map<std::string, std::uint64_t> perState;
-    std::map<std::string, std::map<std::string, std::uint64_t>> perStation;  // station -> state -> n
+    std::map<std::string, std::map<std::string, std::uint64_t>>
+        perStation;                      // station -> state -> n
     std::vector<std::uint64_t> expired;  // reserved IDs whose lease ran out, now unknown
 };
 

@@ -48,10 +48,10 @@ std::optional<std::vector<SqlRow>> SqliteConnection::run(const std::string& sql,
         const int index = sqlite3_bind_parameter_index(statement, name.c_str());
         if (index == 0)
             continue;  // not used by this statement
-        const int bound = params[i] ? sqlite3_bind_text(statement, index, params[i]->c_str(),
-                                                        static_cast<int>(params[i]->size()),
-                                                        SQLITE_TRANSIENT)
-                                    : sqlite3_bind_null(statement, index);
+        const int bound =
+            params[i] ? sqlite3_bind_text(statement, index, params[i]->c_str(),
+                                          static_cast<int>(params[i]->size()), SQLITE_TRANSIENT)
+                      : sqlite3_bind_null(statement, index);
         if (bound != SQLITE_OK) {
             error_ = sqlite3_errmsg(db_);
             sqlite3_finalize(statement);
