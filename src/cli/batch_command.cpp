@@ -7,6 +7,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -14,6 +15,8 @@
 #include "app/file_access.h"
 #include "batch/batch_files.h"
 #include "batch/batch_window.h"
+#include "batch/serial_feed.h"
+#include "buffer/data_buffer.h"
 #include "buffer/file_descriptor.h"
 #include "console_frontend.h"
 #include "console_program.h"
@@ -22,6 +25,7 @@
 #include "json_text.h"
 #include "ops/transfers.h"
 #include "production_record.h"
+#include "serials/serial_store.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
 #include "ui/ids.h"
@@ -33,6 +37,8 @@ namespace {
 constexpr const char* kModeNames[] = {"same", "list", "id", "combined"};
 constexpr int kStepSwitches[] = {ids::kCmdBatchErase, ids::kCmdBatchProgram, ids::kCmdBatchVerify};
 constexpr const char* kStepNames[] = {"erase", "program", "verify"};
+// How often a waiting station renews its reservation in the store.
+constexpr std::chrono::seconds kRenewEvery{60};
 
 // Decimal, leading zeros and all (the window takes decimal), or 0x hex; an
 // octal reading of "0100" would put the ID somewhere else.
@@ -97,6 +103,76 @@ std::string programmerSerial(AppState& state) {
     return serial;
 }
 
+// The main document's checksum, as the window shows a loaded file's.
+std::string documentChecksum(const std::string& path) {
+    WorkingFile file;
+    if (!file.openReadOnly(path))
+        return kNoChecksumText;
+    return formatChecksum(sumOfFirstBytes(file, file.length()));
+}
+
+std::string hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return "station";
+    return name;
+}
+
+// A series of a serial-number store feeding mode id: opened (created on its
+// first run), this station's leftovers made unknown.
+struct StoreSeries {
+    std::unique_ptr<SerialStore> store;
+    std::unique_ptr<SerialFeed> feed;
+    SeriesSettings settings;
+};
+
+std::optional<StoreSeries> openStoreSeries(const std::string& programFolder,
+                                           const BatchRequest& request,
+                                           const std::string& programmer, Clock& clock,
+                                           std::ostream& err) {
+    const std::string url = request.serials.value_or("sqlite:" + programFolder + "/serials.db");
+    std::string error;
+    StoreSeries series;
+    series.store = openSerialStore(url, error);
+    if (!series.store) {
+        err << error << ": the series does not start\n";
+        return std::nullopt;
+    }
+    SeriesRequest wanted;
+    if (request.startGiven)
+        wanted.start = request.start;
+    if (request.incrementGiven)
+        wanted.increment = request.increment;
+    if (request.idLengthGiven)
+        wanted.idLength = request.idLength;
+    if (request.bigEndian)
+        wanted.bigEndian = true;
+    if (request.address)
+        wanted.fillAddress = *request.address;
+    else if (const auto end = fillAddressAfter(request.file))
+        wanted.fillAddress = *end;
+    wanted.dataChecksum = documentChecksum(request.file);
+    const auto settings = series.store->openSeries(*request.series, wanted);
+    if (!settings) {
+        err << series.store->error() << ": the series does not start\n";
+        return std::nullopt;
+    }
+    series.settings = *settings;
+    const std::string station =
+        request.station.value_or(hostName() + (programmer.empty() ? "" : "-" + programmer));
+    series.feed = std::make_unique<SerialFeed>(*series.store, *request.series,
+                                               Taker{station, programmer, ""}, clock);
+    const auto left = series.feed->recover();
+    if (!left) {
+        err << series.feed->error() << ": the series does not start\n";
+        return std::nullopt;
+    }
+    for (const std::uint64_t id : *left)
+        err << "ID " << id << " was reserved by this station's last run, which ended mid-chip: it "
+            << "is now unknown (kvq-cli serials release hands it back)\n";
+    return series;
+}
+
 }  // namespace
 
 bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& request,
@@ -107,7 +183,8 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
         const bool takesValue = word == "--mode" || word == "--file" || word == "--address" ||
                                 word == "--start" || word == "--increment" ||
                                 word == "--id-length" || word == "--count" || word == "--record" ||
-                                word == "--steps";
+                                word == "--steps" || word == "--series" || word == "--serials" ||
+                                word == "--station";
         if (takesValue && i + 1 >= words.size()) {
             error = word + " needs a value";
             return false;
@@ -136,16 +213,22 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
                 return false;
             }
             const auto taken = static_cast<std::uint32_t>(number);
-            if (word == "--address")
+            if (word == "--address") {
                 request.address = taken;
-            else
-                (word == "--start" ? request.start : request.increment) = taken;
+            } else if (word == "--start") {
+                request.start = taken;
+                request.startGiven = true;
+            } else {
+                request.increment = taken;
+                request.incrementGiven = true;
+            }
         } else if (word == "--id-length") {
             if (value != "1" && value != "2" && value != "4") {
                 error = "--id-length is 1, 2 or 4";
                 return false;
             }
             request.idLength = std::stoi(value);
+            request.idLengthGiven = true;
         } else if (word == "--count") {
             if (!parseNumber(value, 0xFFFFFFFFu, number) || number == 0) {
                 error = "--count takes a number of chips from 1";
@@ -161,6 +244,14 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
             request.steps = value;
         } else if (word == "--record") {
             request.record = value;
+        } else if (word == "--series" || word == "--serials" || word == "--station") {
+            if (value.empty()) {
+                error = word + " needs a value";
+                return false;
+            }
+            (word == "--series"    ? request.series
+             : word == "--serials" ? request.serials
+                                   : request.station) = value;
         } else if (word == "--big-endian") {
             request.bigEndian = true;
         } else if (word == "--json") {
@@ -187,6 +278,14 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
         error = usesList ? "--mode " + std::string(kModeNames[request.mode]) +
                                " needs the documents as operands"
                          : "unexpected operand " + request.documents.front();
+        return false;
+    }
+    if (request.series && request.mode != 2) {
+        error = "--series gives IDs: it needs --mode id";
+        return false;
+    }
+    if (!request.series && (request.serials || request.station)) {
+        error = std::string(request.serials ? "--serials" : "--station") + " needs --series";
         return false;
     }
     const std::uint64_t largest = largestId(request.idLength);
@@ -263,6 +362,23 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         // The programmer that writes the series, for the record: lines of several
         // stations can be told apart.
         const std::string station = programmerSerial(state);
+        std::optional<StoreSeries> fromStore;
+        if (request.series) {
+            fromStore = openStoreSeries(programFolder, request, station, clock, err);
+            if (!fromStore)
+                return kExitSerialStore;
+            const SeriesSettings& stored = fromStore->settings;
+            panel.setText(kStartId, std::to_string(stored.start));
+            panel.setText(kIncrement, std::to_string(stored.increment));
+            panel.setText(kFillAddress, std::to_string(stored.fillAddress));
+            panel.setCurrentIndex(kIdLength, stored.idLength == 1   ? 0
+                                             : stored.idLength == 2 ? 1
+                                                                    : 2);
+            panel.setCurrentIndex(kFormat, stored.bigEndian ? 1 : 0);
+            window.nextSerial = [feed = fromStore->feed.get()] { return feed->next(); };
+        }
+        SerialFeed* const feed = fromStore ? fromStore->feed.get() : nullptr;
+        bool storeFailed = false;
         std::mutex outMutex;
         std::uint64_t chips = 0;
         std::uint64_t passed = 0;
@@ -293,6 +409,8 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                 recordFailed = true;
                 return false;
             }
+            if (feed)
+                feed->writing(chip.count);
             return true;
         };
         window.chipDone = [&](const BatchChipResult& chip) {
@@ -319,6 +437,10 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                 recordFailed = true;
                 return false;
             }
+            if (feed && !feed->ended(chip.count, chip.code, device, checksumOf(chip))) {
+                storeFailed = true;
+                return false;
+            }
             if (chip.code == batch_result::kUnknown) {
                 unknown = chip;
                 return false;
@@ -332,11 +454,15 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         };
 
         window.start();
-        if (!window.running()) {
+        if (!window.running() && feed && !feed->error().empty()) {
+            err << feed->error() << ": the series does not start\n";
+            status = kExitSerialStore;
+        } else if (!window.running()) {
             err << "the series could not start: check the files and numbers\n";
             // No programmer outweighs what the files say.
             status = failedJobStatus(state.link());
         } else {
+            auto renewed = std::chrono::steady_clock::now();
             while (window.running()) {
                 if (stop.load()) {
                     window.stop();
@@ -348,6 +474,11 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
                     break;
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                // A station waiting long for its next chip is not a station that died.
+                if (feed && std::chrono::steady_clock::now() - renewed > kRenewEvery) {
+                    feed->renew();
+                    renewed = std::chrono::steady_clock::now();
+                }
             }
             state.worker().waitUntilIdle();
             window.waitUntilQuiet();
@@ -355,7 +486,11 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
             window.chipStarting = nullptr;
             std::lock_guard lock(outMutex);
             const std::string next = (withId ? "ID " : "count ") + panel.text(kCount);
-            if (recordFailed) {
+            const bool closed = !feed || feed->close();
+            if (feed && (storeFailed || !closed || !feed->error().empty())) {
+                err << feed->error() << ": the series stopped before the next chip\n";
+                status = kExitSerialStore;
+            } else if (recordFailed) {
                 err << *request.record << ": " << fileErrorText(record->error())
                     << ": the series stopped before the next chip\n";
                 status = kExitJobFailed;

@@ -27,7 +27,16 @@ struct BatchRequest {
     std::optional<std::string> steps;    // "erase,program,verify"; none: the program's switches
     std::optional<std::string> record;   // CSV production record, appended
     bool json = false;
+    // Mode id from a series in a serial-number store instead of --start.
+    std::optional<std::string> series;
+    std::optional<std::string> serials;  // the store's URL; none: sqlite:serials.db
+    std::optional<std::string> station;  // none: host name and programmer serial
+    // Which of the series' settings the line names (the others: as stored).
+    bool startGiven = false, incrementGiven = false, idLengthGiven = false;
 };
+
+// The serial-number store could not be reached or refused the series.
+inline constexpr int kExitSerialStore = 10;
 
 // Reads the words after "batch". False with a reason on a usage error.
 bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& request,

@@ -28,6 +28,7 @@
 #include "merge_split_command.h"
 #include "ops/transfers.h"
 #include "otp_command.h"
+#include "serials_command.h"
 
 namespace nyra::cli {
 namespace {
@@ -45,16 +46,18 @@ int usage(std::FILE* to = stderr) {
         "       kvq-cli batch --mode same|list|id|combined ... (kvq-cli batch --help)\n"
         "       kvq-cli otp detect | read FILE | program FILE [--lock --yes-lock-forever]\n"
         "                 | verify FILE | blank\n"
+        "       kvq-cli serials list | status | release ID --series NAME [--serials URL]\n"
         "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
         "       kvq-cli --version\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
         "  %d programmer missing, %d job failed, %d verify mismatch,\n"
         "  %d chip not identified (use --chip), %d stopped by Ctrl-C;\n"
-        "  merge and split: %d a file failed, %d no output name or bad split points\n",
+        "  merge and split: %d a file failed, %d no output name or bad split points;\n"
+        "  batch --series and serials: %d the serial-number store failed\n",
         kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly, kExitUnknownId,
         kExitNoAnswer, kExitNoProgrammer, kExitJobFailed, kExitVerifyMismatch, kExitNotIdentified,
-        kExitStopped, kExitFileToolFailed, kExitFileToolBadInput);
+        kExitStopped, kExitFileToolFailed, kExitFileToolBadInput, kExitSerialStore);
     return kExitUsage;
 }
 
@@ -347,10 +350,15 @@ constexpr const char* kBatchHelp =
     "  --count N            stop after N chips passed (default: until a chip fails or Ctrl-C)\n"
     "  --steps LIST         erase,program,verify or part of it (default: the batch switches)\n"
     "  --record FILE        append a CSV line per chip: time,chip,id,data_checksum,steps,result\n"
+    "  --series NAME        mode id: each chip's ID from the series NAME in a serial-number\n"
+    "                       store, created by its first run (the other runs continue it)\n"
+    "  --serials URL        the store: sqlite:PATH (default sqlite:serials.db in the program\n"
+    "                       folder) or postgresql://user@host:port/db\n"
+    "  --station NAME       this station's name in the store (default: host and programmer)\n"
     "  --json               one JSON object per chip\n"
     "  --usb-library PATH   the USB library to load\n"
     "exit status: 0 every chip passed, 7 a chip failed (its ID is named), 2 usage,\n"
-    "  6 programmer missing, 130 stopped by Ctrl-C\n";
+    "  6 programmer missing, 10 the serial-number store failed, 130 stopped by Ctrl-C\n";
 
 // A command with options of its own: it parses its words and runs on the
 // loaded USB library; --help and --usb-library are taken here.
@@ -418,6 +426,15 @@ int otp(int argc, char** argv) {
                                          });
 }
 
+int serials(int argc, char** argv) {
+    std::vector<std::string> words(argv + 2, argv + argc);
+    for (const std::string& word : words) {
+        if (word == "--help" || word == "-h")
+            return std::printf("%s", kSerialsHelp), 0;
+    }
+    return runSerials(programFolder(), words, std::cout, std::cerr);
+}
+
 // A job command with --json that ends before its job still prints its one object.
 int endedBeforeTheJob(const Options& options, int status, const std::string& why) {
     if (options.json && !options.words.empty() && isJobCommand(options.words[0])) {
@@ -462,6 +479,8 @@ int run(int argc, char** argv) {
         return batch(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "otp") == 0)
         return otp(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "serials") == 0)
+        return serials(argc, argv);
     Options options;
     const bool parsed = parse(argc, argv, options);
     if (options.words.empty()) {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +38,8 @@ struct RunSignal {
     int signal = 0;
     int afterMs = 0;
     int killAfterMs = 120000;
+    // When set, the signal goes once this is true (asked every 5 ms after afterMs).
+    std::function<bool()> when;
 };
 
 // Runs program with args in folder (or in cwd when given), NYRA_SIM_CONFIG
@@ -91,7 +94,7 @@ inline Exit runIn(const TempDir& folder, const std::string& program,
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - started)
                             .count();
-        if (!signalled && ms >= signal.afterMs) {
+        if (!signalled && ms >= signal.afterMs && (!signal.when || signal.when())) {
             ::kill(pid, signal.signal);
             signalled = true;
         }

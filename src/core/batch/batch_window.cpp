@@ -360,6 +360,12 @@ bool BatchWindow::prepare() {
         case BatchMode::SerialId: {
             if (!readFields())
                 return false;
+            if (nextSerial) {
+                const auto id = nextSerial();
+                if (!id)
+                    return false;
+                fields_.count = *id;
+            }
             idLength_ = selectedIdLength();
             bigEndian_ = panel_.currentIndex(kFormat) > 0;
             removeTemporaryFiles();  // a series that ended before any cycle ran
@@ -451,8 +457,16 @@ void BatchWindow::advance() {
             break;
         }
         case BatchMode::SerialId: {
-            const std::uint64_t next = std::uint64_t{fields_.count} + fields_.increment;
-            if (next > largestId(idLength_)) {
+            std::uint64_t next = std::uint64_t{fields_.count} + fields_.increment;
+            if (nextSerial) {
+                // No ID for a chip that will not come.
+                const auto reserved = running_ ? nextSerial() : std::nullopt;
+                if (!reserved) {
+                    stopSeries();
+                    break;
+                }
+                next = *reserved;
+            } else if (next > largestId(idLength_)) {
                 idsUsedUp_.store(true);
                 stopSeries();
                 showFields();

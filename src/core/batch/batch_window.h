@@ -83,6 +83,9 @@ public:
     // Told, on the worker thread, as a chip's program step begins (code
     // kUnknown: its outcome is not known yet); false leaves the chip unwritten.
     std::function<bool(const BatchChipResult&)> chipStarting;
+    // Mode 2 takes each chip's ID from here instead of counting (a series in
+    // a serial-number store); nullopt stops the series before the next chip.
+    std::function<std::optional<std::uint32_t>()> nextSerial;
     // The bytes a chip of the series can hold (0: not known), asked at the
     // start: no file is made and no chip erased for an image that cannot fit.
     std::function<std::uint64_t()> chipCapacity;

@@ -41,6 +41,8 @@ const char* stateOf(ChipOutcome outcome) {
             return "passed";
         case ChipOutcome::Failed:
             return "failed";
+        case ChipOutcome::Returned:
+            return "free";
         case ChipOutcome::Unknown:
             break;
     }
@@ -259,7 +261,8 @@ bool SerialStore::finish(const std::string& series, std::uint64_t id, const std:
             "time = $8 WHERE series = $1 AND id = $2 AND station = $3 AND state = 'reserved' "
             "RETURNING id",
             {series, text(id), station, stateOf(outcome),
-             outcome == ChipOutcome::Failed ? "1" : "0", chip, dataChecksum, time});
+             outcome == ChipOutcome::Failed || outcome == ChipOutcome::Returned ? "1" : "0", chip,
+             dataChecksum, time});
     if (!rows)
         return false;
     if (rows->empty()) {
@@ -292,7 +295,7 @@ bool SerialStore::release(const std::string& series, std::uint64_t id, const std
 std::optional<std::vector<IdRecord>> SerialStore::list(const std::string& series) {
     const auto rows =
         run("SELECT id, state, station, programmer, chip, data_checksum, time, reusable "
-            "FROM nyra_serials WHERE series = $1 ORDER BY id",
+            "FROM nyra_serials WHERE series = $1 AND state <> 'free' ORDER BY id",
             {series});
     if (!rows)
         return std::nullopt;

@@ -36,7 +36,11 @@ struct SeriesRequest {
     std::string dataChecksum;
 };
 
-enum class ChipOutcome { Passed, Failed, Unknown };
+// Passed: the chip holds its ID. Failed: it was written and rejected, so its ID
+// is free again. Unknown: it may hold its ID, which no other chip gets.
+// Returned: no chip began to be written with it; the ID is free and was never
+// given out.
+enum class ChipOutcome { Passed, Failed, Unknown, Returned };
 
 // Who takes an ID: the station and its programmer, for the record.
 struct Taker {
@@ -47,7 +51,7 @@ struct Taker {
 
 struct IdRecord {
     std::uint64_t id = 0;
-    std::string state;  // reserved, passed, failed, unknown
+    std::string state;  // reserved, passed, failed, unknown (free ones are not listed)
     std::string station, programmer, chip, dataChecksum, time;
     bool reusable = false;
 };

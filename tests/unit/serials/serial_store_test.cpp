@@ -79,6 +79,14 @@ const Case kCases[] = {
          EXPECT_EQ(line.reserve("B"), 0u);
          EXPECT_EQ(line.reserve("A"), 1u);
      }},
+    {"AnIdNoChipWasWrittenWithGoesBackUnlisted",
+     [](Line& line) {
+         line.reserve("A");
+         EXPECT_TRUE(line.finish("A", 0, ChipOutcome::Returned));
+         EXPECT_TRUE(line.states().empty());
+         EXPECT_EQ(line.station("A").status(line.series())->freed, std::vector<std::uint64_t>{0});
+         EXPECT_EQ(line.reserve("B"), 0u);
+     }},
     {"ThePassedIdsAreNeverGivenAgainAndTheLowestFreedGoesFirst",
      [](Line& line) {
          for (const char* s : {"A", "B", "C", "D"})
