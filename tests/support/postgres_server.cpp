@@ -50,7 +50,7 @@ std::string readAll(const std::string& path) {
 
 }  // namespace
 
-PostgresServer::PostgresServer() : bin_(serverBin()) {
+PostgresServer::PostgresServer(bool durable) : bin_(serverBin()), durable_(durable) {
     if (bin_.empty()) {
         error_ = "no PostgreSQL server installed (Debian package postgresql)";
         return;
@@ -100,7 +100,8 @@ bool PostgresServer::run(const std::string& command, const std::string& what) {
 bool PostgresServer::start() {
     running_ = run(bin_ + "/pg_ctl -D " + folder_ + "/data -l " + folder_ +
                        "/server.log -w -t 60 -o \"-p " + std::to_string(port_) + " -k " + folder_ +
-                       " -c listen_addresses=127.0.0.1 -c fsync=off\" start > /dev/null 2>&1",
+                       " -c listen_addresses=127.0.0.1" + (durable_ ? "" : " -c fsync=off") +
+                       "\" start > /dev/null 2>&1",
                    "pg_ctl start");
     return running_;
 }

@@ -12,7 +12,9 @@ namespace nyra::testing {
 // (initdb refuses root). Stopped and removed on destruction.
 class PostgresServer {
 public:
-    PostgresServer();
+    // durable: the server flushes each commit to the disk, as a line's does
+    // (tests leave that off for speed).
+    explicit PostgresServer(bool durable = false);
     ~PostgresServer();
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
@@ -32,6 +34,7 @@ private:
     std::string folder_;
     std::uint16_t port_ = 0;
     bool asPostgres_ = false;
+    bool durable_ = false;
     bool running_ = false;
     std::string error_;
 };

@@ -28,7 +28,9 @@ std::unique_ptr<SqliteConnection> SqliteConnection::open(const std::string& path
     std::unique_ptr<SqliteConnection> connection(new SqliteConnection(db));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     if (!connection->run("PRAGMA journal_mode=WAL", {}) ||
-        !connection->run("PRAGMA synchronous=NORMAL", {})) {
+        // Each reservation on the disk before its chip is written: a power
+        // cut must not give its ID out again.
+        !connection->run("PRAGMA synchronous=FULL", {})) {
         error = path + ": " + connection->error();
         return nullptr;
     }
