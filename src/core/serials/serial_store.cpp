@@ -10,18 +10,19 @@ namespace nyra {
 
 namespace {
 
+// One statement each; the tables of a line's store.
 const char* const kSchema[] = {
-    "CREATE TABLE IF NOT EXISTS nyra_schema (version INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS nyra_series (name TEXT PRIMARY KEY, start_id BIGINT NOT NULL, "
-    "increment BIGINT NOT NULL, id_length INTEGER NOT NULL, big_endian INTEGER NOT NULL, "
-    "fill_address BIGINT NOT NULL, data_checksum TEXT NOT NULL, next_id BIGINT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS nyra_serials (series TEXT NOT NULL, id BIGINT NOT NULL, "
-    "state TEXT NOT NULL, reusable INTEGER NOT NULL, station TEXT NOT NULL, "
-    "programmer TEXT NOT NULL, chip TEXT NOT NULL, data_checksum TEXT NOT NULL, "
-    "time TEXT NOT NULL, lease_until BIGINT NOT NULL, PRIMARY KEY (series, id))",
-    "CREATE INDEX IF NOT EXISTS nyra_serials_free ON nyra_serials (series, reusable, id)",
-    "CREATE TABLE IF NOT EXISTS nyra_events (series TEXT NOT NULL, id BIGINT NOT NULL, "
-    "event TEXT NOT NULL, time TEXT NOT NULL)",
+    ("CREATE TABLE IF NOT EXISTS nyra_schema (version INTEGER NOT NULL)"),
+    ("CREATE TABLE IF NOT EXISTS nyra_series (name TEXT PRIMARY KEY, start_id BIGINT NOT NULL, "
+     "increment BIGINT NOT NULL, id_length INTEGER NOT NULL, big_endian INTEGER NOT NULL, "
+     "fill_address BIGINT NOT NULL, data_checksum TEXT NOT NULL, next_id BIGINT NOT NULL)"),
+    ("CREATE TABLE IF NOT EXISTS nyra_serials (series TEXT NOT NULL, id BIGINT NOT NULL, "
+     "state TEXT NOT NULL, reusable INTEGER NOT NULL, station TEXT NOT NULL, "
+     "programmer TEXT NOT NULL, chip TEXT NOT NULL, data_checksum TEXT NOT NULL, "
+     "time TEXT NOT NULL, lease_until BIGINT NOT NULL, PRIMARY KEY (series, id))"),
+    ("CREATE INDEX IF NOT EXISTS nyra_serials_free ON nyra_serials (series, reusable, id)"),
+    ("CREATE TABLE IF NOT EXISTS nyra_events (series TEXT NOT NULL, id BIGINT NOT NULL, "
+     "event TEXT NOT NULL, time TEXT NOT NULL)"),
 };
 
 std::uint64_t number(const SqlValue& value) {
