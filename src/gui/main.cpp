@@ -19,6 +19,7 @@
 #include "merge_dialog.h"
 #include "otp_dialog.h"
 #include "qt_frontend.h"
+#include "series_dialog.h"
 #include "shell/app_state.h"
 #include "skin.h"
 #include "split_dialog.h"
@@ -114,6 +115,10 @@ int main(int argc, char** argv) {
     };
     state.showFeedbackForm = [&window](nyra::FeedbackForm& form) {
         nyra::gui::FeedbackDialog dialog(form, &window);
+        dialog.exec();
+    };
+    state.showSeriesDialog = [&window, &state](nyra::WindowSeries& series) {
+        nyra::gui::SeriesDialog dialog(series, nyra::seriesDialogTexts(state.texts()), &window);
         dialog.exec();
     };
     state.showUpgradeWindow = [&window, &state](nyra::UpgradeWindow& upgrade) {

@@ -399,6 +399,13 @@ void MainWindow::buildMenus() {
         }
         binder_->bindMenuItem(entry.id, action);
     }
+    // Beside the batch steps: where the batch window's mode 2 takes its IDs.
+    if (QMenu* settings = popups[kMenuSettings]) {
+        settings->addSeparator();
+        QAction* series = settings->addAction(QString());
+        series->setObjectName(QStringLiteral("action%1").arg(kCmdSerialSeries));
+        binder_->bindMenuItem(kCmdSerialSeries, series);
+    }
     binder_->onMenuChecked = [](int id, QAction* action, bool checked) {
         const auto unchecked = menuBitmapOf(id, false);
         const auto withMark = menuBitmapOf(id, true);

@@ -80,6 +80,10 @@ public:
     // settings, refused when request names a value that differs.
     std::optional<SeriesSettings> openSeries(const std::string& series,
                                              const SeriesRequest& request);
+    // The stored settings of a series; nullopt when there is none (or on an error).
+    std::optional<SeriesSettings> seriesSettings(const std::string& series) {
+        return storedSettings(series);
+    }
     // What this station left reserved when it last stopped becomes unknown.
     std::optional<std::vector<std::uint64_t>> recoverStation(const std::string& series,
                                                              const std::string& station);

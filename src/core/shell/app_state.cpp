@@ -262,6 +262,11 @@ void AppState::startUp(const std::string& programFolder, const std::string& work
         },
         frontend_, texts_, clock_);
     batchWindow_->create();
+    windowSeries_ =
+        std::make_unique<WindowSeries>(*batchWindow_, frontend_, texts_, clock_, programFolder_);
+    windowSeries_->chipName = [this] { return selection_.selectedDevice(); };
+    windowSeries_->dataChecksum = [this] { return data_.dataChecksumText(); };
+    panel_.addMenuItem(kCmdSerialSeries, seriesDialogTexts(texts_).menu);
     // A chip not yet known may be the catalogue's largest.
     batchWindow_->chipCapacity = [this]() -> std::uint64_t {
         const std::uint32_t selected = selection_.chipSize();

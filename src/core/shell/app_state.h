@@ -11,6 +11,7 @@
 #include "app/switches.h"
 #include "app/text_table.h"
 #include "batch/batch_window.h"
+#include "batch/window_series.h"
 #include "buffer/data_buffer.h"
 #include "buffer/file_loader.h"
 #include "buffer/file_saver.h"
@@ -133,6 +134,9 @@ public:
     // gets its one line of text.
     std::function<void(const std::string& text)> showAboutDialog;
     std::function<void()> showBatchWindow;
+    // The serial-number store's dialog beside the batch window, modal.
+    std::function<void(WindowSeries& series)> showSeriesDialog;
+    WindowSeries& windowSeries() { return *windowSeries_; }
     // Exists from start-up on, hidden until shown.
     BatchWindow& batchWindow() { return *batchWindow_; }
     // The address-offset window, modal: returns when it has closed.
@@ -241,6 +245,7 @@ private:
     FeedbackForm feedbackForm_;
     std::atomic<BatchPort*> batchPort_{nullptr};
     std::unique_ptr<BatchWindow> batchWindow_;
+    std::unique_ptr<WindowSeries> windowSeries_;
 };
 
 }  // namespace nyra

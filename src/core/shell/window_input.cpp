@@ -72,6 +72,10 @@ void AppState::command(int id) {
                 showOtpWindow(otpWindow_);
             otpWindow_.close();
             return;
+        case kCmdSerialSeries:
+            if (showSeriesDialog)
+                showSeriesDialog(*windowSeries_);
+            return;
         case kCmdFeedback:
             feedbackForm_.open();
             if (showFeedbackForm)

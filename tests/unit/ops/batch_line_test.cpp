@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "batch/batch_window.h"
+#include "batch/window_series.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -272,6 +273,59 @@ TEST_F(BatchLineTest, AProgrammerLostBetweenTwoChipsEndsTheSeries) {
     ASSERT_GE(taken.size(), 2u);
     for (std::size_t i = 1; i < taken.size(); ++i)
         expectProgrammed(taken[i].contents, 100 + 3 * static_cast<std::uint32_t>(i));
+}
+
+// Mode 2 from a series in a store: each chip's ID reserved there, the count
+// field showing the next one, a failed chip's ID back for the next chip, and
+// the series going on where another station left it.
+TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
+    const std::string url = "sqlite:" + dir.file("serials.db");
+    feeder("bad", "1@3");  // the fifth chip has a stuck bit
+    panel().setText(kStartId, "40");
+    WindowSeries& series = state.windowSeries();
+    ASSERT_TRUE(series.choose({url, "line", "bench-1"}));
+    EXPECT_EQ(panel().text(kCount), "40");
+    window().start();
+    waitUntilStopped();
+    const auto taken = simulator.takenChips(0);
+    ASSERT_EQ(taken.size(), 4u);
+    for (std::size_t i = 0; i < taken.size(); ++i)
+        expectProgrammed(taken[i].contents, 40 + 3 * static_cast<std::uint32_t>(i));
+
+    // Another station continues the series meanwhile: it gets the failed ID.
+    std::string error;
+    auto other = openSerialStore(url, error);
+    ASSERT_TRUE(other) << error;
+    EXPECT_EQ(other->reserve("line", {"bench-2", "", ""}, "t"), 52u);
+    EXPECT_EQ(other->reserve("line", {"bench-2", "", ""}, "t"), 55u);
+    const auto records = other->list("line").value_or(std::vector<IdRecord>{});
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records[0].state, "passed");
+    EXPECT_EQ(records[0].station, "bench-1");
+    EXPECT_EQ(records[0].chip, state.selection().selectedDevice());
+    EXPECT_EQ(records[4].station, "bench-2") << "ID 52 failed here and went on";
+
+    // The operator replaces the bad chip: the window's next start takes the next new ID.
+    ASSERT_TRUE(simulator.swapChip(0, *simulator.chip(0)));
+    feeder("empty", "1");
+    ASSERT_TRUE(series.choose({url, "line", "bench-1"}));
+    EXPECT_EQ(panel().text(kCount), "58");
+    EXPECT_EQ(panel().text(kStartId), "40") << "the stored settings, whatever the window had";
+    window().start();
+    waitForTakenChips(5);
+    endSeries();
+    const auto after = simulator.takenChips(0);
+    ASSERT_GE(after.size(), 5u);
+    expectProgrammed(after[4].contents, 58);
+
+    // A document other than the series' own is refused with the reason.
+    dir.write("fw.bin", std::string(1000, '\x44'));
+    EXPECT_FALSE(series.choose({url, "line", "bench-1"}));
+    ASSERT_FALSE(frontend.boxes().empty());
+    EXPECT_NE(frontend.boxes().back().text.find("checksum"), std::string::npos);
+    // No series: the window counts by itself again.
+    EXPECT_TRUE(series.choose({}));
+    EXPECT_FALSE(window().nextSerial);
 }
 
 }  // namespace
