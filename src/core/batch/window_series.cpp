@@ -5,6 +5,7 @@
 
 #include <charconv>
 
+#include "app/file_access.h"
 #include "app/text_language.h"
 #include "buffer/data_buffer.h"
 #include "buffer/working_file.h"
@@ -119,11 +120,16 @@ bool WindowSeries::choose(const SeriesChoice& choice) {
         choice_.series.clear();
         return false;
     };
+    Panel& panel = window_.panel();
+    // The series is bound to its main document's checksum.
+    if (!regularFileBytes(panel.text(kMainDocument)))
+        return refuse(chinese(texts_) ? "请先在批量窗口中选择主文件，再选择序列。"
+                                      : "Choose the main document in the batch window first, "
+                                        "then the series.");
     std::string error;
     auto store = openSerialStore(url, error);
     if (!store)
         return refuse(error);
-    Panel& panel = window_.panel();
     SeriesRequest request;
     request.dataChecksum = documentChecksum(panel.text(kMainDocument));
     // An existing series brings its own settings; a new one takes the window's.

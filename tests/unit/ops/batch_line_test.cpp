@@ -323,6 +323,10 @@ TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
     EXPECT_FALSE(series.choose({url, "line", "bench-1"}));
     ASSERT_FALSE(frontend.boxes().empty());
     EXPECT_NE(frontend.boxes().back().text.find("checksum"), std::string::npos);
+    // A series is bound to its document: none chosen, none taken.
+    panel().setText(kMainDocument, "");
+    EXPECT_FALSE(series.choose({url, "line", "bench-1"}));
+    EXPECT_NE(frontend.boxes().back().text.find("main document"), std::string::npos);
     // No series: the window counts by itself again.
     EXPECT_TRUE(series.choose({}));
     EXPECT_FALSE(window().nextSerial);
