@@ -16,7 +16,6 @@
 #include "batch/batch_files.h"
 #include "batch/batch_window.h"
 #include "batch/serial_feed.h"
-#include "buffer/data_buffer.h"
 #include "buffer/file_descriptor.h"
 #include "console_frontend.h"
 #include "console_program.h"
@@ -103,21 +102,6 @@ std::string programmerSerial(AppState& state) {
     return serial;
 }
 
-// The main document's checksum, as the window shows a loaded file's.
-std::string documentChecksum(const std::string& path) {
-    WorkingFile file;
-    if (!file.openReadOnly(path))
-        return kNoChecksumText;
-    return formatChecksum(sumOfFirstBytes(file, file.length()));
-}
-
-std::string hostName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return "station";
-    return name;
-}
-
 // A series of a serial-number store feeding mode id: opened (created on its
 // first run), this station's leftovers made unknown.
 struct StoreSeries {
@@ -158,8 +142,7 @@ std::optional<StoreSeries> openStoreSeries(const std::string& programFolder,
         return std::nullopt;
     }
     series.settings = *settings;
-    const std::string station =
-        request.station.value_or(hostName() + (programmer.empty() ? "" : "-" + programmer));
+    const std::string station = stationName(request.station.value_or(""), programmer);
     series.feed = std::make_unique<SerialFeed>(*series.store, *request.series,
                                                Taker{station, programmer, ""}, clock);
     const auto left = series.feed->recover();

@@ -1,11 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/serial_feed.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
+#include "buffer/data_buffer.h"
+#include "buffer/working_file.h"
 #include "ops/batch_cycle_job.h"
 
 namespace nyra {
+
+std::string documentChecksum(const std::string& path) {
+    WorkingFile file;
+    if (path.empty() || !file.openReadOnly(path))
+        return kNoChecksumText;
+    return formatChecksum(sumOfFirstBytes(file, file.length()));
+}
+
+std::string stationName(const std::string& given, const std::string& programmer) {
+    if (!given.empty())
+        return given;
+    char host[256] = {};
+    const std::string name = ::gethostname(host, sizeof host - 1) == 0 ? host : "station";
+    return programmer.empty() ? name : name + "-" + programmer;
+}
 
 SerialFeed::SerialFeed(SerialStore& store, std::string series, Taker taker, Clock& clock)
     : store_(store), series_(std::move(series)), taker_(std::move(taker)), clock_(clock) {}

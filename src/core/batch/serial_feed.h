@@ -11,6 +11,12 @@
 
 namespace nyra {
 
+// The main document's checksum as a series keeps it (the window's form).
+std::string documentChecksum(const std::string& path);
+// A station's name in the store: the one given, else the host name and the
+// programmer's serial number.
+std::string stationName(const std::string& given, const std::string& programmer);
+
 // A batch series in mode 2 taking its IDs from a series in a store: each
 // chip's ID is reserved before its file is made, and what became of the chip
 // goes back to the store. Thread-safe: the batch thread asks for IDs and

@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/window_series.h"
 
-#include <unistd.h>
-
 #include <charconv>
 
 #include "app/file_access.h"
 #include "app/text_language.h"
-#include "buffer/data_buffer.h"
-#include "buffer/working_file.h"
 
 namespace nyra {
 
@@ -22,11 +18,6 @@ constexpr auto kRenewEvery = std::chrono::seconds(60);
 
 bool chinese(const TextTable& texts) {
     return textLanguage(texts).starts_with("zh");
-}
-
-std::string hostName() {
-    char name[256] = {};
-    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : "station";
 }
 
 // A field as the window reads it: decimal; anything else is 0.
@@ -43,13 +34,6 @@ int idLengthOf(int index) {
 
 int indexOf(int idLength) {
     return idLength == 1 ? 0 : idLength == 2 ? 1 : 2;
-}
-
-std::string documentChecksum(const std::string& path) {
-    WorkingFile file;
-    if (path.empty() || !file.openReadOnly(path))
-        return kNoChecksumText;
-    return formatChecksum(sumOfFirstBytes(file, file.length()));
 }
 
 }  // namespace
@@ -85,13 +69,6 @@ WindowSeries::~WindowSeries() {
     wake_.notify_all();
     renewer_.join();
     detach();
-}
-
-std::string WindowSeries::stationName() const {
-    if (!choice_.station.empty())
-        return choice_.station;
-    const std::string serial = programmer ? programmer() : std::string();
-    return hostName() + (serial.empty() ? "" : "-" + serial);
 }
 
 void WindowSeries::detach() {
@@ -149,8 +126,9 @@ bool WindowSeries::choose(const SeriesChoice& choice) {
     panel.setCurrentIndex(kIdLength, indexOf(settings->idLength));
     panel.setCurrentIndex(kFormat, settings->bigEndian ? 1 : 0);
 
+    const std::string serial = programmer ? programmer() : std::string();
     auto feed = std::make_unique<SerialFeed>(
-        *store, choice.series, Taker{stationName(), programmer ? programmer() : "", ""}, clock_);
+        *store, choice.series, Taker{stationName(choice.station, serial), serial, ""}, clock_);
     const auto left = feed->recover();
     if (!left)
         return refuse(feed->error());

@@ -59,7 +59,6 @@ public:
 private:
     void detach();
     void renewWhileOpen();
-    std::string stationName() const;
 
     BatchWindow& window_;
     Frontend& frontend_;
