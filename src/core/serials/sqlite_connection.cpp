@@ -9,6 +9,7 @@ namespace {
 
 // Long enough for any other station's one short transaction.
 constexpr int kBusyTimeoutMs = 10000;
+constexpr int kRetryMs = 10;
 
 }  // namespace
 
@@ -27,7 +28,17 @@ std::unique_ptr<SqliteConnection> SqliteConnection::open(const std::string& path
     }
     std::unique_ptr<SqliteConnection> connection(new SqliteConnection(db));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    if (!connection->run("PRAGMA journal_mode=WAL", {}) ||
+    // Switching to WAL wants the file to itself for a moment, and SQLite does
+    // not wait for that by itself: a station starting beside others retries.
+    bool wal = connection->run("PRAGMA journal_mode=WAL", {}).has_value();
+    for (int waited = 0; !wal && waited < kBusyTimeoutMs; waited += kRetryMs) {
+        const int code = sqlite3_errcode(db);
+        if (code != SQLITE_BUSY && code != SQLITE_LOCKED)
+            break;
+        sqlite3_sleep(kRetryMs);
+        wal = connection->run("PRAGMA journal_mode=WAL", {}).has_value();
+    }
+    if (!wal ||
         // Each reservation on the disk before its chip is written: a power
         // cut must not give its ID out again.
         !connection->run("PRAGMA synchronous=FULL", {})) {

@@ -97,6 +97,10 @@ const Case kCases[] = {
          EXPECT_EQ(line.reserve("A"), 1u);
          EXPECT_EQ(line.reserve("A"), 3u);
          EXPECT_EQ(line.reserve("A"), 4u);
+         const auto first = line.station("A").list(line.series()).value().front();
+         EXPECT_EQ((std::vector<std::string>{first.station, first.programmer, first.chip,
+                                             first.dataChecksum}),
+                   (std::vector<std::string>{"A", "P-A", "W25X40", "0x1234"}));
          EXPECT_EQ(line.states(), (std::map<std::uint64_t, std::string>{{0, "passed"},
                                                                         {1, "reserved"},
                                                                         {2, "reserved"},
@@ -140,14 +144,15 @@ const Case kCases[] = {
      }},
     {"StartIncrementAndLengthBoundTheIds",
      [](Line& line) {
-         line.start = 250;
+         line.start = 249;
          line.increment = 3;
          line.idLength = 1;
-         EXPECT_EQ((Ids{line.reserve("A"), line.reserve("A")}), (Ids{250u, 253u}));
-         EXPECT_EQ(line.reserve("A"), kRefused) << "256 does not fit in one byte";
+         EXPECT_EQ((Ids{line.reserve("A"), line.reserve("A"), line.reserve("A")}),
+                   (Ids{249u, 252u, 255u}));
+         EXPECT_EQ(line.reserve("A"), kRefused) << "258 does not fit in one byte";
          EXPECT_NE(line.station("A").error().find("used up"), std::string::npos);
-         EXPECT_TRUE(line.finish("A", 250, ChipOutcome::Failed));
-         EXPECT_EQ(line.reserve("B"), 250u) << "a freed ID is still given";
+         EXPECT_TRUE(line.finish("A", 252, ChipOutcome::Failed));
+         EXPECT_EQ(line.reserve("B"), 252u) << "a freed ID is still given";
      }},
     {"ALaterRunContinuesTheSeriesAndRefusesOtherSettings",
      [](Line& line) {
@@ -265,6 +270,7 @@ TEST(SerialStoreUrl, RefusedOrShownWithoutItsPassword) {
     EXPECT_EQ(shownUrl("postgresql://u:pw@h:5/d"), "postgresql://u:***@h:5/d");
     EXPECT_EQ(shownUrl("postgresql://u@h/d?sslmode=require&password=pw"),
               "postgresql://u@h/d?sslmode=require&password=***");
+    EXPECT_EQ(shownUrl("postgresql://:pw@h/d"), "postgresql://:***@h/d");
     EXPECT_EQ(shownUrl("sqlite:/tmp/a:b@c"), "sqlite:/tmp/a:b@c");
     EXPECT_FALSE(openSerialStore("sqlite:/nonexistent/folder/serials.db", error));
     EXPECT_NE(error.find("/nonexistent/folder/serials.db"), std::string::npos) << error;
@@ -282,6 +288,70 @@ TEST(SerialStoreSchema, ANewerDatabaseIsRefused) {
     }
     EXPECT_FALSE(openSerialStore(url, error));
     EXPECT_NE(error.find("version 99"), std::string::npos) << error;
+}
+
+// A database that refuses a statement: every operation fails with its reason
+// and leaves no transaction open.
+class RefusingConnection final : public SqlConnection {
+public:
+    explicit RefusingConnection(int goodStatements) : good_(goodStatements) {}
+    std::optional<std::vector<SqlRow>> run(const std::string& sql,
+                                           const std::vector<SqlValue>&) override {
+        if (sql == "ROLLBACK") {
+            ++rollbacks;
+            return std::vector<SqlRow>{};
+        }
+        if (good_-- > 0)
+            return std::vector<SqlRow>{};
+        error_ = "disk I/O error";
+        return std::nullopt;
+    }
+    bool beginWrite() override { return run("BEGIN", {}).has_value(); }
+    const char* schemaLock() const override { return ""; }
+    const char* lockFreedRows() const override { return ""; }
+    const char* nowSeconds() const override { return "0"; }
+    const std::string& error() const override { return error_; }
+    int rollbacks = 0;
+
+private:
+    int good_;
+    std::string error_;
+};
+
+TEST(SerialStoreFailures, EveryOperationReportsTheDatabasesReason) {
+    using Operation = std::function<bool(SerialStore&)>;
+    const std::pair<const char*, Operation> operations[] = {
+        {"prepare", [](SerialStore& s) { return s.prepare(); }},
+        {"open", [](SerialStore& s) { return s.openSeries("x", {}).has_value(); }},
+        {"reserve",
+         [](SerialStore& s) {
+             return s.reserve("x", {"A", "", ""}, "t").has_value();
+         }},
+        {"finish",
+         [](SerialStore& s) { return s.finish("x", 1, "A", ChipOutcome::Passed, "", "", "t"); }},
+        {"release", [](SerialStore& s) { return s.release("x", 1, "t"); }},
+        {"recover", [](SerialStore& s) { return s.recoverStation("x", "A").has_value(); }},
+        {"list", [](SerialStore& s) { return s.list("x").has_value(); }},
+        {"status", [](SerialStore& s) { return s.status("x").has_value(); }},
+        {"renew", [](SerialStore& s) { return s.renew("x", "A"); }},
+    };
+    // A later statement refused: still a failure with a reason, never a success.
+    for (const auto& [name, operation] : operations) {
+        for (int good = 1; good < 6; ++good) {
+            SCOPED_TRACE(std::string(name) + " after " + std::to_string(good));
+            SerialStore store(std::make_unique<RefusingConnection>(good));
+            if (!operation(store)) {
+                EXPECT_FALSE(store.error().empty());
+            }
+        }
+    }
+    // At the first statement, each one fails.
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        SerialStore store(std::make_unique<RefusingConnection>(0));
+        EXPECT_FALSE(operation(store));
+        EXPECT_EQ(store.error(), "disk I/O error");
+    }
 }
 
 }  // namespace
