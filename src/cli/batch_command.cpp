@@ -70,13 +70,6 @@ bool parseSteps(const std::string& text, bool (&on)[3]) {
     return true;
 }
 
-std::string timeText(const LocalTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 const char* resultName(std::uint8_t code) {
     return code == batch_result::kPassed    ? "passed"
            : code == batch_result::kUnknown ? "unknown"
@@ -375,7 +368,7 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         };
         const auto recordLine = [&](const BatchChipResult& chip) {
             RecordLine line;
-            line.time = timeText(clock.localTime());
+            line.time = dateTimeText(clock.localTime());
             line.chip = state.selection().selectedDevice();
             line.number = chip.count;
             line.checksum = checksumOf(chip);

@@ -2,12 +2,12 @@
 #include "serials_command.h"
 
 #include <charconv>
-#include <ctime>
 #include <optional>
 
 #include "batch_command.h"
 #include "detect_command.h"
 #include "json_text.h"
+#include "production_record.h"
 #include "serials/serial_store.h"
 
 namespace nyra::cli {
@@ -79,22 +79,7 @@ bool parse(const std::vector<std::string>& words, SerialsRequest& request, std::
 }
 
 std::string now() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
-// A field of a CSV line: quoted when it holds a comma, a quote or a line break.
-std::string csv(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos)
-        return field;
-    std::string out = "\"";
-    for (const char c : field)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
+    return dateTimeText(SystemClock().localTime());
 }
 
 void printList(const std::vector<IdRecord>& records, bool json, std::ostream& out) {
@@ -107,8 +92,9 @@ void printList(const std::vector<IdRecord>& records, bool json, std::ostream& ou
                 << ",\"data_checksum\":" << jsonString(r.dataChecksum)
                 << ",\"time\":" << jsonString(r.time) << "}\n";
         } else {
-            out << r.id << ',' << r.state << ',' << csv(r.station) << ',' << csv(r.programmer)
-                << ',' << csv(r.chip) << ',' << csv(r.dataChecksum) << ',' << csv(r.time) << '\n';
+            out << r.id << ',' << r.state << ',' << csvField(r.station) << ','
+                << csvField(r.programmer) << ',' << csvField(r.chip) << ','
+                << csvField(r.dataChecksum) << ',' << csvField(r.time) << '\n';
         }
     }
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/clock.h"
 
+#include <cstdio>
+
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -24,6 +26,13 @@ std::int64_t SystemClock::nowMs() const {
 void SystemClock::sleepMs(std::int64_t ms) {
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::string dateTimeText(const LocalTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
 }
 
 LocalTime SystemClock::localTime() const {

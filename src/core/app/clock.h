@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace nyra {
 
@@ -15,6 +16,9 @@ struct LocalTime {
     int second = 0;
     int millisecond = 0;
 };
+
+// "2026-12-10 20:37:35": how the record, the change log and the store write a time.
+std::string dateTimeText(const LocalTime& time);
 
 // Every wait and every time-of-day read goes through a Clock, so that tests
 // can run long waits in virtual time.

@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 
 #include "buffer/data_buffer.h"
 #include "buffer/working_file.h"
@@ -30,11 +29,7 @@ SerialFeed::SerialFeed(SerialStore& store, std::string series, Taker taker, Cloc
     : store_(store), series_(std::move(series)), taker_(std::move(taker)), clock_(clock) {}
 
 std::string SerialFeed::now() const {
-    const LocalTime t = clock_.localTime();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
+    return dateTimeText(clock_.localTime());
 }
 
 std::optional<std::vector<std::uint64_t>> SerialFeed::recover() {

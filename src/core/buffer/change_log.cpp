@@ -22,10 +22,7 @@ std::string zeroFilled(const char* format, unsigned value) {
 }  // namespace
 
 std::string timeText(const LocalTime& time) {
-    char text[64];
-    std::snprintf(text, sizeof text, "    %04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
-                  time.day, time.hour, time.minute, time.second);
-    return text;
+    return "    " + dateTimeText(time);
 }
 
 std::string fileHeader(const LocalTime& time, const std::string& fileName) {
