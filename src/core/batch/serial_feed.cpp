@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 
-
 #include "buffer/data_buffer.h"
 #include "buffer/working_file.h"
 #include "ops/batch_cycle_job.h"
