@@ -12,6 +12,8 @@
 
 #include "batch/batch_window.h"
 #include "batch/window_series.h"
+#include "serials/sqlite_connection.h"
+#include "support/temp_dir.h"
 #include "unit/ops/chip_job_fixture.h"
 
 namespace nyra {
@@ -308,7 +310,9 @@ TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
     // The operator replaces the bad chip: the window's next start takes the next new ID.
     ASSERT_TRUE(simulator.swapChip(0, *simulator.chip(0)));
     feeder("empty", "1");
+    panel().setText(kFillAddress, "2000");
     ASSERT_TRUE(series.choose({url, "line", "bench-1"}));
+    EXPECT_EQ(panel().text(kFillAddress), "1000") << "the series' own fill address";
     EXPECT_EQ(panel().text(kCount), "58");
     EXPECT_EQ(panel().text(kStartId), "40") << "the stored settings, whatever the window had";
     window().start();
@@ -330,6 +334,32 @@ TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
     // No series: the window counts by itself again.
     EXPECT_TRUE(series.choose({}));
     EXPECT_FALSE(window().nextSerial);
+}
+
+// The store loses the reservation behind the station's back (an operator's
+// hand, a lease run out): the chip's outcome and the closing say so.
+TEST(SerialFeedTest, AReservationTheStoreNoLongerHoldsIsAFailureWithItsReason) {
+    TempDir dir;
+    std::string error;
+    auto store = openSerialStore("sqlite:" + dir.file("serials.db"), error);
+    ASSERT_TRUE(store) << error;
+    ASSERT_TRUE(store->openSeries("line", {}));
+    SystemClock clock;
+    SerialFeed feed(*store, "line", {"A", "", ""}, clock);
+    const auto dropReservations = [&] {
+        std::string reason;
+        auto db = SqliteConnection::open(dir.file("serials.db"), reason);
+        ASSERT_TRUE(db->run("UPDATE nyra_serials SET station = 'B'", {}));
+    };
+    ASSERT_EQ(feed.next(), 0u);
+    EXPECT_EQ(feed.next(), 0u) << "one chip at a time";
+    dropReservations();
+    EXPECT_FALSE(feed.ended(0, batch_result::kPassed, "W25X40", "0"));
+    EXPECT_NE(feed.error().find("no longer reserved"), std::string::npos) << feed.error();
+    ASSERT_EQ(feed.next(), 1u);
+    dropReservations();
+    EXPECT_FALSE(feed.close());
+    EXPECT_TRUE(feed.close()) << "nothing left to give back";
 }
 
 }  // namespace
