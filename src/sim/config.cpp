@@ -25,24 +25,76 @@ std::string resolvePath(std::string_view value, const std::string& baseDir) {
     return path;
 }
 
-bool applyKey(SimConfig& c, std::string_view key, std::string_view value,
-              const std::string& baseDir, std::string& problem) {
+// "chip" is programmer 0, "chip3" programmer 2; -1 for another key or a
+// number out of range. rest is what follows the number ("", or ".name").
+int slotOfKey(std::string_view key, std::string_view base, std::string_view& rest) {
+    if (!key.starts_with(base))
+        return -1;
+    std::string_view tail = key.substr(base.size());
+    int slot = 0;
+    if (!tail.empty() && tail.front() >= '1' && tail.front() <= '9') {
+        slot = tail.front() - '1';
+        tail.remove_prefix(1);
+        if (slot == 0 || slot >= kMaxProgrammers)
+            return -1;
+    }
+    if (!tail.empty() && tail.front() != '.')
+        return -1;
+    rest = tail;
+    return slot;
+}
+
+bool applyProgrammerKey(ProgrammerSettings& p, std::string_view base, std::string_view rest,
+                        std::string_view value, const std::string& baseDir, std::string& problem) {
     std::uint64_t number = 0;
-    if (key == "programmers") {
-        if (!text::parseUnsigned(value, number) || number > kMaxProgrammers) {
-            problem = "expected 0, 1 or 2";
-            return false;
-        }
-        c.programmers = static_cast<int>(number);
-    } else if (key == "chip" || key == "chip2") {
+    const bool named = !rest.empty();
+    const std::string_view name = named ? rest.substr(1) : rest;
+    if (base == "fault" && named)
+        return setFault(p.faults, name, value, &problem);
+    if (base == "feeder")
+        return setFeederSetting(p.feeder, named ? name : "on", value, &problem);
+    if (named) {
+        problem = "unknown key";
+        return false;
+    }
+    if (base == "chip") {
         std::string error;
         if (!text::iequals(value, "none") && !parseChipDescription(value, &error)) {
             problem = error;
             return false;
         }
-        (key == "chip" ? c.chip : c.chip2) = std::string(value);
-    } else if (key == "image" || key == "image2") {
-        (key == "image" ? c.image : c.image2) = resolvePath(value, baseDir);
+        p.chip = std::string(value);
+    } else if (base == "image") {
+        p.image = resolvePath(value, baseDir);
+    } else if (base == "serial") {
+        if (!text::parseUnsigned(value, number) || number > 0xFFFFFF) {
+            problem = "expected a number up to 16777215";
+            return false;
+        }
+        p.serial = static_cast<std::uint32_t>(number);
+    } else {
+        problem = "unknown key";
+        return false;
+    }
+    return true;
+}
+
+bool applyKey(SimConfig& c, std::string_view key, std::string_view value,
+              const std::string& baseDir, std::string& problem) {
+    std::uint64_t number = 0;
+    for (const std::string_view base : {"chip", "image", "serial", "fault", "feeder"}) {
+        std::string_view rest;
+        const int slot = slotOfKey(key, base, rest);
+        if (slot >= 0)
+            return applyProgrammerKey(c.slots[static_cast<std::size_t>(slot)], base, rest, value,
+                                      baseDir, problem);
+    }
+    if (key == "programmers") {
+        if (!text::parseUnsigned(value, number) || number > kMaxProgrammers) {
+            problem = "expected a number from 0 to " + std::to_string(kMaxProgrammers);
+            return false;
+        }
+        c.programmers = static_cast<int>(number);
     } else if (key == "timing") {
         double factor = 0;
         if (!text::parseDouble(value, factor) || factor < 0 || factor > 1000) {
@@ -61,23 +113,8 @@ bool applyKey(SimConfig& c, std::string_view key, std::string_view value,
             return false;
         }
         c.firmwareVersion = static_cast<std::uint8_t>(number);
-    } else if (key == "serial" || key == "serial2") {
-        if (!text::parseUnsigned(value, number) || number > 0xFFFFFF) {
-            problem = "expected a number up to 16777215";
-            return false;
-        }
-        (key == "serial" ? c.serial : c.serial2) = static_cast<std::uint32_t>(number);
     } else if (key == "control") {
         c.control = std::string(value);
-    } else if (key.starts_with("fault.") || key.starts_with("fault2.")) {
-        Faults& target = key.starts_with("fault.") ? c.faults : c.faults2;
-        const std::string_view name = key.substr(key.find('.') + 1);
-        return setFault(target, name, value, &problem);
-    } else if (key == "feeder" || key == "feeder2") {
-        return setFeederSetting(key == "feeder" ? c.feeder : c.feeder2, "on", value, &problem);
-    } else if (key.starts_with("feeder.") || key.starts_with("feeder2.")) {
-        FeederSettings& target = key.starts_with("feeder.") ? c.feeder : c.feeder2;
-        return setFeederSetting(target, key.substr(key.find('.') + 1), value, &problem);
     } else {
         problem = "unknown key";
         return false;
@@ -87,9 +124,22 @@ bool applyKey(SimConfig& c, std::string_view key, std::string_view value,
 
 }  // namespace
 
+SimConfig::SimConfig() {
+    // Its ID names one catalogue record: no question on the first screen.
+    slots[0].chip = "W25X40";
+    slots[0].image = "sim-chip.bin";
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        slots[i].serial = 100001 + static_cast<std::uint32_t>(i);
+}
+
+const std::string& SimConfig::chipOf(int i) const {
+    const std::string& own = slots[static_cast<std::size_t>(i)].chip;
+    return own.empty() ? slots[0].chip : own;
+}
+
 SimConfig parseConfigText(std::string_view textIn, const std::string& baseDir) {
     SimConfig c;
-    c.image = resolvePath(c.image, baseDir);
+    c.slots[0].image = resolvePath(c.slots[0].image, baseDir);
     if (textIn.size() > kMaxConfigBytes) {
         c.warnings.push_back("configuration larger than 1 MiB ignored");
         return c;
@@ -212,26 +262,23 @@ std::unique_ptr<Simulator> makeSimulator(const SimConfig& c, std::vector<std::st
     options.time = time;
     options.logCapacity = 20000;
     auto sim = std::make_unique<Simulator>(options);
-    const std::string chips[kMaxProgrammers] = {c.chip, c.chip2.empty() ? c.chip : c.chip2};
-    const std::string images[kMaxProgrammers] = {c.image, c.image2};
-    const Faults faults[kMaxProgrammers] = {c.faults, c.faults2};
-    const FeederSettings feeders[kMaxProgrammers] = {c.feeder, c.feeder2};
-    const std::uint32_t serials[kMaxProgrammers] = {c.serial, c.serial2};
     for (int i = 0; i < kMaxProgrammers; ++i) {
-        sim->setSerial(i, serials[i]);
-        const auto upgraded = loadFirmwareState(firmwareStatePath(images[i]));
+        const ProgrammerSettings& p = c.slots[static_cast<std::size_t>(i)];
+        sim->setSerial(i, p.serial);
+        const auto upgraded = loadFirmwareState(firmwareStatePath(p.image));
         sim->setFirmwareVersion(i, upgraded.value_or(c.firmwareVersion));
-        sim->setFaults(i, faults[i]);
-        sim->setFeederSettings(i, feeders[i]);
-        if (text::iequals(chips[i], "none"))
+        sim->setFaults(i, p.faults);
+        sim->setFeederSettings(i, p.feeder);
+        const std::string& chip = c.chipOf(i);
+        if (text::iequals(chip, "none"))
             continue;
         std::string error;
-        const auto model = parseChipDescription(chips[i], &error);
+        const auto model = parseChipDescription(chip, &error);
         if (!model) {
             warnings.push_back("programmer " + std::to_string(i + 1) + ": " + error);
             continue;
         }
-        if (!sim->insertChip(i, *model, images[i], &error) || !error.empty()) {
+        if (!sim->insertChip(i, *model, p.image, &error) || !error.empty()) {
             warnings.push_back("programmer " + std::to_string(i + 1) + ": " + error);
         }
     }

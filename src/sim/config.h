@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,32 +15,36 @@
 
 namespace nyra::sim {
 
+// What one programmer of the demo device holds and does.
+struct ProgrammerSettings {
+    std::string chip;   // name or description, "none"; empty: the first programmer's
+    std::string image;  // image file; empty: memory only
+    std::uint32_t serial = 0;
+    Faults faults;
+    FeederSettings feeder;
+};
+
 // The demo device's settings: a small key=value file (# starts a comment).
-//   programmers=0|1|2        chip=<name or description>|none   image=<path>|none
-//   chip2=...  image2=...    (second programmer; chip2 defaults to chip, memory only)
-//   timing=<factor>          adapter=0|1     firmware=<version byte>
-//   serial=<n>  serial2=<n>  control=<socket path>|off
-//   fault.<name>=<value>     fault2.<name>=<value>   (see faults.h)
-//   feeder=on|off  feeder.<name>=<value>  feeder2=...  feeder2.<name>=...   (see feeder.h)
+//   programmers=0..8         timing=<factor>   adapter=0|1   firmware=<version byte>
+//   chip=<name or description>|none   image=<path>|none   serial=<n>
+//   chipN=...  imageN=...  serialN=...   (programmer N, 2..8; chipN defaults to
+//                                          chip, imageN to memory only)
+//   fault.<name>=<value>     faultN.<name>=<value>   (see faults.h)
+//   feeder=on|off  feeder.<name>=<value>  feederN=...  feederN.<name>=...   (see feeder.h)
+//   control=<socket path>|off
 struct SimConfig {
+    SimConfig();
     int programmers = 1;
-    std::string chip =
-        "W25X40";  // its ID names one catalogue record: no question on the first screen
-    std::string image = "sim-chip.bin";
-    std::string chip2;
-    std::string image2;
+    std::array<ProgrammerSettings, kMaxProgrammers> slots;
     double timing = 1.0;
     bool adapter = false;
     std::uint8_t firmwareVersion = 0x21;
-    std::uint32_t serial = 100001;
-    std::uint32_t serial2 = 100002;
     std::string control;  // empty: defaultControlPath(); "off": no control socket
-    Faults faults;
-    Faults faults2;
-    FeederSettings feeder;
-    FeederSettings feeder2;
     std::string source = "defaults";    // where the settings came from
     std::vector<std::string> warnings;  // lines that were not understood
+
+    // The chip in programmer i's socket at start (chipN falls back to chip).
+    const std::string& chipOf(int i) const;
 };
 
 inline constexpr std::size_t kMaxConfigBytes = 1 << 20;

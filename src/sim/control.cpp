@@ -31,7 +31,7 @@ bool parseProgrammer(std::string_view word, int& out) {
 const char* kHelp =
     "status                      programmers, chips, faults\n"
     "list-chips                  the built-in chip models\n"
-    "plug [n] | unplug [n]       attach or detach programmer n (1 or 2, default 1)\n"
+    "plug [n] | unplug [n]       attach or detach programmer n (1 to 8, default 1)\n"
     "insert <chip> [n]           put a chip into an empty socket\n"
     "swap <chip> [n]             replace the chip in the socket\n"
     "remove [n]                  empty the socket\n"
@@ -83,7 +83,7 @@ std::string Control::run(std::string_view line) {
         return ok(listChipsText());
     if (cmd == "plug" || cmd == "unplug") {
         if (argc > 1 || !programmerAt(1, n))
-            return error("usage: " + cmd + " [1|2]");
+            return error("usage: " + cmd + " [1..8]");
         const bool changed = cmd == "plug" ? sim_.plug(n) : sim_.unplug(n);
         if (!changed) {
             return error("programmer " + std::to_string(n + 1) + " is already " +
@@ -93,12 +93,12 @@ std::string Control::run(std::string_view line) {
     }
     if (cmd == "insert" || cmd == "swap") {
         if (argc < 1 || argc > 2 || !programmerAt(2, n))
-            return error("usage: " + cmd + " <chip> [1|2]");
+            return error("usage: " + cmd + " <chip> [1..8]");
         return insert(words[1], n, cmd == "swap");
     }
     if (cmd == "remove") {
         if (argc > 1 || !programmerAt(1, n))
-            return error("usage: remove [1|2]");
+            return error("usage: remove [1..8]");
         return sim_.removeChip(n) ? ok() : error("the socket is already empty");
     }
     if (cmd == "fault") {
@@ -106,7 +106,7 @@ std::string Control::run(std::string_view line) {
             std::string names;
             for (const std::string_view name : faultNames())
                 names += " " + std::string(name);
-            return error("usage: fault <name> <value> [1|2]; names:" + names);
+            return error("usage: fault <name> <value> [1..8]; names:" + names);
         }
         std::string reason;
         if (!sim_.setFault(n, words[1], words[2], &reason))
@@ -115,7 +115,7 @@ std::string Control::run(std::string_view line) {
     }
     if (cmd == "feeder") {
         if (argc < 2 || argc > 3 || !programmerAt(3, n))
-            return error("usage: feeder <on|out|in|bad|empty> <value> [1|2]");
+            return error("usage: feeder <on|out|in|bad|empty> <value> [1..8]");
         std::string reason;
         if (!sim_.setFeederSetting(n, words[1], words[2], &reason))
             return error(reason);
@@ -123,12 +123,12 @@ std::string Control::run(std::string_view line) {
     }
     if (cmd == "taken") {
         if (argc > 1 || !programmerAt(1, n))
-            return error("usage: taken [1|2]");
+            return error("usage: taken [1..8]");
         return ok(takenList(n));
     }
     if (cmd == "peek") {
         if (argc < 2 || argc > 4 || !programmerAt(4, n))
-            return error("usage: peek <k> <address> [length] [1|2]");
+            return error("usage: peek <k> <address> [length] [1..8]");
         return peek(words, n);
     }
     if (cmd == "timing") {
@@ -177,7 +177,7 @@ std::string Control::peek(const std::vector<std::string_view>& words, int progra
     if (!text::parseUnsigned(words[1], number) || !text::parseHex(words[2], address) ||
         (words.size() > 3 &&
          (!text::parseUnsigned(words[3], length) || length == 0 || length > kMaxPeek)))
-        return error("usage: peek <k> <hex address> [length 1..256] [1|2]");
+        return error("usage: peek <k> <hex address> [length 1..256] [1..8]");
     for (const TakenChip& chip : sim_.takenChips(programmer)) {
         if (chip.number != number)
             continue;
@@ -199,6 +199,9 @@ std::string Control::status() const {
     char line[200];
     for (int i = 0; i < kMaxProgrammers; ++i) {
         const ProgrammerStatus s = sim_.status(i);
+        // The first two always, as before the bus held more; the others once plugged.
+        if (i >= 2 && !s.plugged && !s.reenumerating)
+            continue;
         const char* bus = s.plugged ? "plugged" : s.reenumerating ? "re-enumerating" : "unplugged";
         const std::string boot = !s.bootLoader ? std::string()
                                  : s.bootStage == "none"

@@ -22,7 +22,7 @@
 
 namespace nyra::sim {
 
-inline constexpr int kMaxProgrammers = 2;
+inline constexpr int kMaxProgrammers = 8;
 
 // Results of the libusb 0.1 calls, as the Linux library reports them.
 inline constexpr int kErrIo = -EIO;
@@ -93,7 +93,7 @@ struct ProgrammerStatus {
 };
 
 struct SimulatorOptions {
-    int programmers = 1;            // plugged at start, 0..2
+    int programmers = 1;            // plugged at start, 0..kMaxProgrammers
     std::optional<ChipModel> chip;  // in every socket at start; none: empty
     std::string image;              // image file of the first socket; empty: memory only
     double timingFactor = 0.0;      // 0: instant device, 1: realistic
@@ -118,7 +118,7 @@ public:
 
     TimeSource& timeSource();
 
-    // Bus. Programmers are numbered 0 and 1; bus order follows the number.
+    // Bus. Programmers are numbered from 0; bus order follows the number.
     bool plug(int programmer);
     bool unplug(int programmer);
     bool plugged(int programmer) const;

@@ -23,7 +23,6 @@ namespace simulator_detail {
 // Longest single sleep while waiting, so that an unplug or injected reply
 // from another thread is seen soon on the real clock.
 constexpr std::int64_t kSliceMs = 10;
-constexpr std::uint32_t kDefaultSerials[kMaxProgrammers] = {100001, 100002};
 
 struct Programmer {
     explicit Programmer(const Timing& timing) : firmware(socket, timing) {
@@ -76,7 +75,7 @@ struct Simulator::State {
           logCapacity(options.logCapacity) {
         for (int i = 0; i < kMaxProgrammers; ++i) {
             slots[i] = std::make_unique<Programmer>(timing);
-            slots[i]->firmware.setSerial(kDefaultSerials[i]);
+            slots[i]->firmware.setSerial(100001 + static_cast<std::uint32_t>(i));
             slots[i]->firmware.setAdapter(options.adapter);
             if (options.chip && validateChipModel(*options.chip, nullptr)) {
                 std::string note;

@@ -8,11 +8,11 @@
 
 namespace nyra::sim {
 
-inline constexpr int kTopologySlots = 2;
+inline constexpr int kTopologySlots = 8;
 inline constexpr int kRootHub = -2;
 
 // The <usb.h> records of the simulated bus: one bus with its root hub and up
-// to two programmers. The records live as long as the topology, so a pointer
+// to eight programmers. The records live as long as the topology, so a pointer
 // the caller kept across a rescan never dangles; the lists change only in
 // findBusses/findDevices, as with libusb 0.1.
 class UsbTopology {

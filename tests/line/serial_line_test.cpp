@@ -136,8 +136,8 @@ TEST_P(SerialLine, FourStationsOneSeriesNoIdOnTwoChipsWhateverHappens) {
                     return;
                 }
                 if (exit.status != kExitJobFailed && exit.status != 0)
-                    problems.push_back("S" + std::to_string(k) + " exit " +
-                                       std::to_string(exit.status) + ": " + exit.err);
+                    problems.push_back("S" + std::to_string(k) + " run " + std::to_string(run) +
+                                       " exit " + std::to_string(exit.status) + ": " + exit.err);
             }
             std::lock_guard lock(mutex);
             problems.push_back("S" + std::to_string(k) + " never saw the series used up");

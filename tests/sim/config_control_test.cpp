@@ -46,8 +46,8 @@ private:
 TEST(Config, DefaultsGiveTheDemoDevice) {
     const SimConfig c = parseConfigText("");
     EXPECT_EQ(c.programmers, 1);
-    EXPECT_EQ(c.chip, "W25X40");
-    EXPECT_EQ(c.image, "sim-chip.bin");
+    EXPECT_EQ(c.slots[0].chip, "W25X40");
+    EXPECT_EQ(c.slots[0].image, "sim-chip.bin");
     EXPECT_DOUBLE_EQ(c.timing, 1.0);
     EXPECT_FALSE(c.adapter);
     EXPECT_TRUE(c.warnings.empty());
@@ -73,23 +73,54 @@ TEST(Config, KeysApplyWithCommentsSpacesAndCrLf) {
         "/base");
     EXPECT_TRUE(c.warnings.empty()) << c.warnings.front();
     EXPECT_EQ(c.programmers, 2);
-    EXPECT_EQ(c.chip, "spi-flash:size=1M,id=C84014");
-    EXPECT_EQ(c.image, "/base/images/chip#1.bin");
-    EXPECT_EQ(c.chip2, "93C46x16");
-    EXPECT_EQ(c.image2, "/abs/two.bin");
+    EXPECT_EQ(c.slots[0].chip, "spi-flash:size=1M,id=C84014");
+    EXPECT_EQ(c.slots[0].image, "/base/images/chip#1.bin");
+    EXPECT_EQ(c.slots[1].chip, "93C46x16");
+    EXPECT_EQ(c.slots[1].image, "/abs/two.bin");
     EXPECT_DOUBLE_EQ(c.timing, 0.5);
     EXPECT_TRUE(c.adapter);
     EXPECT_EQ(c.firmwareVersion, 0x13);
-    EXPECT_EQ(c.serial, 654321u);
+    EXPECT_EQ(c.slots[0].serial, 654321u);
     EXPECT_EQ(controlPathOf(c), "");
-    EXPECT_EQ(c.faults.stalls.count, 2);
-    EXPECT_EQ(c.faults.stalls.after, 3);
-    EXPECT_EQ(c.faults2.refuse.at(5).count, 1);
+    EXPECT_EQ(c.slots[0].faults.stalls.count, 2);
+    EXPECT_EQ(c.slots[0].faults.stalls.after, 3);
+    EXPECT_EQ(c.slots[1].faults.refuse.at(5).count, 1);
+}
+
+// Each programmer's own keys reach only its own slot; a number past the
+// last programmer, or a key without a programmer's meaning, is refused.
+TEST(Config, EightProgrammersEachWithItsOwnChipImageSerialFaultsAndFeeder) {
+    const SimConfig c = parseConfigText(
+        "programmers=8\nchip=W25X40\nimage=none\nchip5=AT24C02\nimage8=eight.bin\nserial6=600\n"
+        "fault3.blocked=1\nfeeder4=on\nfeeder4.bad=1@2\nchip9=W25X40\nchip1=W25X40\n"
+        "fault7=1\nserial2.x=1\nimage22=x\nimage8=none\n",
+        "/base");
+    EXPECT_EQ(c.warnings.size(), 5u);
+    EXPECT_EQ(c.programmers, 8);
+    for (int i = 0; i < kMaxProgrammers; ++i) {
+        SCOPED_TRACE(i);
+        const ProgrammerSettings& p = c.slots[static_cast<std::size_t>(i)];
+        EXPECT_EQ(c.chipOf(i), i == 4 ? "AT24C02" : "W25X40");
+        EXPECT_EQ(p.image, "");
+        EXPECT_EQ(p.serial, i == 5 ? 600u : 100001u + static_cast<unsigned>(i));
+        EXPECT_EQ(p.faults.blocked, i == 2);
+        EXPECT_EQ(p.feeder.on, i == 3);
+        EXPECT_EQ(p.feeder.bad.armed(), i == 3);
+    }
+    std::vector<std::string> warnings;
+    VirtualTimeSource time;
+    const auto sim = makeSimulator(c, warnings, &time);
+    for (int i = 0; i < kMaxProgrammers; ++i) {
+        EXPECT_TRUE(sim->plugged(i));
+        EXPECT_EQ(sim->status(i).serial, c.slots[static_cast<std::size_t>(i)].serial);
+    }
+    EXPECT_EQ(sim->chip(4)->name, "AT24C02");
+    EXPECT_TRUE(sim->faults(2).blocked);
 }
 
 TEST(Config, BadLinesWarnAndTheRestStillApplies) {
     const SimConfig c = parseConfigText(
-        "programmers=3\n"
+        "programmers=9\n"
         "chip=W25Q99\n"
         "timing=fast\n"
         "timing=-1\n"
@@ -101,8 +132,8 @@ TEST(Config, BadLinesWarnAndTheRestStillApplies) {
         "programmers=0\n");
     EXPECT_EQ(c.warnings.size(), 8u);
     EXPECT_EQ(c.programmers, 0);
-    EXPECT_EQ(c.chip, "W25X40");
-    EXPECT_EQ(c.image, "");
+    EXPECT_EQ(c.slots[0].chip, "W25X40");
+    EXPECT_EQ(c.slots[0].image, "");
     EXPECT_DOUBLE_EQ(c.timing, 1.0);
     EXPECT_NE(c.warnings[0].find("line 1"), std::string::npos);
 }
@@ -121,7 +152,7 @@ TEST(Config, RandomBytesNeverBreakTheParser) {
         }
         const SimConfig c = parseConfigText(text);
         EXPECT_GE(c.programmers, 0);
-        EXPECT_LE(c.programmers, 2);
+        EXPECT_LE(c.programmers, kMaxProgrammers);
         EXPECT_GE(c.timing, 0.0);
         EXPECT_LE(c.timing, 1000.0);
     }
@@ -133,14 +164,14 @@ TEST(Config, LoadFollowsTheEnvironmentThenTheCurrentFolder) {
     {
         ScopedEnv env("NYRA_SIM_CONFIG", dir.file("sim.conf").c_str());
         const SimConfig c = loadConfig();
-        EXPECT_EQ(c.chip, "AT24C02");
-        EXPECT_EQ(c.image, dir.file("a.bin"));  // relative to the named file
+        EXPECT_EQ(c.slots[0].chip, "AT24C02");
+        EXPECT_EQ(c.slots[0].image, dir.file("a.bin"));  // relative to the named file
         EXPECT_EQ(c.source, dir.file("sim.conf"));
     }
     {
         ScopedEnv env("NYRA_SIM_CONFIG", dir.file("missing.conf").c_str());
         const SimConfig c = loadConfig();
-        EXPECT_EQ(c.chip, "W25X40");
+        EXPECT_EQ(c.slots[0].chip, "W25X40");
         ASSERT_EQ(c.warnings.size(), 1u);
         EXPECT_NE(c.warnings[0].find("missing.conf"), std::string::npos);
     }
@@ -178,8 +209,8 @@ TEST(Config, MakeSimulatorBuildsWhatTheFileSays) {
     EXPECT_EQ(sim->status(1).serial, 777u);
     EXPECT_TRUE(sim->faults(0).blocked);
     EXPECT_FALSE(sim->faults(1).blocked);
-    c.chip = "none";
-    c.chip2 = "spi-flash:size=3";
+    c.slots[0].chip = "none";
+    c.slots[1].chip = "spi-flash:size=3";
     warnings.clear();
     sim = makeSimulator(c, warnings, &time);
     EXPECT_FALSE(sim->chip(0));
@@ -191,7 +222,7 @@ TEST(Config, AnUpgradedFirmwareVersionIsKeptBesideTheChipImage) {
     TempDir dir;
     const SimConfig c =
         parseConfigText("chip=W25Q32FV\nimage=chip.bin\nfirmware=0x21\ntiming=0\n", dir.path());
-    const std::string state = firmwareStatePath(c.image);
+    const std::string state = firmwareStatePath(c.slots[0].image);
     EXPECT_EQ(state, dir.file("chip.bin") + ".firmware");
     EXPECT_EQ(firmwareStatePath(""), "");
     EXPECT_FALSE(saveFirmwareState("", 0x13));
@@ -228,10 +259,13 @@ TEST_F(ControlCommands, PlugAndUnplugNumberProgrammersFromOne) {
     EXPECT_EQ(control.run("unplug"), "ok\n");
     EXPECT_FALSE(sim.plugged(0));
     EXPECT_EQ(control.run("unplug 1").rfind("error: programmer 1 is already unplugged", 0), 0u);
-    for (const char* bad : {"plug 3", "plug 0", "plug x", "plug 1 2", "unplug -1"}) {
+    EXPECT_EQ(control.run("plug 8"), "ok\n");
+    EXPECT_TRUE(sim.plugged(7));
+    EXPECT_NE(control.run("status").find("programmer 8: plugged"), std::string::npos);
+    for (const char* bad : {"plug 9", "plug 0", "plug x", "plug 1 2", "unplug -1"}) {
         EXPECT_EQ(control.run(bad).rfind("error: usage", 0), 0u) << bad;
     }
-    EXPECT_EQ(events.size(), 2u);
+    EXPECT_EQ(events.size(), 3u);
 }
 
 TEST_F(ControlCommands, SocketCommandsChangeTheChip) {
@@ -246,7 +280,7 @@ TEST_F(ControlCommands, SocketCommandsChangeTheChip) {
     EXPECT_EQ(sim.chip(1)->organisation, 16);
     const std::string reply = control.run("insert spi-flash:size=1M,page=100");
     EXPECT_EQ(reply.rfind("error: page", 0), 0u) << reply;
-    EXPECT_EQ(control.run("insert"), "error: usage: insert <chip> [1|2]\n");
+    EXPECT_EQ(control.run("insert"), "error: usage: insert <chip> [1..8]\n");
 }
 
 TEST_F(ControlCommands, ConfiguredChipKeepsItsImageWhenInsertedAgain) {

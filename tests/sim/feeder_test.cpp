@@ -114,12 +114,12 @@ TEST(FeederSettings, ParseAndRefuseWithReasons) {
 
     const SimConfig c = parseConfigText(
         "feeder=on\nfeeder.out=1s\nfeeder.empty=1@9\nfeeder2=1\nfeeder2.in=3s\nfeeder.bad=x\n");
-    EXPECT_TRUE(c.feeder.on);
-    EXPECT_EQ(c.feeder.outMs, 1000);
-    EXPECT_EQ(c.feeder.empty.after, 9);
-    EXPECT_FALSE(c.feeder.bad.armed());
-    EXPECT_TRUE(c.feeder2.on);
-    EXPECT_EQ(c.feeder2.inMs, 3000);
+    EXPECT_TRUE(c.slots[0].feeder.on);
+    EXPECT_EQ(c.slots[0].feeder.outMs, 1000);
+    EXPECT_EQ(c.slots[0].feeder.empty.after, 9);
+    EXPECT_FALSE(c.slots[0].feeder.bad.armed());
+    EXPECT_TRUE(c.slots[1].feeder.on);
+    EXPECT_EQ(c.slots[1].feeder.inMs, 3000);
     ASSERT_EQ(c.warnings.size(), 1u);
     EXPECT_NE(c.warnings[0].find("line 6: feeder.bad"), std::string::npos);
 }

@@ -384,11 +384,11 @@ TEST_F(Otp, OtpWriteFailsNaksAndWritesNothing) {
 TEST_F(Otp, FaultsComeFromTheConfigurationToo) {
     const SimConfig c = parseConfigText(
         "fault.otp_refuse=2@3\nfault.otp_short_reply=1\nfault.otp_write_fails=always\n");
-    EXPECT_EQ(c.faults.otpRefuse.count, 2);
-    EXPECT_EQ(c.faults.otpRefuse.after, 3);
-    EXPECT_EQ(c.faults.otpShortReply.count, 1);
-    EXPECT_EQ(c.faults.otpWriteFails.count, -1);
-    EXPECT_NE(describeFaults(c.faults).find("otp_write_fails=always"), std::string::npos);
+    EXPECT_EQ(c.slots[0].faults.otpRefuse.count, 2);
+    EXPECT_EQ(c.slots[0].faults.otpRefuse.after, 3);
+    EXPECT_EQ(c.slots[0].faults.otpShortReply.count, 1);
+    EXPECT_EQ(c.slots[0].faults.otpWriteFails.count, -1);
+    EXPECT_NE(describeFaults(c.slots[0].faults).find("otp_write_fails=always"), std::string::npos);
 }
 
 // Built-in models ---------------------------------------------------------------

@@ -42,9 +42,9 @@ public:
                 const ssize_t n = ::write(fd, &one, sizeof one);
         });
         control_ = std::make_unique<Control>(*sim_);
-        control_->rememberImage(config.chip, config.image);
+        control_->rememberImage(config.slots[0].chip, config.slots[0].image);
         for (int i = 0; i < kMaxProgrammers; ++i) {
-            firmwareState_[i] = firmwareStatePath(i == 0 ? config.image : config.image2);
+            firmwareState_[i] = firmwareStatePath(config.slots[static_cast<std::size_t>(i)].image);
             startVersion_[i] = sim_->firmwareVersion(i);
         }
         const std::string path = controlPathOf(config);
