@@ -39,7 +39,7 @@ struct SimConfig {
     double timing = 1.0;
     bool adapter = false;
     std::uint8_t firmwareVersion = 0x21;
-    std::string control;  // empty: defaultControlPath(); "off": no control socket
+    std::string control;                // empty: defaultControlPath(); "off": no control socket
     std::string source = "defaults";    // where the settings came from
     std::vector<std::string> warnings;  // lines that were not understood
 

@@ -102,8 +102,9 @@ inline Exit runIn(const TempDir& folder, const std::string& program,
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             result.out = folder.read("stdout" + outputTag + ".txt");
-            result.err = "killed: still running after " + std::to_string(ms) + " ms; its output:\n" +
-                         result.out + folder.read("stderr" + outputTag + ".txt");
+            result.err = "killed: still running after " + std::to_string(ms) +
+                         " ms; its output:\n" + result.out +
+                         folder.read("stderr" + outputTag + ".txt");
             return result;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
