@@ -6,6 +6,7 @@
 #include "app/clock.h"
 #include "console_frontend.h"
 #include "device/usb_api.h"
+#include "programmer_choice.h"
 #include "run_folder.h"
 #include "shell/app_state.h"
 #include "status_echo.h"
@@ -17,9 +18,11 @@ namespace nyra::cli {
 // the status line echoed, and closed as the window closes when the run ends.
 class ConsoleProgram {
 public:
+    // busPath: the programmer it drives ("" the first found).
     ConsoleProgram(const std::string& programFolder, const UsbApi& usb, Clock& clock,
-                   ConsoleFrontend& console)
+                   ConsoleFrontend& console, const std::string& busPath = chosenBusPath())
         : runFolder_(programFolder), state_(console, clock, usb), echo_(state_.panel(), console) {
+        state_.link().pin(busPath);
         state_.startUp(programFolder, runFolder_.path());
         state_.worker().waitUntilIdle();
     }

@@ -28,6 +28,7 @@
 #include "merge_split_command.h"
 #include "ops/transfers.h"
 #include "otp_command.h"
+#include "programmer_choice.h"
 #include "serials_command.h"
 
 namespace nyra::cli {
@@ -90,6 +91,7 @@ DemoAnswers askProgrammer(const UsbApi& usb) {
     texts.loadFrom(programFolder());
     ConsoleHost host(texts);
     Link link(usb, host);
+    link.pin(chosenBusPath());
     CommandFrame block{};
     block[0] = kFrameStart;
     block[19] = kFrameEnd;
@@ -182,12 +184,19 @@ void handleStopSignals() {
 }
 
 // The options a command may take.
-enum : unsigned { kTakesChip = 1, kTakesYes = 2, kTakesJson = 4, kTakesUsb = 8 };
+enum : unsigned {
+    kTakesChip = 1,
+    kTakesYes = 2,
+    kTakesJson = 4,
+    kTakesUsb = 8,
+    kTakesProgrammer = 16
+};
 
 struct Options {
     std::vector<std::string> words;  // the command and its operands
     std::optional<std::string> chip;
     std::optional<std::string> usbLibrary;
+    std::optional<std::string> programmer;
     bool yes = false;
     bool json = false;
     bool help = false;
@@ -199,13 +208,17 @@ struct Options {
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
-        if (word == "--chip" || word == "--usb-library") {
+        if (word == "--chip" || word == "--usb-library" || word == "--programmer") {
             if (i + 1 >= argc) {
                 options.unknown = word + " without its value";
                 return false;
             }
-            (word == "--chip" ? options.chip : options.usbLibrary) = argv[++i];
-            options.given |= word == "--chip" ? kTakesChip : kTakesUsb;
+            (word == "--chip"          ? options.chip
+             : word == "--usb-library" ? options.usbLibrary
+                                       : options.programmer) = argv[++i];
+            options.given |= word == "--chip"          ? kTakesChip
+                             : word == "--usb-library" ? kTakesUsb
+                                                       : kTakesProgrammer;
         } else if (word == "--yes") {
             options.yes = true;
             options.given |= kTakesYes;
@@ -232,11 +245,14 @@ struct CommandHelp {
     unsigned options;  // kTakes bits: anything else on its line is a usage error
 };
 
-constexpr unsigned kChipJob = kTakesChip | kTakesJson | kTakesUsb;
+// Every command that talks to a programmer can name it.
+constexpr unsigned kDevice = kTakesUsb | kTakesProgrammer;
+constexpr unsigned kChipJob = kTakesChip | kTakesJson | kDevice;
 
 constexpr CommandHelp kHelp[] = {
     {"chips", "chips [PATTERN]", "list the catalogue's chips whose name contains PATTERN", 0},
-    {"detect", "detect [--usb-library PATH]", "identify the chip in the socket", kTakesUsb},
+    {"detect", "detect [--programmer P] [--usb-library PATH]", "identify the chip in the socket",
+     kDevice},
     {"read", "read FILE [--chip NAME] [--json]", "read the whole chip into FILE", kChipJob},
     {"program", "program FILE [--chip NAME] [--yes] [--json]", "write FILE into the chip",
      kChipJob | kTakesYes},
@@ -249,12 +265,15 @@ constexpr CommandHelp kHelp[] = {
      kChipJob | kTakesYes},
     {"info", "info FILE [--chip NAME]", "data length, size and checksums as the window shows",
      kTakesChip},
-    {"demo", "demo [--json] [--usb-library PATH]",
-     "connect to the programmer and show what it answers", kTakesJson | kTakesUsb},
-    {"firmware", "firmware [--usb-library PATH]",
-     "the programmer's serial number and firmware version", kTakesUsb},
-    {"upgrade", "upgrade FILE.nyr [--usb-library PATH]",
-     "write a firmware file into the programmer through its boot loader", kTakesUsb},
+    {"demo", "demo [--json] [--programmer P] [--usb-library PATH]",
+     "connect to the programmer and show what it answers", kTakesJson | kDevice},
+    {"firmware", "firmware [--programmer P] [--usb-library PATH]",
+     "the programmer's serial number and firmware version", kDevice},
+    {"upgrade", "upgrade FILE.nyr [--programmer P] [--usb-library PATH]",
+     "write a firmware file into the programmer through its boot loader", kDevice},
+    {"programmers", "programmers [--json] [--usb-library PATH]",
+     "the programmers on the bus: position, bus place, serial number, firmware or boot loader",
+     kTakesJson | kTakesUsb},
     {"merge", "merge OUT [IN...]",
      "join the IN files end to end into OUT (\".bin\" added to a name without \".\")", 0},
     {"split", "split FILE POINTS",
@@ -281,6 +300,10 @@ int help(const CommandHelp& entry) {
             "count all mismatches\n");
     if (entry.options & kTakesJson)
         std::printf("  --json              print one result object\n");
+    if (entry.options & kTakesProgrammer)
+        std::printf(
+            "  --programmer P      the programmer with serial number P, or the P-th on the bus\n"
+            "                      (1 to 99); default: the first\n");
     if (entry.options & kTakesUsb)
         std::printf("  --usb-library PATH  the USB library to load\n");
     return 0;
@@ -292,7 +315,8 @@ std::string foreignOptions(unsigned given, unsigned taken) {
     const std::pair<unsigned, const char*> all[] = {{kTakesChip, "--chip"},
                                                     {kTakesYes, "--yes"},
                                                     {kTakesJson, "--json"},
-                                                    {kTakesUsb, "--usb-library"}};
+                                                    {kTakesUsb, "--usb-library"},
+                                                    {kTakesProgrammer, "--programmer"}};
     for (const auto& [bit, name] : all) {
         if ((given & bit) && !(taken & bit))
             names += (names.empty() ? "" : " ") + std::string(name);
@@ -518,6 +542,13 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", usb.error().c_str());
         return endedBeforeTheJob(options, kExitNoUsbLibrary, usb.error());
     }
+    if (command == "programmers")
+        return listCommand(usb.api(), options.json, std::cout);
+    // One process drives a programmer: it is chosen and locked first.
+    std::optional<ChosenProgrammer> chosen;
+    if (const int status = chooseProgrammer(usb.api(), options.programmer, chosen, std::cerr))
+        return endedBeforeTheJob(options, status, "the programmer cannot be used");
+    chosenBusPath() = chosen ? chosen->entry.busPath : std::string();
     if (command == "demo")
         return demo(usb, options.json);
     if (command == "detect")

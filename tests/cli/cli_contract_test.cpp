@@ -282,7 +282,8 @@ TEST_F(CliContract, TwoRunsInOneFolderNeverShareWorkingFiles) {
     const std::string b = randomFile(dir, "b.src", kChipSize, 2);
     for (int round = 0; round < 3; ++round) {
         const std::string confA = config(kSimChip, "image=" + a + "\n", "a.conf");
-        const std::string confB = config(kSimChip, "image=" + b + "\n", "b.conf");
+        // Two programmers: one process drives each.
+        const std::string confB = config(kSimChip, "image=" + b + "\nserial=100002\n", "b.conf");
         Exit runA, runB;
         std::thread first([&] {
             runA = runIn(dir, program, {"read", "a.bin"}, confA, {}, {}, {}, "a");

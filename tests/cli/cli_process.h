@@ -138,6 +138,8 @@ protected:
         program = (*testing::demoFolder() / "kvq-cli").string();
         if (!std::filesystem::exists(program))
             GTEST_SKIP() << "kvq-cli not built";
+        // Programmer locks of this test only: every test's simulator has the same serials.
+        ::setenv("NYRA_LOCK_DIR", locks.folder().c_str(), 1);
     }
     // No control socket: other simulators may be running on this machine.
     std::string config(const std::string& chip, const std::string& more = "",
@@ -153,6 +155,7 @@ protected:
     }
 
     TempDir dir;
+    TempDir locks;
     std::string program;
 };
 

@@ -69,7 +69,9 @@ protected:
     // the chips taken out kept in its folder; at realistic timing when slow.
     std::string stationConfig(int k, bool slow) const {
         const std::string path = stationFolder(k) + (slow ? "/slow.conf" : "/sim.conf");
+        // Each station's programmer has its own serial number, as on a real line.
         std::ofstream(path) << "programmers=1\nchip=W25X40\nimage=none\ncontrol=off\n"
+                            << "serial=" << 200001 + k << "\n"
                             << (slow ? "" : "timing=0\n")
                             << "feeder=on\nfeeder.out=20ms\nfeeder.in=200ms\nfeeder.bad=1@4\n"
                             << "feeder.keep=" << stationFolder(k) << "/kept\n";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/link.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -42,32 +43,93 @@ void Link::rescan() {
     api_.findDevices();
 }
 
+std::string busPathOf(const struct usb_bus* bus, const struct usb_device* dev) {
+    return std::string(bus->dirname) + "/" + dev->filename;
+}
+
+namespace {
+
+std::vector<std::pair<std::string, struct usb_device*>> matching(const UsbApi& api,
+                                                                 unsigned short vendorId,
+                                                                 unsigned short productId) {
+    std::vector<std::pair<std::string, struct usb_device*>> found;
+    for (usb_bus* bus = api.getBusses(); bus; bus = bus->next) {
+        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+            if (dev->descriptor.idVendor == vendorId && dev->descriptor.idProduct == productId)
+                found.emplace_back(busPathOf(bus, dev), dev);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::vector<std::string> programmerPaths(const UsbApi& api) {
+    api.init();
+    api.findBusses();
+    api.findDevices();
+    std::vector<std::string> paths;
+    for (const auto& [path, dev] : matching(api, kProgrammerVendorId, kProgrammerProductId))
+        paths.push_back(path);
+    return paths;
+}
+
+void Link::pin(const std::string& busPath) {
+    TransferGate::Hold hold(gate_);
+    rescan();
+    std::lock_guard lock(identityMutex_);
+    pinned_ = busPath;
+    knownPaths_.clear();
+    for (const auto& [path, dev] : matching(api_, kProgrammerVendorId, kProgrammerProductId))
+        knownPaths_.push_back(path);
+}
+
+std::string Link::pinnedPath() const {
+    std::lock_guard lock(identityMutex_);
+    return pinned_;
+}
+
+struct usb_device* Link::findProgrammer(unsigned short vendorId, unsigned short productId) {
+    const auto found = matching(api_, vendorId, productId);
+    std::lock_guard lock(identityMutex_);
+    if (pinned_.empty())
+        return found.empty() ? nullptr : found.front().second;
+    const auto known = [&](const std::string& path) {
+        return std::find(knownPaths_.begin(), knownPaths_.end(), path) != knownPaths_.end();
+    };
+    struct usb_device* pinned = nullptr;
+    std::vector<std::pair<std::string, struct usb_device*>> arrived;
+    for (const auto& entry : found) {
+        if (entry.first == pinned_)
+            pinned = entry.second;
+        else if (!known(entry.first))
+            arrived.push_back(entry);
+    }
+    // Gone, and one newcomer: the same programmer under its new device number.
+    if (!pinned && arrived.size() == 1 && !found.empty()) {
+        pinned_ = arrived.front().first;
+        pinned = arrived.front().second;
+    }
+    if (pinned) {
+        knownPaths_.clear();
+        for (const auto& entry : found)
+            knownPaths_.push_back(entry.first);
+    }
+    return pinned;
+}
+
 bool Link::devicePresent() {
     TransferGate::Hold hold(gate_);
     rescan();
     const DeviceIdentity id = identity();
-    for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
-        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
-            if (dev->descriptor.idVendor == id.vendorId &&
-                dev->descriptor.idProduct == id.productId) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return findProgrammer(id.vendorId, id.productId) != nullptr;
 }
 
 usb_dev_handle* Link::openDevice(unsigned short vendorId, unsigned short productId) {
     TransferGate::Hold hold(gate_);
     rescan();
-    for (usb_bus* bus = api_.getBusses(); bus; bus = bus->next) {
-        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
-            if (dev->descriptor.idVendor == vendorId && dev->descriptor.idProduct == productId) {
-                return api_.open(dev);
-            }
-        }
-    }
-    return nullptr;
+    struct usb_device* dev = findProgrammer(vendorId, productId);
+    return dev ? api_.open(dev) : nullptr;
 }
 
 bool Link::claim(usb_dev_handle* handle, int configuration, int interfaceNumber) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/text_key.h"
 #include "device/transfer_gate.h"
@@ -54,6 +56,13 @@ public:
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
+    // Uses only the programmer at busPath ("001/005", as busPathOf gives it)
+    // instead of the first one found; "" goes back to the first. When that
+    // programmer leaves the bus and exactly one new one appears (it restarted,
+    // as after entering its boot loader), the link follows it there.
+    void pin(const std::string& busPath);
+    std::string pinnedPath() const;
+
     void resetIdentity();
     bool devicePresent();
     usb_dev_handle* openDevice(unsigned short vendorId, unsigned short productId);
@@ -98,6 +107,8 @@ private:
     std::optional<TextKey> reopenFailure();
 
     void rescan();
+    // The programmer the link uses, from the last scan; nullptr when absent.
+    struct usb_device* findProgrammer(unsigned short vendorId, unsigned short productId);
     static int effectiveTimeout(int timeoutMs) {
         return timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs;
     }
@@ -107,10 +118,19 @@ private:
     TransferGate gate_;
     mutable std::mutex identityMutex_;
     DeviceIdentity identity_;
+    // Under identityMutex_: the pinned programmer, and the programmers on the
+    // bus when it was last seen.
+    std::string pinned_;
+    std::vector<std::string> knownPaths_;
     std::atomic<usb_dev_handle*> handle_{nullptr};
     std::atomic<bool> connected_{false};
     std::atomic<bool> unsettled_{false};
     std::array<std::uint8_t, kTransferBufferSize> transfer_{};
 };
+
+// A device's place on the bus: "<bus directory>/<device file>".
+std::string busPathOf(const struct usb_bus* bus, const struct usb_device* dev);
+// The programmers on the bus, in bus order, as paths (rescans first).
+std::vector<std::string> programmerPaths(const UsbApi& api);
 
 }  // namespace nyra
