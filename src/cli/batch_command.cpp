@@ -105,7 +105,7 @@ struct StoreSeries {
 
 std::optional<StoreSeries> openStoreSeries(const std::string& programFolder,
                                            const BatchRequest& request,
-                                           const std::string& programmer, Clock& clock,
+                                           const std::string& programmer, bool gang, Clock& clock,
                                            std::ostream& err) {
     const std::string url = request.serials.value_or("sqlite:" + programFolder + "/serials.db");
     std::string error;
@@ -135,7 +135,10 @@ std::optional<StoreSeries> openStoreSeries(const std::string& programFolder,
         return std::nullopt;
     }
     series.settings = *settings;
-    const std::string station = stationName(request.station.value_or(""), programmer);
+    // Each programmer of a gang is a station of its own: its leftovers are its own.
+    const std::string given = request.station && gang ? *request.station + "-" + programmer
+                                                      : request.station.value_or("");
+    const std::string station = stationName(given, programmer);
     series.feed = std::make_unique<SerialFeed>(*series.store, *request.series,
                                                Taker{station, programmer, ""}, clock);
     const auto left = series.feed->recover();
@@ -160,7 +163,7 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
                                 word == "--start" || word == "--increment" ||
                                 word == "--id-length" || word == "--count" || word == "--record" ||
                                 word == "--steps" || word == "--series" || word == "--serials" ||
-                                word == "--station";
+                                word == "--station" || word == "--programmers";
         if (takesValue && i + 1 >= words.size()) {
             error = word + " needs a value";
             return false;
@@ -220,6 +223,8 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
             request.steps = value;
         } else if (word == "--record") {
             request.record = value;
+        } else if (word == "--programmers") {
+            request.programmers = value;
         } else if (word == "--series" || word == "--serials" || word == "--station") {
             if (value.empty()) {
                 error = word + " needs a value";
@@ -260,6 +265,18 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
         error = "--series gives IDs: it needs --mode id";
         return false;
     }
+    if (request.programmers) {
+        if (request.mode == 1 || request.mode == 3) {
+            error =
+                "--programmers runs mode same or id: each programmer would take the same "
+                "documents";
+            return false;
+        }
+        if (request.mode == 2 && !request.series) {
+            error = "--programmers in mode id takes each chip's ID from one series: add --series";
+            return false;
+        }
+    }
     if (!request.series && (request.serials || request.station)) {
         error = std::string(request.serials ? "--serials" : "--station") + " needs --series";
         return false;
@@ -276,17 +293,24 @@ bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& re
 
 int runBatch(const std::string& programFolder, const BatchRequest& request, const UsbApi& usb,
              Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop) {
+    return runBatchPart(programFolder, request, usb, clock, out, err, stop,
+                        BatchPart{chosenBusPath(), {}, false});
+}
+
+int runBatchPart(const std::string& programFolder, const BatchRequest& request, const UsbApi& usb,
+                 Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop,
+                 const BatchPart& part) {
     using namespace batch_ids;
     ConsoleFrontend console(err);
     // A question ends the chip's job rather than guess (a file longer than the chip).
     console.setAnswers(BoxAnswer::No, BoxAnswer::Cancel);
-    ConsoleProgram program(programFolder, usb, clock, console);
+    ConsoleProgram program(programFolder, usb, clock, console, part.busPath);
     AppState& state = program.state();
 
     std::optional<ProductionRecord> record;
     if (request.record) {
         record.emplace();
-        if (!record->open(*request.record)) {
+        if (!record->open(*request.record, part.recordTag)) {
             err << *request.record << ": cannot be written: " << fileErrorText(record->error())
                 << '\n';
             return kExitUsage;
@@ -340,7 +364,7 @@ int runBatch(const std::string& programFolder, const BatchRequest& request, cons
         const std::string station = programmerSerial(state);
         std::optional<StoreSeries> fromStore;
         if (request.series) {
-            fromStore = openStoreSeries(programFolder, request, station, clock, err);
+            fromStore = openStoreSeries(programFolder, request, station, part.gang, clock, err);
             if (!fromStore)
                 return kExitSerialStore;
             const SeriesSettings& stored = fromStore->settings;

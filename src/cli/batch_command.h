@@ -29,8 +29,9 @@ struct BatchRequest {
     bool json = false;
     // Mode id from a series in a serial-number store instead of --start.
     std::optional<std::string> series;
-    std::optional<std::string> serials;  // the store's URL; none: sqlite:serials.db
-    std::optional<std::string> station;  // none: host name and programmer serial
+    std::optional<std::string> serials;      // the store's URL; none: sqlite:serials.db
+    std::optional<std::string> station;      // none: host name and programmer serial
+    std::optional<std::string> programmers;  // a gang: "all" or serials and positions
     // Which of the series' settings the line names (the others: as stored).
     bool startGiven = false, incrementGiven = false, idLengthGiven = false;
 };
@@ -42,10 +43,21 @@ inline constexpr int kExitSerialStore = 10;
 bool parseBatchArguments(const std::vector<std::string>& words, BatchRequest& request,
                          std::string& error);
 
+// One programmer's part of a series.
+struct BatchPart {
+    std::string busPath;    // the programmer ("" the first found)
+    std::string recordTag;  // "" alone; in a gang its name, so each holds its own chip's line
+    bool gang = false;      // one of several at once: its store station names it
+};
+
 // Runs the series on the window's program state: one line (or JSON object)
 // per chip on out, status texts and boxes on err. 0 when every chip passed,
 // kExitJobFailed when a chip failed (its ID is named), kExitStopped on stop.
 int runBatch(const std::string& programFolder, const BatchRequest& request, const UsbApi& usb,
              Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop);
+// The same on one programmer of a gang.
+int runBatchPart(const std::string& programFolder, const BatchRequest& request, const UsbApi& usb,
+                 Clock& clock, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop,
+                 const BatchPart& part);
 
 }  // namespace nyra::cli

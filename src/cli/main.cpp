@@ -22,6 +22,7 @@
 #include "device/usb_library.h"
 #include "device/worker.h"
 #include "firmware_command.h"
+#include "gang_command.h"
 #include "info_command.h"
 #include "job_command.h"
 #include "json_text.h"
@@ -386,27 +387,37 @@ constexpr const char* kBatchHelp =
 
 // A command with options of its own: it parses its words and runs on the
 // loaded USB library; --help and --usb-library are taken here.
+// --programmer is taken here too: the programmer is chosen and locked before
+// the command runs, unless the request drives several (isGang).
 template <typename Request>
 int ownOptionsCommand(int argc, char** argv, const char* name, const char* help,
                       bool (*parseWords)(const std::vector<std::string>&, Request&, std::string&),
-                      const std::function<int(const Request&, const UsbApi&)>& runIt) {
+                      const std::function<int(const Request&, const UsbApi&)>& runIt,
+                      bool (*isGang)(const Request&) = nullptr) {
     std::vector<std::string> words;
     std::optional<std::string> usbLibrary;
+    std::optional<std::string> programmer;
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--help" || word == "-h") {
             std::printf("%s", help);
             return 0;
         }
-        if (word == "--usb-library" && i + 1 < argc) {
-            usbLibrary = argv[++i];
+        if ((word == "--usb-library" || word == "--programmer") && i + 1 < argc) {
+            (word == "--usb-library" ? usbLibrary : programmer) = argv[++i];
             continue;
         }
         words.push_back(word);
     }
     Request request;
     std::string error;
-    if (!parseWords(words, request, error)) {
+    bool parsed = parseWords(words, request, error);
+    const bool gang = parsed && isGang && isGang(request);
+    if (gang && programmer) {
+        error = "--programmer names one programmer, --programmers several: not both";
+        parsed = false;
+    }
+    if (!parsed) {
         std::fprintf(stderr, "kvq-cli %s: %s\n%s", name, error.c_str(), help);
         return kExitUsage;
     }
@@ -416,16 +427,26 @@ int ownOptionsCommand(int argc, char** argv, const char* name, const char* help,
         std::fprintf(stderr, "%s\n", usb.error().c_str());
         return kExitNoUsbLibrary;
     }
+    if (!gang) {
+        std::optional<ChosenProgrammer> chosen;
+        if (const int status = chooseProgrammer(usb.api(), programmer, chosen, std::cerr))
+            return status;
+        chosenBusPath() = chosen ? chosen->entry.busPath : std::string();
+        return runIt(request, usb.api());
+    }
     return runIt(request, usb.api());
 }
 
 int batch(int argc, char** argv) {
-    return ownOptionsCommand<BatchRequest>(argc, argv, "batch", kBatchHelp, parseBatchArguments,
-                                           [](const BatchRequest& request, const UsbApi& usb) {
-                                               return runBatch(programFolder(), request, usb,
-                                                               systemClock(), std::cout, std::cerr,
-                                                               interrupted);
-                                           });
+    return ownOptionsCommand<BatchRequest>(
+        argc, argv, "batch", kBatchHelp, parseBatchArguments,
+        [](const BatchRequest& request, const UsbApi& usb) {
+            return request.programmers ? runGang(programFolder(), request, usb, systemClock(),
+                                                 std::cout, std::cerr, interrupted)
+                                       : runBatch(programFolder(), request, usb, systemClock(),
+                                                  std::cout, std::cerr, interrupted);
+        },
+        [](const BatchRequest& request) { return request.programmers.has_value(); });
 }
 
 constexpr const char* kOtpHelp =

@@ -16,8 +16,8 @@ namespace {
 
 constexpr std::size_t kLongestLine = 64 * 1024;
 
-std::string pendingPath(const std::string& path) {
-    return path + ".pending";
+std::string pendingPath(const std::string& path, const std::string& tag) {
+    return tag.empty() ? path + ".pending" : path + "." + tag + ".pending";
 }
 
 // The first bytes of a file, at most limit.
@@ -45,8 +45,9 @@ bool ProductionRecord::fail(int error) {
     return false;
 }
 
-bool ProductionRecord::open(const std::string& path) {
+bool ProductionRecord::open(const std::string& path, const std::string& tag) {
     path_ = path;
+    tag_ = tag;
     fd_.emplace(openRegularForAppend(path, true));
     if (fd_->get() < 0)
         return fail(errno);
@@ -61,7 +62,7 @@ bool ProductionRecord::open(const std::string& path) {
         sixColumns_ = head.rfind("time,chip,id,data_checksum,steps,result\n", 0) == 0 ||
                       head.rfind("time,chip,id,data_checksum,steps,result\r\n", 0) == 0;
     }
-    const std::string pending = pendingPath(path);
+    const std::string pending = pendingPath(path, tag);
     struct stat held {};
     if (::stat(pending.c_str(), &held) == 0) {
         const std::string line = firstBytes(pending, kLongestLine);
@@ -96,14 +97,14 @@ bool ProductionRecord::write(const std::string& text) {
 bool ProductionRecord::hold(const RecordLine& line) {
     const std::string held = text(line);
     const int error = writeWholeFile(
-        pendingPath(path_), reinterpret_cast<const std::uint8_t*>(held.data()), held.size());
+        pendingPath(path_, tag_), reinterpret_cast<const std::uint8_t*>(held.data()), held.size());
     return error == 0 || fail(error);
 }
 
 bool ProductionRecord::append(const RecordLine& line) {
     if (!write(text(line)))
         return false;
-    if (::unlink(pendingPath(path_).c_str()) != 0 && errno != ENOENT)
+    if (::unlink(pendingPath(path_, tag_).c_str()) != 0 && errno != ENOENT)
         return fail(errno);
     return true;
 }

@@ -33,8 +33,9 @@ std::string csvField(const std::string& text);
 class ProductionRecord {
 public:
     // The record must be a regular file (created when missing). False with
-    // error() set.
-    bool open(const std::string& path);
+    // error() set. Writers of one record at once each hold their chip's line
+    // under a tag of their own (path + "." + tag + ".pending").
+    bool open(const std::string& path, const std::string& tag = {});
     // The line a run before this one left pending, now in the record.
     const std::optional<std::string>& recovered() const { return recovered_; }
     // Before a chip is written: its line with result unknown, kept aside.
@@ -49,6 +50,7 @@ private:
     bool fail(int error);
 
     std::string path_;
+    std::string tag_;
     std::optional<Descriptor> fd_;
     int error_ = 0;
     // Records begun before the file and station columns keep their six.
