@@ -15,6 +15,7 @@
 #include "batch_command.h"
 #include "cli_process.h"
 #include "job_command.h"
+#include "line_record.h"
 #include "serials/serial_store.h"
 #include "support/postgres_server.h"
 
@@ -26,27 +27,6 @@ constexpr int kStations = 4;
 constexpr std::uint64_t kFirstId = 156;
 constexpr std::uint64_t kLastId = 255;
 constexpr std::size_t kDocumentBytes = 1000;  // the ID goes right behind it
-
-struct RecordLine {
-    std::uint64_t id;
-    std::string result;
-};
-
-std::vector<RecordLine> readRecord(const std::string& path) {
-    std::vector<RecordLine> lines;
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-        std::vector<std::string> fields;
-        std::stringstream split(line);
-        for (std::string field; std::getline(split, field, ',');)
-            fields.push_back(field);
-        if (fields.size() >= 6)
-            lines.push_back({std::stoull(fields[2]), fields[5]});
-    }
-    return lines;
-}
 
 class SerialLine : public CliProcess, public ::testing::WithParamInterface<const char*> {
 protected:
