@@ -75,7 +75,8 @@ GangRun runGangOf(int programmers, const std::string& folder, const std::string&
 }  // namespace
 
 int main() {
-    const fs::path folder = fs::temp_directory_path() / ("nyra-gang-bench-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("nyra-gang-bench-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     fs::copy_file(fs::path(NYRA_DEMO_DIR) / "database.dat", folder / "database.dat");
     for (const char* name : {"ftext.ini", "itext.ini"})
@@ -89,9 +90,10 @@ int main() {
         std::fprintf(stderr, "cannot write %s\n", document.c_str());
         return 1;
     }
-    std::printf("gang series, W25X40 (512 KiB) erase+program+verify, feeder on, realistic "
-                "timing, %d chips per programmer\n",
-                kChipsEach);
+    std::printf(
+        "gang series, W25X40 (512 KiB) erase+program+verify, feeder on, realistic "
+        "timing, %d chips per programmer\n",
+        kChipsEach);
     double single = 0;
     bool ok = true;
     for (const int programmers : {1, 2, 4, 8}) {
@@ -104,8 +106,9 @@ int main() {
         if (programmers == 1)
             single = run.chipsPerMinute;
         const double ratio = single > 0 ? run.chipsPerMinute / (programmers * single) : 0;
-        std::printf("%d programmer(s): %6.1f chips/min, ratio to %d x one: %.2f, CPU %.2f of a core\n",
-                    programmers, run.chipsPerMinute, programmers, ratio, run.cpuShare);
+        std::printf(
+            "%d programmer(s): %6.1f chips/min, ratio to %d x one: %.2f, CPU %.2f of a core\n",
+            programmers, run.chipsPerMinute, programmers, ratio, run.cpuShare);
         ok = ok && ratio >= kLeastRatio;
     }
     fs::remove_all(folder);

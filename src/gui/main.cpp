@@ -130,6 +130,8 @@ int main(int argc, char** argv) {
         &window, &nyra::gui::MainWindow::finished, &app, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
 
+    // The window remembers and locks the programmer it drives.
+    state.programmerSeat().enable();
     state.startUp(programFolder);
     window.refreshFromPanel();
     // Made hidden once the core has made its window; shown again as it was left.

@@ -405,6 +405,10 @@ void MainWindow::buildMenus() {
         QAction* series = settings->addAction(QString());
         series->setObjectName(QStringLiteral("action%1").arg(kCmdSerialSeries));
         binder_->bindMenuItem(kCmdSerialSeries, series);
+        // Which of several connected programmers this window drives.
+        QAction* programmer = settings->addAction(QString());
+        programmer->setObjectName(QStringLiteral("action%1").arg(kCmdChooseProgrammer));
+        binder_->bindMenuItem(kCmdChooseProgrammer, programmer);
     }
     binder_->onMenuChecked = [](int id, QAction* action, bool checked) {
         const auto unchecked = menuBitmapOf(id, false);

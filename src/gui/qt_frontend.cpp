@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QProcess>
@@ -279,6 +280,27 @@ std::optional<std::string> QtFrontend::browseFolder(const std::string& title) {
             if (folder.isEmpty())
                 return std::nullopt;
             return folder.toStdString();
+        },
+        std::nullopt);
+}
+
+std::optional<std::size_t> QtFrontend::chooseItem(const std::string& title,
+                                                  const std::string& prompt,
+                                                  const std::vector<std::string>& items,
+                                                  std::size_t current) {
+    return onWindowThread<std::optional<std::size_t>>(
+        [&]() -> std::optional<std::size_t> {
+            QStringList list;
+            for (const std::string& item : items)
+                list << qt(item);
+            bool ok = false;
+            const QString chosen = QInputDialog::getItem(
+                parentWindow_.data(), qt(title), qt(prompt), list,
+                static_cast<int>(std::min(current, items.size())), false, &ok);
+            const auto at = list.indexOf(chosen);
+            if (!ok || at < 0)
+                return std::nullopt;
+            return static_cast<std::size_t>(at);
         },
         std::nullopt);
 }

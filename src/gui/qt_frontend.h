@@ -49,6 +49,9 @@ public:
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> browseFolder(const std::string& title) override;
     void showList(const ListWindow& window) override;
+    std::optional<std::size_t> chooseItem(const std::string& title, const std::string& prompt,
+                                          const std::vector<std::string>& items,
+                                          std::size_t current) override;
     void playSound(const std::string& path) override;
     void beep(BeepKind kind) override;
     void shellOpen(const std::string& path, std::function<void(bool opened)> done) override;

@@ -105,8 +105,9 @@ struct usb_device* Link::findProgrammer(unsigned short vendorId, unsigned short 
         else if (!known(entry.first))
             arrived.push_back(entry);
     }
-    // Gone, and one newcomer: the same programmer under its new device number.
-    if (!pinned && arrived.size() == 1 && !found.empty()) {
+    // Gone, and one newcomer: the same programmer under its new device number
+    // (only for one that was seen here before).
+    if (!pinned && arrived.size() == 1 && known(pinned_)) {
         pinned_ = arrived.front().first;
         pinned = arrived.front().second;
     }

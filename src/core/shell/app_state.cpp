@@ -162,6 +162,7 @@ AppState::AppState(Frontend& frontend, Clock& clock, const UsbApi& usb)
                    selection_.modifyParameterBlock(
                        [&](ChipParameterBlock& block) { change(block.bytes); });
                }),
+      seat_(usb, link_),
       worker_(std::make_unique<Worker>(workerShared_, channel_)),
       menuChecks_(std::make_unique<PanelMenuState>(panel_)),
       jobContext_{LinkRole{channel_, workerShared_},
@@ -250,6 +251,8 @@ void AppState::startUp(const std::string& programFolder, const std::string& work
     loadCatalogue();
 
     registerJobs();
+    // The programmer is chosen before the first job talks to one.
+    takeProgrammerSeat();
     workerShared_.jobCode.store(job::kQuietIdentify);
     worker_->start();
     workerStarted_ = true;

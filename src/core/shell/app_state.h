@@ -33,6 +33,7 @@
 #include "ops/job_context.h"
 #include "ops/otp_jobs.h"
 #include "otp/otp_window.h"
+#include "shell/programmer_seat.h"
 #include "tools/address_offset.h"
 #include "tools/file_fill.h"
 #include "tools/file_merge.h"
@@ -93,6 +94,8 @@ public:
     // Shared state.
     WorkerShared& workerShared() { return workerShared_; }
     Link& link() { return link_; }
+    // Which programmer the window drives when several are connected.
+    ProgrammerSeat& programmerSeat() { return seat_; }
     CommandChannel& channel() { return channel_; }
     Worker& worker() { return *worker_; }
     Switches& switches() { return *switches_; }
@@ -203,6 +206,9 @@ private:
     void openAddressOffset(const std::string& path, std::uint32_t offset);
     bool askToStop(TextKey question);
     void sendEndOfOperationFromWindow();
+    void takeProgrammerSeat();
+    void chooseProgrammer();
+    void showProgrammerMenu();
 
     Frontend& frontend_;
     Clock& clock_;
@@ -227,6 +233,7 @@ private:
     std::unique_ptr<FileSaver> fileSaver_;
     Link link_;
     CommandChannel channel_;
+    ProgrammerSeat seat_;
     std::unique_ptr<Worker> worker_;
     std::unique_ptr<MenuCheckState> menuChecks_;
     std::unique_ptr<Switches> switches_;

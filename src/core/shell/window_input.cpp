@@ -72,6 +72,9 @@ void AppState::command(int id) {
                 showOtpWindow(otpWindow_);
             otpWindow_.close();
             return;
+        case kCmdChooseProgrammer:
+            chooseProgrammer();
+            return;
         case kCmdSerialSeries:
             if (showSeriesDialog)
                 showSeriesDialog(*windowSeries_);
@@ -224,6 +227,7 @@ bool AppState::escapeOrEnterPressed(bool enter) {
 void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
     if (message == kMsgDeviceChange) {
         worker_->deviceChangeNotice();
+        showProgrammerMenu();
     } else if (message == kMsgFileDropped) {
         if (wordParameter != 0)
             fileLoader_->filesDropped(
@@ -234,6 +238,64 @@ void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
     } else if (message >= kMsgOtpFirst && message <= kMsgOtpLast) {
         startJob(static_cast<std::uint8_t>(otpJobOf(message)));
     }
+}
+
+// A path no programmer has: the window leaves the bus alone.
+constexpr const char* kNoProgrammerPath = "-";
+
+void AppState::takeProgrammerSeat() {
+    if (!seat_.enabled())
+        return;
+    const ProgrammerSeatTexts seatTexts = programmerSeatTexts(texts_);
+    panel_.addMenuItem(kCmdChooseProgrammer, seatTexts.menu);
+    showProgrammerMenu();
+    if (const std::string refused = seat_.takeAtStart(); !refused.empty()) {
+        link_.pin(kNoProgrammerPath);
+        frontend_.messageBox(refused + seatTexts.inUse, text(itext(9)), BoxIcon::Warning,
+                             BoxButtons::Ok);
+    }
+}
+
+// The choice is offered while several programmers are connected.
+void AppState::showProgrammerMenu() {
+    if (!seat_.enabled())
+        return;
+    if (seat_.several())
+        panel_.enableMenuCommand(kCmdChooseProgrammer);
+    else
+        panel_.greyMenuCommand(kCmdChooseProgrammer);
+}
+
+void AppState::chooseProgrammer() {
+    // A job owns the link while it runs.
+    if (!seat_.enabled() || !worker_->idle())
+        return;
+    const ProgrammerSeatTexts seatTexts = programmerSeatTexts(texts_);
+    // Its own programmer answers too: the link lets go of it (the next job opens it again).
+    link_.releaseAndCloseWithin(std::chrono::milliseconds(500));
+    const std::vector<ProgrammerEntry> entries = seat_.list();
+    if (entries.size() < 2) {
+        showStatus(seatTexts.onlyOne, StatusKind::Normal, false);
+        showProgrammerMenu();
+        return;
+    }
+    std::vector<std::string> items;
+    for (const ProgrammerEntry& entry : entries)
+        items.push_back(programmerItem(entry));
+    const auto picked = frontend_.chooseItem(seatTexts.title, seatTexts.prompt, items,
+                                             seat_.current(entries).value_or(0));
+    if (!picked || *picked >= entries.size())
+        return;
+    const ProgrammerEntry& entry = entries[*picked];
+    if (const std::string refused = seat_.choose(entry); !refused.empty()) {
+        frontend_.messageBox(refused + seatTexts.inUse, text(itext(9)), BoxIcon::Warning,
+                             BoxButtons::Ok);
+        return;
+    }
+    showStatus(seatTexts.chosen + lockName(entry), StatusKind::Normal, false);
+    // The chip in the newly chosen socket is named as at start.
+    if (autoIdentifyOn())
+        startJob(job::kQuietIdentify);
 }
 
 bool AppState::askToStop(TextKey question) {

@@ -95,6 +95,15 @@ public:
     virtual std::optional<std::string> browseFolder(const std::string& title) = 0;
     // Shows the window modally; returns when it has been closed.
     virtual void showList(const ListWindow& window) = 0;
+    // One item of a list, the current one chosen at first; nullopt when
+    // cancelled (or with no person to ask).
+    virtual std::optional<std::size_t> chooseItem(const std::string& title,
+                                                  const std::string& prompt,
+                                                  const std::vector<std::string>& items,
+                                                  std::size_t current) {
+        (void)title, (void)prompt, (void)items, (void)current;
+        return std::nullopt;
+    }
     // Plays a sound file without waiting for it.
     virtual void playSound(const std::string& path) = 0;
     virtual void beep(BeepKind kind) = 0;

@@ -83,6 +83,7 @@ inline constexpr int kCmdChangeLog = 32819;
 inline constexpr int kCmdOtp = 32820;
 // Beside the batch window: where mode 2 takes its IDs (not in the main menu's table).
 inline constexpr int kCmdSerialSeries = 32830;
+inline constexpr int kCmdChooseProgrammer = 32831;
 
 // Window messages.
 inline constexpr int kMsgDeviceChange = 0x219;

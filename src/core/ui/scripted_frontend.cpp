@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/scripted_frontend.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -108,6 +109,18 @@ std::optional<std::string> ScriptedFrontend::saveFileDialog(const FileDialogRequ
 std::optional<std::string> ScriptedFrontend::browseFolder(const std::string& title) {
     FrontendCall call{.kind = Kind::BrowseFolder, .text = title};
     return recordSingleChoice(std::move(call));
+}
+
+std::optional<std::size_t> ScriptedFrontend::chooseItem(const std::string& title,
+                                                        const std::string& prompt,
+                                                        const std::vector<std::string>& items,
+                                                        std::size_t) {
+    FrontendCall call{.kind = Kind::ChooseItem, .text = title, .caption = prompt, .items = items};
+    const std::optional<std::string> chosen = recordSingleChoice(std::move(call));
+    const auto at = chosen ? std::find(items.begin(), items.end(), *chosen) : items.end();
+    if (at == items.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(at - items.begin());
 }
 
 void ScriptedFrontend::showList(const ListWindow& window) {

@@ -24,7 +24,8 @@ struct FrontendCall {
         PlaySound,
         Beep,
         ShellOpen,
-        ShowList
+        ShowList,
+        ChooseItem
     };
 
     Kind kind = Kind::MessageBox;
@@ -40,6 +41,7 @@ struct FrontendCall {
     std::vector<std::string> chosen{};  // dialogs; empty when cancelled
     bool found = false;                 // shell open
     ListWindow list{};                  // list window
+    std::vector<std::string> items{};   // chooseItem: the items offered
 };
 
 class ScriptedFrontend : public Frontend {
@@ -65,6 +67,10 @@ public:
     std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> browseFolder(const std::string& title) override;
     void showList(const ListWindow& window) override;
+    // Takes the dialog script's next answer: the item with that text.
+    std::optional<std::size_t> chooseItem(const std::string& title, const std::string& prompt,
+                                          const std::vector<std::string>& items,
+                                          std::size_t current) override;
     void playSound(const std::string& path) override;
     void beep(BeepKind kind) override;
     // done is called at once, with the scripted result.

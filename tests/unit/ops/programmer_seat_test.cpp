@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window with several programmers: it starts on the one the user chose
+// last, offers the choice while several are connected, remembers it, and
+// never drives one another process holds.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "device/firmware_image.h"
+#include "device/protocol.h"
+#include "ops_fixture.h"
+#include "ui/ids.h"
+
+namespace nyra::ops_test {
+namespace {
+
+using ids::kCmdChooseProgrammer;
+using ids::kMsgDeviceChange;
+
+class ProgrammerSeatTest : public ::testing::Test {
+protected:
+    ProgrammerSeatTest() {
+        ::setenv("NYRA_LOCK_DIR", locks.folder().c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", config.folder().c_str(), 1);
+    }
+    ~ProgrammerSeatTest() override {
+        ::unsetenv("NYRA_LOCK_DIR");
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    void startUp(int programmers) {
+        sim::SimulatorOptions o = sim::simulatorOptions(programmers, "W25Q64FV");
+        o.timingFactor = 0;
+        simulator = std::make_unique<sim::Simulator>(o);
+        binding = std::make_unique<sim::usb::ScopedBinding>(*simulator);
+        state = std::make_unique<AppState>(frontend, clock, usb);
+        state->programmerSeat().enable();
+        writeProgramFolder(dir, true);
+        state->startUp(dir.folder());
+        state->worker().waitUntilIdle();
+    }
+    std::string pathOf(int programmer) {
+        return programmerPaths(usb)[static_cast<std::size_t>(programmer)];
+    }
+    bool held(const std::string& serial) {
+        ProgrammerLock probe;
+        std::string holder;
+        return !probe.acquire(serial, holder);
+    }
+    std::string remembered() { return config.read("kvq-nyra/programmer"); }
+
+    TempDir dir, locks, config;
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<sim::usb::ScopedBinding> binding;
+    UsbApi usb = sim::usb::api();
+    ScriptedFrontend frontend;
+    VirtualClock clock;
+    std::unique_ptr<AppState> state;
+};
+
+TEST_F(ProgrammerSeatTest, StartsOnTheRememberedOneAndMovesWhereTheUserChooses) {
+    std::filesystem::create_directories(config.file("kvq-nyra"));
+    config.write("kvq-nyra/programmer", "100003\n");
+    startUp(3);
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(2));
+    EXPECT_TRUE(held("100003"));
+    EXPECT_FALSE(held("100001"));
+    EXPECT_FALSE(state->panel().menuGreyed(kCmdChooseProgrammer));
+    // The first identification went to the remembered one only.
+    EXPECT_FALSE(simulator->frames(2).empty());
+
+    frontend.chooseFile("2: 100002, " + firmwareVersionText(simulator->firmwareVersion(1)));
+    state->command(kCmdChooseProgrammer);
+    state->worker().waitUntilIdle();
+    const auto offered = frontend.calls().back().items;
+    EXPECT_EQ(offered.size(), 3u);
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
+    EXPECT_EQ(remembered(), "100002\n");
+    EXPECT_TRUE(held("100002"));
+    EXPECT_FALSE(held("100003"));
+
+    // Held by another process: refused with its name, nothing changes.
+    ProgrammerLock other;
+    std::string error;
+    ASSERT_TRUE(other.acquire("100001", error));
+    frontend.chooseFile(offered[0]);
+    state->command(kCmdChooseProgrammer);
+    ASSERT_FALSE(frontend.boxes().empty());
+    EXPECT_NE(frontend.boxes().back().text.find("programmer 100001 is in use by process " +
+                                                std::to_string(::getpid())),
+              std::string::npos);
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
+    EXPECT_EQ(remembered(), "100002\n");
+
+    // Cancelled: as before.
+    frontend.cancelDialog();
+    state->command(kCmdChooseProgrammer);
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
+    state->closeRequested();
+    state->shutdown();
+}
+
+TEST_F(ProgrammerSeatTest, WithOneConnectedNothingIsAskedAndTheChoiceIsGreyed) {
+    startUp(1);
+    EXPECT_EQ(state->link().pinnedPath(), "");
+    EXPECT_TRUE(state->panel().menuGreyed(kCmdChooseProgrammer));
+    EXPECT_TRUE(held("100001"));
+    state->command(kCmdChooseProgrammer);
+    for (const FrontendCall& call : frontend.calls())
+        EXPECT_NE(call.kind, FrontendCall::Kind::ChooseItem);
+    // A second one plugged in: the choice is offered.
+    simulator->plug(1);
+    state->windowMessage(kMsgDeviceChange);
+    EXPECT_FALSE(state->panel().menuGreyed(kCmdChooseProgrammer));
+    state->closeRequested();
+    state->shutdown();
+}
+
+TEST_F(ProgrammerSeatTest, AProgrammerHeldElsewhereAtStartIsLeftAlone) {
+    ProgrammerLock other;
+    std::string error;
+    ASSERT_TRUE(other.acquire("100001", error));
+    startUp(1);
+    ASSERT_FALSE(frontend.boxes().empty());
+    EXPECT_NE(frontend.boxes().front().text.find("in use by process"), std::string::npos);
+    // Asked who it is, never identified or worked on.
+    for (const auto& frame : simulator->frames(0)) {
+        const int code = frame[1] & 0x3F;
+        EXPECT_TRUE(code == cmd::kFirmwareVersion || code == cmd::kSerialNumber) << code;
+    }
+    EXPECT_EQ(state->link().pinnedPath(), "-");
+    state->closeRequested();
+    state->shutdown();
+}
+
+}  // namespace
+}  // namespace nyra::ops_test
