@@ -49,17 +49,20 @@ int usage(std::FILE* to = stderr) {
         "       kvq-cli otp detect | read FILE | program FILE [--lock --yes-lock-forever]\n"
         "                 | verify FILE | blank\n"
         "       kvq-cli serials list | status | release ID --series NAME [--serials URL]\n"
-        "       options: --chip NAME  --yes  --json  --usb-library PATH  --help\n"
+        "       kvq-cli programmers [--json]\n"
+        "       options: --chip NAME  --yes  --json  --programmer SERIAL|N\n"
+        "                --usb-library PATH  --help\n"
         "       kvq-cli --version\n"
         "exit status: %d success, %d USB library not loadable, %d usage,\n"
         "  %d chip family only, %d ID not in the catalogue, %d no answer from the chip,\n"
         "  %d programmer missing, %d job failed, %d verify mismatch,\n"
         "  %d chip not identified (use --chip), %d stopped by Ctrl-C;\n"
         "  merge and split: %d a file failed, %d no output name or bad split points;\n"
-        "  batch --series and serials: %d the serial-number store failed\n",
+        "  batch --series and serials: %d the serial-number store failed;\n"
+        "  batch --programmers: %d its programmers ended differently\n",
         kExitChipFound, kExitNoUsbLibrary, kExitUsage, kExitFamilyOnly, kExitUnknownId,
         kExitNoAnswer, kExitNoProgrammer, kExitJobFailed, kExitVerifyMismatch, kExitNotIdentified,
-        kExitStopped, kExitFileToolFailed, kExitFileToolBadInput, kExitSerialStore);
+        kExitStopped, kExitFileToolFailed, kExitFileToolBadInput, kExitSerialStore, kExitGangMixed);
     return kExitUsage;
 }
 
@@ -380,10 +383,15 @@ constexpr const char* kBatchHelp =
     "  --serials URL        the store: sqlite:PATH (default sqlite:serials.db in the program\n"
     "                       folder) or postgresql://user@host:port/db\n"
     "  --station NAME       this station's name in the store (default: host and programmer)\n"
+    "  --programmer P       the programmer: serial number P, or the P-th on the bus\n"
+    "  --programmers LIST   all, or serial numbers and positions (\"100001,100002\"): the\n"
+    "                       series on each at once (modes same and id; id needs --series);\n"
+    "                       --count then counts per programmer\n"
     "  --json               one JSON object per chip\n"
     "  --usb-library PATH   the USB library to load\n"
     "exit status: 0 every chip passed, 7 a chip failed (its ID is named), 2 usage,\n"
-    "  6 programmer missing, 10 the serial-number store failed, 130 stopped by Ctrl-C\n";
+    "  6 programmer missing, 10 the serial-number store failed, 11 the programmers of\n"
+    "  --programmers ended differently (each one's status on stderr), 130 stopped by Ctrl-C\n";
 
 // A command with options of its own: it parses its words and runs on the
 // loaded USB library; --help and --usb-library are taken here.
@@ -460,6 +468,7 @@ constexpr const char* kOtpHelp =
     "                    needs --yes-lock-forever as well\n"
     "  verify FILE       compare the area with FILE\n"
     "  blank             check that every byte of the area is 0xFF\n"
+    "  --programmer P    the programmer: serial number P, or the P-th on the bus\n"
     "  --usb-library PATH  the USB library to load\n"
     "exit status: 0 done, 2 usage, 6 programmer missing, 7 the action failed\n";
 
