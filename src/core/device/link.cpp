@@ -49,6 +49,13 @@ std::string busPathOf(const struct usb_bus* bus, const struct usb_device* dev) {
 
 namespace {
 
+// libusb 0.1 keeps one bus list per process and rebuilds it on each scan:
+// links of several programmers scan, walk it and open from it one at a time.
+std::mutex& busMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 std::vector<std::pair<std::string, struct usb_device*>> matching(const UsbApi& api,
                                                                  unsigned short vendorId,
                                                                  unsigned short productId) {
@@ -65,6 +72,7 @@ std::vector<std::pair<std::string, struct usb_device*>> matching(const UsbApi& a
 }  // namespace
 
 std::vector<std::string> programmerPaths(const UsbApi& api) {
+    std::lock_guard bus(busMutex());
     api.init();
     api.findBusses();
     api.findDevices();
@@ -76,6 +84,7 @@ std::vector<std::string> programmerPaths(const UsbApi& api) {
 
 void Link::pin(const std::string& busPath) {
     TransferGate::Hold hold(gate_);
+    std::lock_guard bus(busMutex());
     rescan();
     std::lock_guard lock(identityMutex_);
     pinned_ = busPath;
@@ -121,6 +130,7 @@ struct usb_device* Link::findProgrammer(unsigned short vendorId, unsigned short 
 
 bool Link::devicePresent() {
     TransferGate::Hold hold(gate_);
+    std::lock_guard bus(busMutex());
     rescan();
     const DeviceIdentity id = identity();
     return findProgrammer(id.vendorId, id.productId) != nullptr;
@@ -128,6 +138,7 @@ bool Link::devicePresent() {
 
 usb_dev_handle* Link::openDevice(unsigned short vendorId, unsigned short productId) {
     TransferGate::Hold hold(gate_);
+    std::lock_guard bus(busMutex());
     rescan();
     struct usb_device* dev = findProgrammer(vendorId, productId);
     return dev ? api_.open(dev) : nullptr;
