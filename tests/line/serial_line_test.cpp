@@ -47,13 +47,15 @@ protected:
 
     // A station's simulator: a production line whose fifth chip fed is bad,
     // the chips taken out kept in its folder; at realistic timing when slow.
+    // A chip stays out a second: on a loaded machine a quicker swap can fall
+    // between two of the window's polls, which then never see the socket empty.
     std::string stationConfig(int k, bool slow) const {
         const std::string path = stationFolder(k) + (slow ? "/slow.conf" : "/sim.conf");
         // Each station's programmer has its own serial number, as on a real line.
         std::ofstream(path) << "programmers=1\nchip=W25X40\nimage=none\ncontrol=off\n"
                             << "serial=" << 200001 + k << "\n"
                             << (slow ? "" : "timing=0\n")
-                            << "feeder=on\nfeeder.out=20ms\nfeeder.in=200ms\nfeeder.bad=1@4\n"
+                            << "feeder=on\nfeeder.out=20ms\nfeeder.in=1s\nfeeder.bad=1@4\n"
                             << "feeder.keep=" << stationFolder(k) << "/kept\n";
         return path;
     }
