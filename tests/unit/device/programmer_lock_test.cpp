@@ -48,6 +48,12 @@ TEST_F(ProgrammerLockTest, OneHolderPerProgrammerNamedToTheOthers) {
     EXPECT_EQ(info.st_mode & 0777, 0666u);
 }
 
+// Every process of the host, of any user, looks for the locks in one place.
+TEST_F(ProgrammerLockTest, WithoutAFolderNamedTheHostsLockFolderHoldsThem) {
+    ::unsetenv("NYRA_LOCK_DIR");
+    EXPECT_EQ(ProgrammerLock::folder(), ::access("/run/lock", W_OK) == 0 ? "/run/lock" : "/tmp");
+}
+
 TEST_F(ProgrammerLockTest, ALinkPlantedInItsPlaceIsNotFollowed) {
     const std::string target = dir.file("target");
     std::filesystem::create_symlink(target, dir.file("kvq-nyra-programmer-100003.lock"));

@@ -71,6 +71,8 @@ TEST_F(ProgrammerSeatTest, StartsOnTheRememberedOneAndMovesWhereTheUserChooses) 
     // The first identification went to the remembered one only.
     EXPECT_FALSE(simulator->frames(2).empty());
 
+    // The user's folder is made when the first choice is remembered.
+    std::filesystem::remove_all(config.file("kvq-nyra"));
     frontend.chooseFile("2: 100002, " + firmwareVersionText(simulator->firmwareVersion(1)));
     state->command(kCmdChooseProgrammer);
     state->worker().waitUntilIdle();
