@@ -17,7 +17,8 @@ namespace {
 class ProgrammersCommand : public CliProcess {
 protected:
     std::string threeProgrammers() const {
-        return config("W25X40", "programmers=3\nserial3=777\n", "three.conf");
+        // The third holds another chip: what is found tells which one answered.
+        return config("W25X40", "programmers=3\nserial3=777\nchip3=W25Q32FV\n", "three.conf");
     }
 };
 
@@ -55,8 +56,9 @@ TEST_F(ProgrammersCommand, ListsNamesAndRefusesAsPromised) {
          kExitNoProgrammer,
          "no programmer is connected",
          ""},
-        {{"detect", "--programmer", "777"}, three, 0, "W25X40", ""},
-        {{"detect", "--programmer", "2"}, three, 0, "W25X40", ""},
+        {{"detect", "--programmer", "777"}, three, 0, "32Mbits", ""},
+        {{"detect", "--programmer", "3"}, three, 0, "32Mbits", ""},
+        {{"detect", "--programmer", "2"}, three, 0, "4Mbits", ""},
         {{"detect", "--programmer", "5"},
          three,
          kExitNoProgrammer,

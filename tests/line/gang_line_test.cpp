@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "cli_process.h"
@@ -150,6 +151,16 @@ TEST_F(GangLine, FourProgrammersOneSeriesEachChipItsOwnIdWhateverHappensToOne) {
         }
     }
     ASSERT_TRUE(unknownId && failedId) << dir.read("record.csv");
+    // One line on the terminal for each chip recorded, headed by its programmer.
+    std::istringstream out(exit.out);
+    std::size_t chipLines = 0;
+    for (std::string line; std::getline(out, line);) {
+        if (line.find(": chip ") == std::string::npos)
+            continue;
+        ++chipLines;
+        EXPECT_EQ(line.rfind("programmer 10000", 0), 0u) << line;
+    }
+    EXPECT_EQ(chipLines, readRecord(record).size()) << exit.out;
     EXPECT_FALSE(std::filesystem::exists(pending));
 
     // Every ID of the series went to exactly one passed chip, except the one
