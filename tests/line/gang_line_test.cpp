@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -196,6 +197,32 @@ TEST_F(GangLine, FourProgrammersOneSeriesEachChipItsOwnIdWhateverHappensToOne) {
     }
     // The last chip of each part may still be in its socket.
     EXPECT_GE(chips + kProgrammers, passedOn.size());
+}
+
+// Ctrl-C stops every programmer of the gang as its stop button would.
+TEST_F(GangLine, CtrlCStopsThemAll) {
+    const std::string document = randomFile(dir, "fw.bin", kDocumentBytes);
+    const std::string config =
+        dir.write("two.conf",
+                  "programmers=2\nchip=W25X40\nimage=none\ntiming=0\ncontrol=off\nfeeder=on\n"
+                  "feeder.in=1s\nfeeder2=on\nfeeder2.in=1s\n");
+    RunSignal ctrlC;
+    ctrlC.signal = SIGINT;
+    ctrlC.killAfterMs = 600000;
+    ctrlC.when = [&] {
+        const std::string out = dir.read("stdout-two.txt");
+        return out.find("programmer 100001: chip 1:") != std::string::npos &&
+               out.find("programmer 100002: chip 1:") != std::string::npos;
+    };
+    const Exit exit = runIn(
+        dir, program,
+        {"batch", "--mode", "same", "--file", document, "--count", "1000", "--programmers", "all"},
+        config, {}, {}, ctrlC, "-two");
+    EXPECT_EQ(exit.status, kExitStopped) << exit.err;
+    for (const char* serial : {"100001", "100002"})
+        EXPECT_NE(exit.err.find("programmer " + std::string(serial) + ": status 130"),
+                  std::string::npos)
+            << exit.err;
 }
 
 }  // namespace
