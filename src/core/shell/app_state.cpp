@@ -269,6 +269,8 @@ void AppState::startUp(const std::string& programFolder, const std::string& work
         std::make_unique<WindowSeries>(*batchWindow_, frontend_, texts_, clock_, programFolder_);
     windowSeries_->chipName = [this] { return selection_.selectedDevice(); };
     windowSeries_->dataChecksum = [this] { return data_.dataChecksumText(); };
+    // Each window on a host is a station of its own, named by its programmer.
+    windowSeries_->programmer = [this] { return seat_.drivenSerial(); };
     panel_.addMenuItem(kCmdSerialSeries, seriesDialogTexts(texts_).menu);
     // A chip not yet known may be the catalogue's largest.
     batchWindow_->chipCapacity = [this]() -> std::uint64_t {

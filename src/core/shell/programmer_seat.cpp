@@ -87,6 +87,10 @@ std::string ProgrammerSeat::lockOn(const ProgrammerEntry& entry) {
     return {};
 }
 
+std::string ProgrammerSeat::drivenSerial() const {
+    return driven_ && driven_->serial ? serialNumberText(*driven_->serial) : std::string();
+}
+
 std::string ProgrammerSeat::takeAtStart() {
     if (!enabled_)
         return {};

@@ -48,6 +48,9 @@ public:
     std::optional<std::size_t> current(const std::vector<ProgrammerEntry>& entries) const;
     // Drives entry from now on, remembered for the next start. "" or why not.
     std::string choose(const ProgrammerEntry& entry);
+    // The serial number of the programmer the window locked, "" when none is
+    // known (none at start, or one in its boot loader).
+    std::string drivenSerial() const;
 
     // $XDG_CONFIG_HOME/kvq-nyra/programmer (else ~/.config/...): its serial number.
     static std::string rememberedPath();

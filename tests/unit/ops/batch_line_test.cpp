@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "batch/batch_window.h"
@@ -311,8 +312,10 @@ TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
     ASSERT_TRUE(simulator.swapChip(0, *simulator.chip(0)));
     feeder("empty", "1");
     panel().setText(kFillAddress, "2000");
+    panel().setText(kIncrement, "7");
     ASSERT_TRUE(series.choose({url, "line", "bench-1"}));
     EXPECT_EQ(panel().text(kFillAddress), "1000") << "the series' own fill address";
+    EXPECT_EQ(panel().text(kIncrement), "3");
     EXPECT_EQ(panel().text(kCount), "58");
     EXPECT_EQ(panel().text(kStartId), "40") << "the stored settings, whatever the window had";
     window().start();
@@ -360,6 +363,62 @@ TEST(SerialFeedTest, AReservationTheStoreNoLongerHoldsIsAFailureWithItsReason) {
     dropReservations();
     EXPECT_FALSE(feed.close());
     EXPECT_TRUE(feed.close()) << "nothing left to give back";
+}
+
+// What the store keeps of a chip, by how far it got and how it ended: the
+// state listed for its ID and whether the next chip of any station gets it.
+TEST(SerialFeedTest, EachWayAChipEndsLeavesItsIdAsTheRulesSay) {
+    enum class End { Passed, Failed, Unknown, SeriesClosed };
+    struct Row {
+        const char* name;
+        std::optional<std::uint32_t> writing;  // the ID whose program step began
+        End end;
+        const char* state;  // "" when the ID is not listed (never given out)
+        bool givenAgain;
+    };
+    const Row rows[] = {
+        {"passed", 0, End::Passed, "passed", false},
+        {"failed before its program step", std::nullopt, End::Failed, "", true},
+        {"rejected once written", 0, End::Failed, "failed", true},
+        {"stopped or unplugged once written", 0, End::Unknown, "unknown", false},
+        {"series ended before the chip came", std::nullopt, End::SeriesClosed, "", true},
+        {"series ended while the chip was written", 0, End::SeriesClosed, "unknown", false},
+        {"another ID's program step began", 9, End::SeriesClosed, "", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        std::string error;
+        auto store = openSerialStore("sqlite:" + dir.file("serials.db"), error);
+        ASSERT_TRUE(store) << error;
+        ASSERT_TRUE(store->openSeries("line", {}));
+        SystemClock clock;
+        SerialFeed feed(*store, "line", {"A", "100001", "W25X40"}, clock);
+        ASSERT_EQ(feed.next(), 0u);
+        if (row.writing)
+            feed.writing(*row.writing);
+        switch (row.end) {
+            case End::Passed:
+                ASSERT_TRUE(feed.ended(0, batch_result::kPassed, "W25X40", "00001234"));
+                break;
+            case End::Failed:
+                ASSERT_TRUE(feed.ended(0, batch_result::kNoData, "W25X40", ""));
+                break;
+            case End::Unknown:
+                ASSERT_TRUE(feed.ended(0, batch_result::kUnknown, "W25X40", ""));
+                break;
+            case End::SeriesClosed:
+                ASSERT_TRUE(feed.close());
+                break;
+        }
+        const auto listed = store->list("line").value_or(std::vector<IdRecord>{});
+        EXPECT_EQ(listed.empty() ? "" : listed.front().state, row.state);
+        if (!listed.empty()) {
+            EXPECT_EQ(listed.front().station, "A");
+            EXPECT_EQ(listed.front().programmer, "100001");
+        }
+        EXPECT_EQ(store->reserve("line", {"B", "", ""}, "t") == 0u, row.givenAgain);
+    }
 }
 
 }  // namespace

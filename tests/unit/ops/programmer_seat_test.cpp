@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "batch/window_series.h"
 #include "device/firmware_image.h"
 #include "device/protocol.h"
 #include "ops_fixture.h"
@@ -17,6 +18,7 @@
 namespace nyra::ops_test {
 namespace {
 
+using namespace batch_ids;
 using ids::kCmdChooseProgrammer;
 using ids::kMsgDeviceChange;
 
@@ -135,6 +137,45 @@ TEST_F(ProgrammerSeatTest, AProgrammerHeldElsewhereAtStartIsLeftAlone) {
     EXPECT_EQ(state->link().pinnedPath(), "-");
     state->closeRequested();
     state->shutdown();
+}
+
+// Two windows on one host are two stations: each is named by its programmer,
+// so one's start never takes the other's reservation for its own leftover.
+TEST_F(ProgrammerSeatTest, TheWindowsSeriesIsAStationOfItsProgrammer) {
+    startUp(1);
+    BatchWindow& window = state->batchWindow();
+    Panel& panel = window.panel();
+    window.setMode(2);
+    const std::string document = dir.write("fw.bin", std::string(64, '\x5A'));
+    panel.setText(kMainDocument, document);
+    panel.setText(kStartId, "7");
+    panel.setText(kIncrement, "5");
+    panel.setText(kFillAddress, "100");
+    panel.setCurrentIndex(kIdLength, 1);
+    panel.setCurrentIndex(kFormat, 1);
+    const std::string url = "sqlite:" + dir.file("serials.db");
+    ASSERT_TRUE(state->windowSeries().choose({url, "line", ""}));
+
+    std::string error;
+    auto store = openSerialStore(url, error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->seriesSettings("line"),
+              (SeriesSettings{7, 5, 2, true, 100, documentChecksum(document)}))
+        << "a new series takes the window's fields";
+    ASSERT_TRUE(window.nextSerial);
+    EXPECT_EQ(window.nextSerial(), 7u);
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    const auto records = store->list("line").value_or(std::vector<IdRecord>{});
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].station, std::string(host) + "-100001");
+    EXPECT_EQ(records[0].programmer, "100001");
+
+    // Closed before a chip came: the ID goes back for the next chip anywhere.
+    state->closeRequested();
+    state->shutdown();
+    state.reset();
+    EXPECT_EQ(store->reserve("line", {"other", "", ""}, "t"), 7u);
 }
 
 }  // namespace

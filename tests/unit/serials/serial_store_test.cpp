@@ -301,8 +301,10 @@ public:
             ++rollbacks;
             return std::vector<SqlRow>{};
         }
+        // Every good statement answers one row, so each operation goes its whole way.
         if (good_-- > 0)
-            return std::vector<SqlRow>{};
+            return std::vector<SqlRow>{SqlRow(8, SqlValue("1"))};
+        refused = true;
         error_ = "disk I/O error";
         return std::nullopt;
     }
@@ -312,6 +314,7 @@ public:
     const char* nowSeconds() const override { return "0"; }
     const std::string& error() const override { return error_; }
     int rollbacks = 0;
+    bool refused = false;
 
 private:
     int good_;
@@ -335,12 +338,20 @@ TEST(SerialStoreFailures, EveryOperationReportsTheDatabasesReason) {
         {"status", [](SerialStore& s) { return s.status("x").has_value(); }},
         {"renew", [](SerialStore& s) { return s.renew("x", "A"); }},
     };
-    // A later statement refused: still a failure with a reason, never a success.
+    // A later statement refused: still a failure with its reason, never a
+    // success, and no transaction left open to hold the other stations up.
     for (const auto& [name, operation] : operations) {
-        for (int good = 1; good < 6; ++good) {
+        for (int good = 1; good < 8; ++good) {
             SCOPED_TRACE(std::string(name) + " after " + std::to_string(good));
-            SerialStore store(std::make_unique<RefusingConnection>(good));
-            if (!operation(store)) {
+            auto connection = std::make_unique<RefusingConnection>(good);
+            const RefusingConnection& seen = *connection;
+            SerialStore store(std::move(connection));
+            const bool done = operation(store);
+            if (seen.refused) {
+                EXPECT_FALSE(done);
+                EXPECT_EQ(store.error(), "disk I/O error");
+                EXPECT_GE(seen.rollbacks, 1);
+            } else if (!done) {
                 EXPECT_FALSE(store.error().empty());
             }
         }
