@@ -91,7 +91,7 @@ std::string ProgrammerSeat::drivenSerial() const {
     return driven_ && driven_->serial ? serialNumberText(*driven_->serial) : std::string();
 }
 
-std::string ProgrammerSeat::takeAtStart() {
+std::string ProgrammerSeat::take() {
     if (!enabled_)
         return {};
     const std::vector<std::string> paths = programmerPaths(usb_);

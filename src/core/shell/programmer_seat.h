@@ -37,10 +37,13 @@ public:
     void enable() { enabled_ = true; }
     bool enabled() const { return enabled_; }
 
-    // Before the first job: the remembered programmer when it is connected
-    // among several, and a lock on the one the window drives. "" or why the
-    // window cannot drive it (held by another process).
-    std::string takeAtStart();
+    // Before the first job, and when a programmer comes while the window
+    // holds none: the remembered programmer when it is connected among
+    // several, and a lock on the one the window drives. "" or why the window
+    // cannot drive it (held by another process).
+    std::string take();
+    // A programmer is locked for the window.
+    bool holding() const { return driven_.has_value(); }
     // More than one programmer on the bus (no traffic: a bus scan).
     bool several() const;
     // The programmers as they answer now, and the one the window drives.

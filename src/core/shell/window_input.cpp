@@ -17,6 +17,8 @@ using namespace ids;
 
 namespace {
 
+// A path no programmer has: the window leaves the bus alone.
+constexpr const char* kNoProgrammerPath = "-";
 constexpr int kCloseCommandTimeoutMs = 100;
 // How long the close handler waits for a transfer of the worker's to end
 // before it leaves the link alone (the erase wait reads for 1000 ms at a time).
@@ -226,6 +228,10 @@ bool AppState::escapeOrEnterPressed(bool enter) {
 
 void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
     if (message == kMsgDeviceChange) {
+        // One plugged in after the start is locked before the window drives it.
+        if (seat_.enabled() && !seat_.holding() && link_.pinnedPath() != kNoProgrammerPath &&
+            worker_->idle())
+            lockProgrammer();
         worker_->deviceChangeNotice();
         showProgrammerMenu();
     } else if (message == kMsgFileDropped) {
@@ -240,19 +246,21 @@ void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
     }
 }
 
-// A path no programmer has: the window leaves the bus alone.
-constexpr const char* kNoProgrammerPath = "-";
-
 void AppState::takeProgrammerSeat() {
     if (!seat_.enabled())
         return;
-    const ProgrammerSeatTexts seatTexts = programmerSeatTexts(texts_);
-    panel_.addMenuItem(kCmdChooseProgrammer, seatTexts.menu);
+    panel_.addMenuItem(kCmdChooseProgrammer, programmerSeatTexts(texts_).menu);
     showProgrammerMenu();
-    if (const std::string refused = seat_.takeAtStart(); !refused.empty()) {
+    lockProgrammer();
+}
+
+void AppState::lockProgrammer() {
+    // Its own link may hold the programmer open: it lets go while it is asked.
+    link_.releaseAndCloseWithin(std::chrono::milliseconds(500));
+    if (const std::string refused = seat_.take(); !refused.empty()) {
         link_.pin(kNoProgrammerPath);
-        frontend_.messageBox(refused + seatTexts.inUse, text(itext(9)), BoxIcon::Warning,
-                             BoxButtons::Ok);
+        frontend_.messageBox(refused + programmerSeatTexts(texts_).inUse, text(itext(9)),
+                             BoxIcon::Warning, BoxButtons::Ok);
     }
 }
 

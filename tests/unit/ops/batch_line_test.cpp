@@ -330,6 +330,7 @@ TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
     EXPECT_FALSE(series.choose({url, "line", "bench-1"}));
     ASSERT_FALSE(frontend.boxes().empty());
     EXPECT_NE(frontend.boxes().back().text.find("checksum"), std::string::npos);
+    EXPECT_TRUE(series.choice().series.empty()) << "refused: the window counts by itself";
     // A series is bound to its document: none chosen, none taken.
     panel().setText(kMainDocument, "");
     EXPECT_FALSE(series.choose({url, "line", "bench-1"}));

@@ -178,5 +178,45 @@ TEST_F(ProgrammerSeatTest, TheWindowsSeriesIsAStationOfItsProgrammer) {
     EXPECT_EQ(store->reserve("line", {"other", "", ""}, "t"), 7u);
 }
 
+// The window started before its programmer was plugged in: the programmer is
+// locked as it comes, before the window drives it, or left alone when
+// another process already drives it.
+TEST_F(ProgrammerSeatTest, AProgrammerPluggedInLaterIsLockedBeforeTheWindowDrivesIt) {
+    for (const bool heldElsewhere : {false, true}) {
+        SCOPED_TRACE(heldElsewhere ? "held by another process" : "free");
+        ProgrammerLock other;
+        std::string error;
+        if (heldElsewhere) {
+            ASSERT_TRUE(other.acquire("100001", error));
+        }
+        startUp(0);
+        EXPECT_EQ(held("100001"), heldElsewhere);
+        ASSERT_TRUE(simulator->plug(0));
+        state->windowMessage(kMsgDeviceChange);
+        state->worker().waitUntilIdle();
+        if (heldElsewhere) {
+            ASSERT_FALSE(frontend.boxes().empty());
+            EXPECT_NE(frontend.boxes().back().text.find("programmer 100001 is in use by process"),
+                      std::string::npos);
+            EXPECT_EQ(state->link().pinnedPath(), "-");
+            for (const auto& frame : simulator->frames(0)) {
+                const int code = frame[1] & 0x3F;
+                EXPECT_TRUE(code == cmd::kFirmwareVersion || code == cmd::kSerialNumber) << code;
+            }
+        } else {
+            EXPECT_TRUE(frontend.boxes().empty());
+            EXPECT_TRUE(held("100001"));
+            EXPECT_EQ(state->programmerSeat().drivenSerial(), "100001");
+            EXPECT_EQ(state->selection().selectedDevice().rfind("W25Q64", 0), 0u)
+                << "the window then names the chip in its socket";
+        }
+        state->closeRequested();
+        state->shutdown();
+        state.reset();
+        binding.reset();  // before the next row binds its own simulator
+        frontend.clearRecord();
+    }
+}
+
 }  // namespace
 }  // namespace nyra::ops_test
