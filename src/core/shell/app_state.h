@@ -207,6 +207,7 @@ private:
     bool askToStop(TextKey question);
     void sendEndOfOperationFromWindow();
     void takeProgrammerSeat();
+    void followProgrammer();
     void lockProgrammer();
     void chooseProgrammer();
     void showProgrammerMenu();

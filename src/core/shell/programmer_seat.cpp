@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/programmer_seat.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -76,8 +77,10 @@ std::optional<std::size_t> ProgrammerSeat::current(
 }
 
 std::string ProgrammerSeat::lockOn(const ProgrammerEntry& entry) {
-    if (driven_ && lockName(*driven_) == lockName(entry))
+    if (driven_ && lockName(*driven_) == lockName(entry)) {
+        driven_ = entry;  // back under a new device number
         return {};
+    }
     ProgrammerLock next;
     std::string holder;
     if (!next.acquire(lockName(entry), holder))
@@ -89,6 +92,11 @@ std::string ProgrammerSeat::lockOn(const ProgrammerEntry& entry) {
 
 std::string ProgrammerSeat::drivenSerial() const {
     return driven_ && driven_->serial ? serialNumberText(*driven_->serial) : std::string();
+}
+
+bool ProgrammerSeat::drivenPresent() const {
+    const std::vector<std::string> paths = programmerPaths(usb_);
+    return driven_ && std::find(paths.begin(), paths.end(), driven_->busPath) != paths.end();
 }
 
 std::string ProgrammerSeat::take() {

@@ -44,6 +44,8 @@ public:
     std::string take();
     // A programmer is locked for the window.
     bool holding() const { return driven_.has_value(); }
+    // The locked one is on the bus where it was taken (no traffic: a bus scan).
+    bool drivenPresent() const;
     // More than one programmer on the bus (no traffic: a bus scan).
     bool several() const;
     // The programmers as they answer now, and the one the window drives.

@@ -228,10 +228,7 @@ bool AppState::escapeOrEnterPressed(bool enter) {
 
 void AppState::windowMessage(int message, std::uintptr_t wordParameter) {
     if (message == kMsgDeviceChange) {
-        // One plugged in after the start is locked before the window drives it.
-        if (seat_.enabled() && !seat_.holding() && link_.pinnedPath() != kNoProgrammerPath &&
-            worker_->idle())
-            lockProgrammer();
+        followProgrammer();
         worker_->deviceChangeNotice();
         showProgrammerMenu();
     } else if (message == kMsgFileDropped) {
@@ -251,6 +248,18 @@ void AppState::takeProgrammerSeat() {
         return;
     panel_.addMenuItem(kCmdChooseProgrammer, programmerSeatTexts(texts_).menu);
     showProgrammerMenu();
+    lockProgrammer();
+}
+
+// The lock follows the programmer the window drives: one plugged in after the
+// start, or another in place of the one unplugged, is locked before the window
+// drives it. With several connected the link stays pinned to the chosen one.
+void AppState::followProgrammer() {
+    if (!seat_.enabled() || !worker_->idle() || link_.pinnedPath() == kNoProgrammerPath)
+        return;
+    const bool pinned = !link_.pinnedPath().empty();
+    if (seat_.holding() && (pinned || seat_.drivenPresent()))
+        return;
     lockProgrammer();
 }
 

@@ -218,5 +218,30 @@ TEST_F(ProgrammerSeatTest, AProgrammerPluggedInLaterIsLockedBeforeTheWindowDrive
     }
 }
 
+// The one programmer unplugged and another put in its place: the lock goes
+// with the window to the newcomer, and back when the first returns.
+TEST_F(ProgrammerSeatTest, AProgrammerPutInPlaceOfTheOneUnpluggedIsLockedInstead) {
+    startUp(1);
+    EXPECT_TRUE(held("100001"));
+    const auto replace = [&](int out, int in) {
+        ASSERT_TRUE(simulator->unplug(out));
+        state->windowMessage(kMsgDeviceChange);
+        state->worker().waitUntilIdle();
+        ASSERT_TRUE(simulator->plug(in));
+        state->windowMessage(kMsgDeviceChange);
+        state->worker().waitUntilIdle();
+    };
+    replace(0, 1);
+    EXPECT_TRUE(held("100002"));
+    EXPECT_FALSE(held("100001")) << "the window no longer drives it";
+    EXPECT_EQ(state->programmerSeat().drivenSerial(), "100002");
+    replace(1, 0);
+    EXPECT_TRUE(held("100001"));
+    EXPECT_FALSE(held("100002"));
+    EXPECT_TRUE(frontend.boxes().empty());
+    state->closeRequested();
+    state->shutdown();
+}
+
 }  // namespace
 }  // namespace nyra::ops_test
