@@ -340,14 +340,22 @@ TEST_F(BatchLineTest, ASeriesInTheStoreGivesTheIdsAndOutlivesTheWindowsCount) {
     EXPECT_FALSE(window().nextSerial);
 }
 
+// A store on disk holding the series "line".
+std::unique_ptr<SerialStore> lineStore(const TempDir& dir) {
+    std::string error;
+    auto store = openSerialStore("sqlite:" + dir.file("serials.db"), error);
+    EXPECT_TRUE(store) << error;
+    if (store && !store->openSeries("line", {}))
+        return nullptr;
+    return store;
+}
+
 // The store loses the reservation behind the station's back (an operator's
 // hand, a lease run out): the chip's outcome and the closing say so.
 TEST(SerialFeedTest, AReservationTheStoreNoLongerHoldsIsAFailureWithItsReason) {
     TempDir dir;
-    std::string error;
-    auto store = openSerialStore("sqlite:" + dir.file("serials.db"), error);
-    ASSERT_TRUE(store) << error;
-    ASSERT_TRUE(store->openSeries("line", {}));
+    auto store = lineStore(dir);
+    ASSERT_TRUE(store);
     SystemClock clock;
     SerialFeed feed(*store, "line", {"A", "", ""}, clock);
     const auto dropReservations = [&] {
@@ -389,10 +397,8 @@ TEST(SerialFeedTest, EachWayAChipEndsLeavesItsIdAsTheRulesSay) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
-        std::string error;
-        auto store = openSerialStore("sqlite:" + dir.file("serials.db"), error);
-        ASSERT_TRUE(store) << error;
-        ASSERT_TRUE(store->openSeries("line", {}));
+        auto store = lineStore(dir);
+        ASSERT_TRUE(store);
         SystemClock clock;
         SerialFeed feed(*store, "line", {"A", "100001", "W25X40"}, clock);
         ASSERT_EQ(feed.next(), 0u);
