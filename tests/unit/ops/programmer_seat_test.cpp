@@ -64,26 +64,27 @@ protected:
 
 TEST_F(ProgrammerSeatTest, StartsOnTheRememberedOneAndMovesWhereTheUserChooses) {
     std::filesystem::create_directories(config.file("kvq-nyra"));
-    config.write("kvq-nyra/programmer", "100003\n");
+    config.write("kvq-nyra/programmer", "100002\n");
     startUp(3);
-    EXPECT_EQ(state->link().pinnedPath(), pathOf(2));
-    EXPECT_TRUE(held("100003"));
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
+    EXPECT_TRUE(held("100002"));
     EXPECT_FALSE(held("100001"));
+    EXPECT_FALSE(held("100003"));
     EXPECT_FALSE(state->panel().menuGreyed(kCmdChooseProgrammer));
     // The first identification went to the remembered one only.
-    EXPECT_FALSE(simulator->frames(2).empty());
+    EXPECT_FALSE(simulator->frames(1).empty());
 
     // The user's folder is made when the first choice is remembered.
     std::filesystem::remove_all(config.file("kvq-nyra"));
-    frontend.chooseFile("2: 100002, " + firmwareVersionText(simulator->firmwareVersion(1)));
+    frontend.chooseFile("3: 100003, " + firmwareVersionText(simulator->firmwareVersion(2)));
     state->command(kCmdChooseProgrammer);
     state->worker().waitUntilIdle();
     const auto offered = frontend.calls().back().items;
     EXPECT_EQ(offered.size(), 3u);
-    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
-    EXPECT_EQ(remembered(), "100002\n");
-    EXPECT_TRUE(held("100002"));
-    EXPECT_FALSE(held("100003"));
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(2));
+    EXPECT_EQ(remembered(), "100003\n");
+    EXPECT_TRUE(held("100003"));
+    EXPECT_FALSE(held("100002"));
 
     // Held by another process: refused with its name, nothing changes.
     ProgrammerLock other;
@@ -95,13 +96,22 @@ TEST_F(ProgrammerSeatTest, StartsOnTheRememberedOneAndMovesWhereTheUserChooses) 
     EXPECT_NE(frontend.boxes().back().text.find("programmer 100001 is in use by process " +
                                                 std::to_string(::getpid())),
               std::string::npos);
-    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
-    EXPECT_EQ(remembered(), "100002\n");
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(2));
+    EXPECT_EQ(remembered(), "100003\n");
 
     // Cancelled: as before.
     frontend.cancelDialog();
     state->command(kCmdChooseProgrammer);
-    EXPECT_EQ(state->link().pinnedPath(), pathOf(1));
+    EXPECT_EQ(state->link().pinnedPath(), pathOf(2));
+
+    // The chosen one unplugged: the window waits for it, it does not move to another.
+    const std::string chosenPath = pathOf(2);
+    ASSERT_TRUE(simulator->unplug(2));
+    state->windowMessage(kMsgDeviceChange);
+    state->worker().waitUntilIdle();
+    EXPECT_EQ(state->link().pinnedPath(), chosenPath);
+    EXPECT_TRUE(held("100003"));
+    EXPECT_FALSE(held("100002"));
     state->closeRequested();
     state->shutdown();
 }
@@ -191,6 +201,7 @@ TEST_F(ProgrammerSeatTest, AProgrammerPluggedInLaterIsLockedBeforeTheWindowDrive
         }
         startUp(0);
         EXPECT_EQ(held("100001"), heldElsewhere);
+        EXPECT_EQ(state->programmerSeat().drivenSerial(), "") << "none locked yet";
         ASSERT_TRUE(simulator->plug(0));
         state->windowMessage(kMsgDeviceChange);
         state->worker().waitUntilIdle();
