@@ -37,10 +37,11 @@ public:
     void enable() { enabled_ = true; }
     bool enabled() const { return enabled_; }
 
-    // Before the first job, and when a programmer comes while the window
-    // holds none: the remembered programmer when it is connected among
-    // several, and a lock on the one the window drives. "" or why the window
-    // cannot drive it (held by another process).
+    // Before the first job, and on a device change when the window holds no
+    // programmer or its one is gone from where it was: the remembered
+    // programmer when it is connected among several, and a lock on the one
+    // the window drives. "" or why the window cannot drive it (held by
+    // another process).
     std::string take();
     // A programmer is locked for the window.
     bool holding() const { return driven_.has_value(); }
