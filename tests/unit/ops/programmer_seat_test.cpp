@@ -43,6 +43,18 @@ protected:
         state->startUp(dir.folder());
         state->worker().waitUntilIdle();
     }
+    void deviceChange() {
+        state->windowMessage(kMsgDeviceChange);
+        state->worker().waitUntilIdle();
+    }
+    // The window closed, and the bus free for the next simulator.
+    void end() {
+        state->closeRequested();
+        state->shutdown();
+        state.reset();
+        binding.reset();
+        frontend.clearRecord();
+    }
     std::string pathOf(int programmer) {
         return programmerPaths(usb)[static_cast<std::size_t>(programmer)];
     }
@@ -107,13 +119,11 @@ TEST_F(ProgrammerSeatTest, StartsOnTheRememberedOneAndMovesWhereTheUserChooses) 
     // The chosen one unplugged: the window waits for it, it does not move to another.
     const std::string chosenPath = pathOf(2);
     ASSERT_TRUE(simulator->unplug(2));
-    state->windowMessage(kMsgDeviceChange);
-    state->worker().waitUntilIdle();
+    deviceChange();
     EXPECT_EQ(state->link().pinnedPath(), chosenPath);
     EXPECT_TRUE(held("100003"));
     EXPECT_FALSE(held("100002"));
-    state->closeRequested();
-    state->shutdown();
+    end();
 }
 
 TEST_F(ProgrammerSeatTest, WithOneConnectedNothingIsAskedAndTheChoiceIsGreyed) {
@@ -126,27 +136,35 @@ TEST_F(ProgrammerSeatTest, WithOneConnectedNothingIsAskedAndTheChoiceIsGreyed) {
         EXPECT_NE(call.kind, FrontendCall::Kind::ChooseItem);
     // A second one plugged in: the choice is offered.
     simulator->plug(1);
-    state->windowMessage(kMsgDeviceChange);
+    deviceChange();
     EXPECT_FALSE(state->panel().menuGreyed(kCmdChooseProgrammer));
-    state->closeRequested();
-    state->shutdown();
+    end();
 }
 
-TEST_F(ProgrammerSeatTest, AProgrammerHeldElsewhereAtStartIsLeftAlone) {
-    ProgrammerLock other;
-    std::string error;
-    ASSERT_TRUE(other.acquire("100001", error));
-    startUp(1);
-    ASSERT_FALSE(frontend.boxes().empty());
-    EXPECT_NE(frontend.boxes().front().text.find("in use by process"), std::string::npos);
-    // Asked who it is, never identified or worked on.
-    for (const auto& frame : simulator->frames(0)) {
-        const int code = frame[1] & 0x3F;
-        EXPECT_TRUE(code == cmd::kFirmwareVersion || code == cmd::kSerialNumber) << code;
+// Held by another process, at the window's start or plugged in later: asked
+// who it is, never identified or worked on, and the window stays off the bus.
+TEST_F(ProgrammerSeatTest, AProgrammerHeldElsewhereIsLeftAlone) {
+    for (const bool pluggedLater : {false, true}) {
+        SCOPED_TRACE(pluggedLater ? "plugged in later" : "there at start");
+        ProgrammerLock other;
+        std::string error;
+        ASSERT_TRUE(other.acquire("100001", error));
+        startUp(pluggedLater ? 0 : 1);
+        if (pluggedLater) {
+            EXPECT_TRUE(frontend.boxes().empty());
+            ASSERT_TRUE(simulator->plug(0));
+            deviceChange();
+        }
+        ASSERT_FALSE(frontend.boxes().empty());
+        EXPECT_NE(frontend.boxes().back().text.find("programmer 100001 is in use by process"),
+                  std::string::npos);
+        for (const auto& frame : simulator->frames(0)) {
+            const int code = frame[1] & 0x3F;
+            EXPECT_TRUE(code == cmd::kFirmwareVersion || code == cmd::kSerialNumber) << code;
+        }
+        EXPECT_EQ(state->link().pinnedPath(), "-");
+        end();
     }
-    EXPECT_EQ(state->link().pinnedPath(), "-");
-    state->closeRequested();
-    state->shutdown();
 }
 
 // Two windows on one host are two stations: each is named by its programmer,
@@ -182,65 +200,29 @@ TEST_F(ProgrammerSeatTest, TheWindowsSeriesIsAStationOfItsProgrammer) {
     EXPECT_EQ(records[0].programmer, "100001");
 
     // Closed before a chip came: the ID goes back for the next chip anywhere.
-    state->closeRequested();
-    state->shutdown();
-    state.reset();
+    end();
     EXPECT_EQ(store->reserve("line", {"other", "", ""}, "t"), 7u);
 }
 
-// The window started before its programmer was plugged in: the programmer is
-// locked as it comes, before the window drives it, or left alone when
-// another process already drives it.
-TEST_F(ProgrammerSeatTest, AProgrammerPluggedInLaterIsLockedBeforeTheWindowDrivesIt) {
-    for (const bool heldElsewhere : {false, true}) {
-        SCOPED_TRACE(heldElsewhere ? "held by another process" : "free");
-        ProgrammerLock other;
-        std::string error;
-        if (heldElsewhere) {
-            ASSERT_TRUE(other.acquire("100001", error));
-        }
-        startUp(0);
-        EXPECT_EQ(held("100001"), heldElsewhere);
-        EXPECT_EQ(state->programmerSeat().drivenSerial(), "") << "none locked yet";
-        ASSERT_TRUE(simulator->plug(0));
-        state->windowMessage(kMsgDeviceChange);
-        state->worker().waitUntilIdle();
-        if (heldElsewhere) {
-            ASSERT_FALSE(frontend.boxes().empty());
-            EXPECT_NE(frontend.boxes().back().text.find("programmer 100001 is in use by process"),
-                      std::string::npos);
-            EXPECT_EQ(state->link().pinnedPath(), "-");
-            for (const auto& frame : simulator->frames(0)) {
-                const int code = frame[1] & 0x3F;
-                EXPECT_TRUE(code == cmd::kFirmwareVersion || code == cmd::kSerialNumber) << code;
-            }
-        } else {
-            EXPECT_TRUE(frontend.boxes().empty());
-            EXPECT_TRUE(held("100001"));
-            EXPECT_EQ(state->programmerSeat().drivenSerial(), "100001");
-            EXPECT_EQ(state->selection().selectedDevice().rfind("W25Q64", 0), 0u)
-                << "the window then names the chip in its socket";
-        }
-        state->closeRequested();
-        state->shutdown();
-        state.reset();
-        binding.reset();  // before the next row binds its own simulator
-        frontend.clearRecord();
-    }
-}
-
-// The one programmer unplugged and another put in its place: the lock goes
-// with the window to the newcomer, and back when the first returns.
-TEST_F(ProgrammerSeatTest, AProgrammerPutInPlaceOfTheOneUnpluggedIsLockedInstead) {
-    startUp(1);
+// The lock follows the one programmer the window drives: one plugged in after
+// the start is locked as it comes, before the window drives it; another put in
+// place of the one unplugged takes the lock over, and back when the first returns.
+TEST_F(ProgrammerSeatTest, TheLockFollowsTheProgrammerTheWindowDrives) {
+    startUp(0);
+    EXPECT_FALSE(held("100001"));
+    EXPECT_EQ(state->programmerSeat().drivenSerial(), "") << "none locked yet";
+    ASSERT_TRUE(simulator->plug(0));
+    deviceChange();
     EXPECT_TRUE(held("100001"));
+    EXPECT_EQ(state->programmerSeat().drivenSerial(), "100001");
+    EXPECT_EQ(state->selection().selectedDevice().rfind("W25Q64", 0), 0u)
+        << "the window then names the chip in its socket";
+
     const auto replace = [&](int out, int in) {
         ASSERT_TRUE(simulator->unplug(out));
-        state->windowMessage(kMsgDeviceChange);
-        state->worker().waitUntilIdle();
+        deviceChange();
         ASSERT_TRUE(simulator->plug(in));
-        state->windowMessage(kMsgDeviceChange);
-        state->worker().waitUntilIdle();
+        deviceChange();
     };
     replace(0, 1);
     EXPECT_TRUE(held("100002"));
@@ -250,8 +232,7 @@ TEST_F(ProgrammerSeatTest, AProgrammerPutInPlaceOfTheOneUnpluggedIsLockedInstead
     EXPECT_TRUE(held("100001"));
     EXPECT_FALSE(held("100002"));
     EXPECT_TRUE(frontend.boxes().empty());
-    state->closeRequested();
-    state->shutdown();
+    end();
 }
 
 }  // namespace
