@@ -209,6 +209,7 @@ private:
     void takeProgrammerSeat();
     void followProgrammer();
     void lockProgrammer();
+    void programmerRefused(const std::string& why);
     void chooseProgrammer();
     void showProgrammerMenu();
 

@@ -19,6 +19,8 @@ namespace {
 
 // A path no programmer has: the window leaves the bus alone.
 constexpr const char* kNoProgrammerPath = "-";
+// How long a job's transfer may keep the link before the window asks the bus.
+constexpr std::chrono::milliseconds kLetGoOfProgrammer{500};
 constexpr int kCloseCommandTimeoutMs = 100;
 // How long the close handler waits for a transfer of the worker's to end
 // before it leaves the link alone (the erase wait reads for 1000 ms at a time).
@@ -265,12 +267,16 @@ void AppState::followProgrammer() {
 
 void AppState::lockProgrammer() {
     // Its own link may hold the programmer open: it lets go while it is asked.
-    link_.releaseAndCloseWithin(std::chrono::milliseconds(500));
+    link_.releaseAndCloseWithin(kLetGoOfProgrammer);
     if (const std::string refused = seat_.take(); !refused.empty()) {
         link_.pin(kNoProgrammerPath);
-        frontend_.messageBox(refused + programmerSeatTexts(texts_).inUse, text(itext(9)),
-                             BoxIcon::Warning, BoxButtons::Ok);
+        programmerRefused(refused);
     }
+}
+
+void AppState::programmerRefused(const std::string& why) {
+    frontend_.messageBox(why + programmerSeatTexts(texts_).inUse, text(itext(9)), BoxIcon::Warning,
+                         BoxButtons::Ok);
 }
 
 // The choice is offered while several programmers are connected.
@@ -289,7 +295,7 @@ void AppState::chooseProgrammer() {
         return;
     const ProgrammerSeatTexts seatTexts = programmerSeatTexts(texts_);
     // Its own programmer answers too: the link lets go of it (the next job opens it again).
-    link_.releaseAndCloseWithin(std::chrono::milliseconds(500));
+    link_.releaseAndCloseWithin(kLetGoOfProgrammer);
     const std::vector<ProgrammerEntry> entries = seat_.list();
     if (entries.size() < 2) {
         showStatus(seatTexts.onlyOne, StatusKind::Normal, false);
@@ -305,8 +311,7 @@ void AppState::chooseProgrammer() {
         return;
     const ProgrammerEntry& entry = entries[*picked];
     if (const std::string refused = seat_.choose(entry); !refused.empty()) {
-        frontend_.messageBox(refused + seatTexts.inUse, text(itext(9)), BoxIcon::Warning,
-                             BoxButtons::Ok);
+        programmerRefused(refused);
         return;
     }
     showStatus(seatTexts.chosen + lockName(entry), StatusKind::Normal, false);
